@@ -151,8 +151,8 @@ std::size_t invalid_utf8_length(const char* sequence, std::size_t announced) {
 // skipped as above, an invalid CP932 one by one byte (so that a bad trail byte is read again
 // as a character of its own); an incomplete one at the end gives one substitute. Returns the
 // count of source bytes consumed.
-std::size_t convert_characters(iconv_t cd, bool utf8_source, const char* source,
-                               std::size_t length, TDestination* destination, char substitute) {
+std::size_t convert_characters(iconv_t cd, bool utf8_source, const char* source, std::size_t length,
+                               TDestination* destination, char substitute) {
   std::size_t position = 0;
   while (position < length) {
     const auto lead = static_cast<unsigned char>(source[position]);
@@ -195,11 +195,16 @@ struct TEscape {
 };
 
 constexpr TEscape kEscapes[] = {
-    {"(B", TJisSet::kAscii},           {"(J", TJisSet::kAscii},
-    {"(H", TJisSet::kAscii},           {"(I", TJisSet::kKatakana},
-    {"$@", TJisSet::kJisX0208},        {"$B", TJisSet::kJisX0208},
-    {"$(B", TJisSet::kJisX0208},       {"$(@", TJisSet::kJisX0208},
-    {"$A", TJisSet::kOtherDoubleByte}, {"$(C", TJisSet::kOtherDoubleByte},
+    {"(B", TJisSet::kAscii},
+    {"(J", TJisSet::kAscii},
+    {"(H", TJisSet::kAscii},
+    {"(I", TJisSet::kKatakana},
+    {"$@", TJisSet::kJisX0208},
+    {"$B", TJisSet::kJisX0208},
+    {"$(B", TJisSet::kJisX0208},
+    {"$(@", TJisSet::kJisX0208},
+    {"$A", TJisSet::kOtherDoubleByte},
+    {"$(C", TJisSet::kOtherDoubleByte},
     {"$(D", TJisSet::kOtherDoubleByte},
 };
 

@@ -21,11 +21,10 @@ TResult run(bool to_utf8, uint32 encoding, const std::string& source, int32 room
   int32 source_length = static_cast<int32>(source.size());
   int32 destination_length = room;
   int32 state = 0;
-  const status_t status =
-      to_utf8 ? convert_to_utf8(encoding, source.data(), &source_length, buffer.data(),
-                                &destination_length, &state)
-              : convert_from_utf8(encoding, source.data(), &source_length, buffer.data(),
-                                  &destination_length, &state);
+  const status_t status = to_utf8 ? convert_to_utf8(encoding, source.data(), &source_length,
+                                                    buffer.data(), &destination_length, &state)
+                                  : convert_from_utf8(encoding, source.data(), &source_length,
+                                                      buffer.data(), &destination_length, &state);
   for (std::size_t i = static_cast<std::size_t>(room); i < buffer.size(); ++i) {
     EXPECT_EQ(buffer[i], kGuard) << "written past the room of " << room << " at " << i;
   }
@@ -72,7 +71,11 @@ TEST(Utf8Conversions, ShiftJisReadsAsWindowsWritesIt) {
                          {"NEC-selected IBM kanji", B_SJIS_CONVERSION, "\xED\x40", "\u7E8A"},
                          {"half-width katakana", B_SJIS_CONVERSION, "\xB1", "\uFF71"},
                          {"kana", B_SJIS_CONVERSION, "\x82\xA0\x82\xA2", "あい"},
-                         {"invalid bytes", B_SJIS_CONVERSION, "\x80" "A\xA0\xFD", "\x1A" "A\x1A\x1A"},
+                         {"invalid bytes", B_SJIS_CONVERSION,
+                          "\x80"
+                          "A\xA0\xFD",
+                          "\x1A"
+                          "A\x1A\x1A"},
                          {"bad trail byte", B_SJIS_CONVERSION, "\x81\x20", "\x1A "},
                          {"lead byte at the end", B_SJIS_CONVERSION, "A\x81", "A\x1A"},
                      });
@@ -87,55 +90,78 @@ TEST(Utf8Conversions, ShiftJisWritesAsWindowsReadsIt) {
                           {"full-width tilde", B_SJIS_CONVERSION, "\uFF5E", "\x81\x60"},
                           {"circled one", B_SJIS_CONVERSION, "\u2460", "\x87\x40"},
                           {"IBM kanji", B_SJIS_CONVERSION, "\u7E8A", "\xFA\x5C"},
-                          {"euro in the middle", B_SJIS_CONVERSION, "A\u20ACB", "A\x1A" "B"},
+                          {"euro in the middle", B_SJIS_CONVERSION, "A\u20ACB",
+                           "A\x1A"
+                           "B"},
                           {"euro at the end", B_SJIS_CONVERSION, "あ\u20AC", "\x82\xA0\x1A"},
                           {"incomplete at the end", B_SJIS_CONVERSION, "A\xE3\x81", "A\x1A"},
-                          {"invalid byte", B_SJIS_CONVERSION, "\xFF" "A", "\x1A" "A"},
-                          {"surrogate", B_SJIS_CONVERSION, "\xED\xA0\x80" "A", "\x1A" "A"},
+                          {"invalid byte", B_SJIS_CONVERSION,
+                           "\xFF"
+                           "A",
+                           "\x1A"
+                           "A"},
+                          {"surrogate", B_SJIS_CONVERSION,
+                           "\xED\xA0\x80"
+                           "A",
+                           "\x1A"
+                           "A"},
                           // A broken sequence does not swallow the characters after it.
-                          {"lead without continuation", B_SJIS_CONVERSION, "\xE3" "AB", "\x1A" "AB"},
+                          {"lead without continuation", B_SJIS_CONVERSION,
+                           "\xE3"
+                           "AB",
+                           "\x1A"
+                           "AB"},
                       });
 }
 
 TEST(Utf8Conversions, JisWritesSevenBitAndEndsInAscii) {
-  expect_cases(false, {
-                          {"ascii", B_JIS_CONVERSION, "A b", "A b"},
-                          {"kana", B_JIS_CONVERSION, "あ", "\x1B$B\x24\x22\x1B(B"},
-                          {"substitute between kanji", B_JIS_CONVERSION, "あ\u20ACい",
-                           "\x1B$B\x24\x22\x1B(B\x1A\x1B$B\x24\x24\x1B(B"},
-                          {"substitute at the end", B_JIS_CONVERSION, "あ\u20AC",
-                           "\x1B$B\x24\x22\x1B(B\x1A"},
-                          {"incomplete at the end", B_JIS_CONVERSION, "あ\xE3\x81",
-                           "\x1B$B\x24\x22\x1B(B\x1A"},
-                          {"yen", B_JIS_CONVERSION, "\u00A5", "\x1B(J\x5C\x1B(B"},
-                          {"wave dash", B_JIS_CONVERSION, "\u301C", "\x1B$B\x21\x41\x1B(B"},
-                          {"outside JIS X 0208", B_JIS_CONVERSION, "\u2460\uFF5E", "\x1A\x1A"},
-                          {"mixed", B_JIS_CONVERSION, "aあb",
-                           "a\x1B$B\x24\x22\x1B(B" "b"},
-                      });
+  expect_cases(
+      false,
+      {
+          {"ascii", B_JIS_CONVERSION, "A b", "A b"},
+          {"kana", B_JIS_CONVERSION, "あ", "\x1B$B\x24\x22\x1B(B"},
+          {"substitute between kanji", B_JIS_CONVERSION, "あ\u20ACい",
+           "\x1B$B\x24\x22\x1B(B\x1A\x1B$B\x24\x24\x1B(B"},
+          {"substitute at the end", B_JIS_CONVERSION, "あ\u20AC", "\x1B$B\x24\x22\x1B(B\x1A"},
+          {"incomplete at the end", B_JIS_CONVERSION, "あ\xE3\x81", "\x1B$B\x24\x22\x1B(B\x1A"},
+          {"yen", B_JIS_CONVERSION, "\u00A5", "\x1B(J\x5C\x1B(B"},
+          {"wave dash", B_JIS_CONVERSION, "\u301C", "\x1B$B\x21\x41\x1B(B"},
+          {"outside JIS X 0208", B_JIS_CONVERSION, "\u2460\uFF5E", "\x1A\x1A"},
+          {"mixed", B_JIS_CONVERSION, "aあb",
+           "a\x1B$B\x24\x22\x1B(B"
+           "b"},
+      });
 }
 
 TEST(Utf8Conversions, JisReadsWindowsJis) {
-  expect_cases(true, {
-                         {"kana", B_JIS_CONVERSION, "\x1B$B\x24\x22\x1B(B", "あ"},
-                         {"old designation", B_JIS_CONVERSION, "\x1B$@\x24\x22", "あ"},
-                         {"NEC row 13", B_JIS_CONVERSION, "\x1B$B\x2D\x21\x24\x22\x1B(B", "\u2460あ"},
-                         {"NEC-selected IBM row", B_JIS_CONVERSION, "\x1B$B\x79\x21", "\u7E8A"},
-                         {"wave dash reads as in Shift-JIS", B_JIS_CONVERSION, "\x1B$B\x21\x41",
-                          "\uFF5E"},
-                         {"katakana by escape", B_JIS_CONVERSION, "\x1B(I\x31\x1B(B" "1", "\uFF71" "1"},
-                         {"katakana by shift", B_JIS_CONVERSION, "\x0E\x31\x0F\x31", "\uFF711"},
-                         {"roman set", B_JIS_CONVERSION, "\x1B(J\x5C~", "\\~"},
-                         {"line end inside kanji", B_JIS_CONVERSION, "\x1B$B\x24\x22\n\x24\x22", "あ\nあ"},
-                         {"bad trail byte", B_JIS_CONVERSION, "\x1B$B\x24\n", "\x1A\n"},
-                         {"JIS X 0212", B_JIS_CONVERSION, "\x1B$(D\x30\x21\x1B(B" "a", "\x1A" "a"},
-                         {"unassigned row", B_JIS_CONVERSION, "\x1B$B\x7E\x7E", "\x1A"},
-                         {"eight-bit byte", B_JIS_CONVERSION, "a\xA4\xA2", "a\x1A\x1A"},
-                         {"unknown escape passes", B_JIS_CONVERSION, "\x1B(Zb", "\x1B(Zb"},
-                         {"half pair at the end", B_JIS_CONVERSION, "\x1B$B\x24\x22\x24", "あ\x1A"},
-                         {"escape cut at the end", B_JIS_CONVERSION, "a\x1B$", "a\x1A"},
-                         {"lone escape at the end", B_JIS_CONVERSION, "a\x1B", "a\x1A"},
-                     });
+  expect_cases(
+      true, {
+                {"kana", B_JIS_CONVERSION, "\x1B$B\x24\x22\x1B(B", "あ"},
+                {"old designation", B_JIS_CONVERSION, "\x1B$@\x24\x22", "あ"},
+                {"NEC row 13", B_JIS_CONVERSION, "\x1B$B\x2D\x21\x24\x22\x1B(B", "\u2460あ"},
+                {"NEC-selected IBM row", B_JIS_CONVERSION, "\x1B$B\x79\x21", "\u7E8A"},
+                {"wave dash reads as in Shift-JIS", B_JIS_CONVERSION, "\x1B$B\x21\x41", "\uFF5E"},
+                {"katakana by escape", B_JIS_CONVERSION,
+                 "\x1B(I\x31\x1B(B"
+                 "1",
+                 "\uFF71"
+                 "1"},
+                {"katakana by shift", B_JIS_CONVERSION, "\x0E\x31\x0F\x31", "\uFF711"},
+                {"roman set", B_JIS_CONVERSION, "\x1B(J\x5C~", "\\~"},
+                {"line end inside kanji", B_JIS_CONVERSION, "\x1B$B\x24\x22\n\x24\x22", "あ\nあ"},
+                {"bad trail byte", B_JIS_CONVERSION, "\x1B$B\x24\n", "\x1A\n"},
+                {"JIS X 0212", B_JIS_CONVERSION,
+                 "\x1B$(D\x30\x21\x1B(B"
+                 "a",
+                 "\x1A"
+                 "a"},
+                {"unassigned row", B_JIS_CONVERSION, "\x1B$B\x7E\x7E", "\x1A"},
+                {"eight-bit byte", B_JIS_CONVERSION, "a\xA4\xA2", "a\x1A\x1A"},
+                {"unknown escape passes", B_JIS_CONVERSION, "\x1B(Zb", "\x1B(Zb"},
+                {"half pair at the end", B_JIS_CONVERSION, "\x1B$B\x24\x22\x24", "あ\x1A"},
+                {"escape cut at the end", B_JIS_CONVERSION, "a\x1B$", "a\x1A"},
+                {"lone escape at the end", B_JIS_CONVERSION, "a\x1B", "a\x1A"},
+            });
 }
 
 // For every room from 0 up, the conversion stops at a character boundary within the room: its
@@ -194,8 +220,7 @@ TEST(Utf8Conversions, RefusesUnknownEncodingsAndBadArguments) {
                             &destination_length, nullptr),
             B_BAD_VALUE);
   source_length = 1;
-  EXPECT_EQ(convert_from_utf8(B_JIS_CONVERSION, "a", &source_length, destination, nullptr,
-                              nullptr),
+  EXPECT_EQ(convert_from_utf8(B_JIS_CONVERSION, "a", &source_length, destination, nullptr, nullptr),
             B_BAD_VALUE);
   source_length = 0;
   destination_length = 4;
