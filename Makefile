@@ -5,7 +5,7 @@ CMAKE_GEN  ?= -G Ninja
 JOBS       ?= $(shell nproc)
 CTEST_ARGS ?= --output-on-failure --no-tests=error -j $(JOBS)
 
-.PHONY: all deps configure build test asan format format-check check clean
+.PHONY: all deps configure build test asan format format-check check clean install demo
 
 all: build
 
@@ -36,3 +36,24 @@ check: format-check test asan
 
 clean:
 	rm -rf $(BUILD) $(ASAN_BUILD)
+
+# The program, its dictionaries, libMonkeysAudio.so and the man page, into ~/.local by default.
+PREFIX ?= $(HOME)/.local
+install: build
+	cmake --install $(BUILD) --prefix $(PREFIX)
+
+# Installs into a scratch HOME under the build folder, makes a sample file there, and runs
+# Quillet on it twice: once writing two fields, once listing.
+DEMO_HOME = $(abspath $(BUILD))/demo-home
+demo: build
+	@rm -rf $(DEMO_HOME) && mkdir -p $(DEMO_HOME)
+	@cmake --install $(BUILD) --prefix $(DEMO_HOME)/.local >/dev/null
+	@$(BUILD)/tests/make_sample_ape $(DEMO_HOME)/Demo.ape 100K
+	@echo
+	@echo "Installed into $(DEMO_HOME)/.local; the sample file is $(DEMO_HOME)/Demo.ape."
+	@echo
+	@echo '$$ quillet -T=春の海 -A=宮城道雄 Demo.ape'
+	@cd $(DEMO_HOME) && HOME=$(DEMO_HOME) .local/bin/quillet -T=春の海 -A=宮城道雄 Demo.ape
+	@echo
+	@echo '$$ quillet Demo.ape'
+	@cd $(DEMO_HOME) && HOME=$(DEMO_HOME) .local/bin/quillet Demo.ape
