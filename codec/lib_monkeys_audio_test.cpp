@@ -140,19 +140,11 @@ TEST(LibMonkeysAudioVersion, ReadsTheNumberAfterFourCharacters) {
     int expected;
   };
   const Case cases[] = {
-      {"Ver 1.4", 0},
-      {"Ver 1.40", 0},
-      {"Ver 1.399", -1},
-      {"Ver   2", 0},   // blanks
-                        // skipped
-      {"Ver1.50", -1},  // reads ".50"
-      {"Ver 12.10 (2024)", 0},
-      {"Ver x", -1},
-      {"Ver ", -1},
-      {"Ver", -1},
-      {"", -1},
-      {"Ver nan", -1},
-      {nullptr, -1},
+      {"Ver 1.4", 0},          {"Ver 1.40", 0}, {"Ver 1.399", -1}, {"Ver   2", 0},  // blanks
+                                                                                    // skipped
+      {"Ver1.50", -1},                                                              // reads ".50"
+      {"Ver 12.10 (2024)", 0}, {"Ver x", -1},   {"Ver ", -1},      {"Ver", -1},    {"", -1},
+      {"Ver nan", -1},         {nullptr, -1},
   };
   lma::lib_monkeys_audio_version = version_text;
   for (const Case& c : cases) {
