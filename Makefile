@@ -57,3 +57,9 @@ demo: build
 	@echo
 	@echo '$$ quillet Demo.ape'
 	@cd $(DEMO_HOME) && HOME=$(DEMO_HOME) .local/bin/quillet Demo.ape
+
+# Prints the usage text with the dictionaries of the source tree, in English and in Japanese.
+.PHONY: usage-demo
+usage-demo: build
+	LC_ALL=C $(BUILD)/tag/quillet-usage-demo
+	LC_ALL=ja_JP.UTF-8 $(BUILD)/tag/quillet-usage-demo

@@ -17,9 +17,9 @@ TEST(CommonOptions, MapHoldsHelpAndVerboseNamesReplacingEarlierIds) {
   map["-V"] = 42;
   map["-KEEP"] = 7;
   EXPECT_EQ(init_option_map_common(&map), 0);
-  const TOptionMap expected = {{"-HELP", kOptionHelp},       {"-?", kOptionHelp},
-                               {"--HELP", kOptionHelp},      {"-VERBOSE", kOptionVerbose},
-                               {"-V", kOptionVerbose},       {"-KEEP", 7}};
+  const TOptionMap expected = {{"-HELP", kOptionHelp},  {"-?", kOptionHelp},
+                               {"--HELP", kOptionHelp}, {"-VERBOSE", kOptionVerbose},
+                               {"-V", kOptionVerbose},  {"-KEEP", 7}};
   EXPECT_EQ(map, expected);
 }
 
@@ -32,8 +32,8 @@ TEST(CommonOptions, HelpAndVerboseSetTheirFlagsWhateverTheSpelling) {
     bool help, verbose;
   };
   const Case cases[] = {
-      {"-?", true, false},    {"-help", true, false},      {"--Help", true, false},
-      {"-HELP=yes", true, false}, {"-v", false, true}, {"-Verbose:1", false, true},
+      {"-?", true, false},        {"-help", true, false}, {"--Help", true, false},
+      {"-HELP=yes", true, false}, {"-v", false, true},    {"-Verbose:1", false, true},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.argument);

@@ -45,14 +45,13 @@ TEST(Console, BannerOnlyWhenVerbose) {
 TEST(Console, BannerShowsTheAuthorNameTheDictionaryGives) {
   TTempFolder folder;
   TScopedLocale locale;
-  ASSERT_EQ(locale.Load(folder.Path(), "Common",
-                        "msgid \"TARVIK\"\nmsgstr \"ＴＡＲＶＩＫ\"\n"),
-            0);
+  ASSERT_EQ(locale.Load(folder.Path(), "Common", "msgid \"TARVIK\"\nmsgstr \"ＴＡＲＶＩＫ\"\n"), 0);
   TOption option;
   option.verbose = true;
   TCoutCapture out;
   exp_app_info(option);
-  EXPECT_EQ(out.Text(), "\nQuillet    Ver 1.30\nCopyright (C) ＴＡＲＶＩＫ. All rights reserved.\n\n");
+  EXPECT_EQ(out.Text(),
+            "\nQuillet    Ver 1.30\nCopyright (C) ＴＡＲＶＩＫ. All rights reserved.\n\n");
 }
 
 TEST(Console, ProgressReportsWholePercentAndSecondsLeft) {

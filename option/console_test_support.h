@@ -15,8 +15,7 @@
 class TTempFolder {
  public:
   TTempFolder() {
-    std::string pattern =
-        (std::filesystem::temp_directory_path() / "quillet-test-XXXXXX").string();
+    std::string pattern = (std::filesystem::temp_directory_path() / "quillet-test-XXXXXX").string();
     if (mkdtemp(pattern.data()) != nullptr) {
       fPath = pattern;
     }

@@ -42,12 +42,18 @@ TEST(OptionScan, CapitalizeLowersAllButTheLeadingCharacters) {
     const char* shown;
   };
   const Case cases[] = {
-      {"-TITLE", "-Title"}, {"-REMOVEALL", "-Removeall"},
-      {"-CHARSET", "-Charset"}, {"--HELP", "--help"},
-      {"-?", "-?"}, {"-V", "-V"},
-      {"-", "-"}, {"", ""},
-      {"T", "T"}, {"TITLE", "Title"},
-      {"-title", "-title"}, {"-CS=UTF-8", "-Cs=utf-8"},
+      {"-TITLE", "-Title"},
+      {"-REMOVEALL", "-Removeall"},
+      {"-CHARSET", "-Charset"},
+      {"--HELP", "--help"},
+      {"-?", "-?"},
+      {"-V", "-V"},
+      {"-", "-"},
+      {"", ""},
+      {"T", "T"},
+      {"TITLE", "Title"},
+      {"-title", "-title"},
+      {"-CS=UTF-8", "-Cs=utf-8"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
