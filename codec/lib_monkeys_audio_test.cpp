@@ -139,10 +139,9 @@ TEST(LibMonkeysAudioVersion, ReadsTheNumberAfterFourCharacters) {
     const char* text;
     int expected;
   };
+  // Blanks after the prefix are skipped; "Ver1.50" reads ".50".
   const Case cases[] = {
-      {"Ver 1.4", 0},          {"Ver 1.40", 0}, {"Ver 1.399", -1}, {"Ver   2", 0},  // blanks
-                                                                                    // skipped
-      {"Ver1.50", -1},                                                              // reads ".50"
+      {"Ver 1.4", 0},          {"Ver 1.40", 0}, {"Ver 1.399", -1}, {"Ver   2", 0}, {"Ver1.50", -1},
       {"Ver 12.10 (2024)", 0}, {"Ver x", -1},   {"Ver ", -1},      {"Ver", -1},    {"", -1},
       {"Ver nan", -1},         {nullptr, -1},
   };
