@@ -47,9 +47,10 @@ TBytes old_header(uint16_t flags, uint32_t seek_count = 10) {
 
 TBytes id3v2(uint32_t body, uint8_t flags = 0, std::string_view fill = "") {
   TBytes out = text_bytes("ID3");
-  out.insert(out.end(), {4, 0, flags, static_cast<uint8_t>((body >> 21) & 0x7F),
-                         static_cast<uint8_t>((body >> 14) & 0x7F),
-                         static_cast<uint8_t>((body >> 7) & 0x7F), static_cast<uint8_t>(body & 0x7F)});
+  out.insert(out.end(),
+             {4, 0, flags, static_cast<uint8_t>((body >> 21) & 0x7F),
+              static_cast<uint8_t>((body >> 14) & 0x7F), static_cast<uint8_t>((body >> 7) & 0x7F),
+              static_cast<uint8_t>(body & 0x7F)});
   TBytes rest(body + ((flags & 0x10) ? 10 : 0), 0);
   std::copy(fill.begin(), fill.end(), rest.begin());
   return out + rest;

@@ -9,9 +9,8 @@ namespace {
 
 TEST(ApeTag, RendersGoldenBytesAndParsesThemBack) {
   const std::vector<TApeItem> items = {{"Title", 0, "Intro"}, {"Year", 0, "2002"}};
-  const TBytes expected =
-      tag_block(2000, 68, 2, 0xA0000000) + item_bytes(4, 0, "Year", "2002") +
-      item_bytes(5, 0, "Title", "Intro") + tag_block(2000, 68, 2, 0x80000000);
+  const TBytes expected = tag_block(2000, 68, 2, 0xA0000000) + item_bytes(4, 0, "Year", "2002") +
+                          item_bytes(5, 0, "Title", "Intro") + tag_block(2000, 68, 2, 0x80000000);
   const TBytes rendered = render_ape_tag(items);
   EXPECT_EQ(rendered, expected);
 

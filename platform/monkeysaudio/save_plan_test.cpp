@@ -8,7 +8,9 @@ namespace {
 
 // The smallest sane 3.99 stream: descriptor, header, seek table, WAV header and frames, 172
 // bytes of audio in all.
-TBytes stream() { return read_all(fixture("mutagen/mac-399.ape")); }
+TBytes stream() {
+  return read_all(fixture("mutagen/mac-399.ape"));
+}
 
 TEST(SavePlan, StepsFollowTheSizeOfTheNewBlock) {
   const std::vector<TApeItem> small = {{"Title", 0, "a"}};

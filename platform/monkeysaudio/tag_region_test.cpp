@@ -8,7 +8,7 @@
 namespace {
 
 const TBytes kAudio(1000, 0xA5);
-const TBytes kItem = item_bytes(5, 0, "Title", "Intro");                 // 19 bytes
+const TBytes kItem = item_bytes(5, 0, "Title", "Intro");                // 19 bytes
 const TBytes kFooterOnly = kItem + tag_block(2000, 51, 1, 0x80000000);  // no header
 const TBytes kWithHeader = tag_block(2000, 51, 1, 0xA0000000) + kFooterOnly;
 

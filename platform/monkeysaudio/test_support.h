@@ -38,7 +38,8 @@ inline TBytes read_all(const std::string& path) {
 
 inline void write_all(const std::string& path, const TBytes& bytes) {
   std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+  out.write(reinterpret_cast<const char*>(bytes.data()),
+            static_cast<std::streamsize>(bytes.size()));
 }
 
 inline TBytes operator+(TBytes a, const TBytes& b) {
@@ -46,7 +47,9 @@ inline TBytes operator+(TBytes a, const TBytes& b) {
   return a;
 }
 
-inline TBytes text_bytes(std::string_view text) { return TBytes(text.begin(), text.end()); }
+inline TBytes text_bytes(std::string_view text) {
+  return TBytes(text.begin(), text.end());
+}
 
 // One stored item, exactly as given (no checks), for crafting hostile tags.
 inline TBytes item_bytes(uint32_t value_size, uint32_t flags, std::string_view key,
