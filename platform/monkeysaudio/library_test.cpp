@@ -62,7 +62,9 @@ std::string fetch(CAPETag* tag, const char* field) {
   return buffer;
 }
 
-TBytes prefix(const TBytes& bytes, size_t size) { return TBytes(bytes.begin(), bytes.begin() + size); }
+TBytes prefix(const TBytes& bytes, size_t size) {
+  return TBytes(bytes.begin(), bytes.begin() + size);
+}
 
 constexpr size_t kAudioEnd = 85212;  // taglib/mac-399.ape holds audio only
 
@@ -70,14 +72,14 @@ TEST(MonkeysAudioLibrary, ExportsTheEntryPointsAndRefusesAudioCoding) {
   ASSERT_TRUE(library().Loaded()) << dlerror();
   const char* version = library().Bind<lib_monkeys_audio_text_t>("lib_monkeys_audio_version")();
   EXPECT_GE(std::strtod(version + 4, nullptr), 1.4);
-  for (const char* name : {"lib_monkeys_audio_name", "lib_monkeys_audio_copyright",
-                           "lib_monkeys_audio_components"}) {
+  for (const char* name :
+       {"lib_monkeys_audio_name", "lib_monkeys_audio_copyright", "lib_monkeys_audio_components"}) {
     EXPECT_GT(std::strlen(library().Bind<lib_monkeys_audio_text_t>(name)()), 0u) << name;
   }
   int percent = 0, kill = 0;
-  EXPECT_EQ(library().Bind<compress_file_t>("CompressFile")("a", "b", 2000, &percent, nullptr,
-                                                            &kill),
-            kApeErrorUnsupported);
+  EXPECT_EQ(
+      library().Bind<compress_file_t>("CompressFile")("a", "b", 2000, &percent, nullptr, &kill),
+      kApeErrorUnsupported);
   EXPECT_EQ(library().Bind<decompress_file_t>("DecompressFile")("a", "b", &percent, nullptr, &kill),
             kApeErrorUnsupported);
   EXPECT_EQ(library().Bind<verify_file_t>("VerifyFile")("a", &percent, nullptr, &kill),
@@ -135,9 +137,10 @@ TEST(MonkeysAudioLibrary, SavesKeepAudioAndTailAndShowInASecondObject) {
   const TBytes id3 = id3v1_bytes("Old title", 8);
   const std::string picture("c.jpg\0\xFF\xD8", 8);
   const TBytes cover_item = item_bytes(8, kApeItemBinary, "Cover Art (Front)", picture);
-  write_all(path, audio + render_ape_tag({{"Cover Art (Front)", kApeItemBinary, picture},
-                                          {"REPLAYGAIN_TRACK_GAIN", 0, "-6.48 dB"},
-                                          {"TITLE", 0, "first"}}) +
+  write_all(path, audio +
+                      render_ape_tag({{"Cover Art (Front)", kApeItemBinary, picture},
+                                      {"REPLAYGAIN_TRACK_GAIN", 0, "-6.48 dB"},
+                                      {"TITLE", 0, "first"}}) +
                       id3);
 
   auto first = open_ape(path);
@@ -198,8 +201,8 @@ TEST(MonkeysAudioLibrary, AStaleObjectSavesAtTheTagsCurrentPlace) {
 TEST(MonkeysAudioLibrary, RefusesSavesItCannotMakeSafely) {
   TTempDir dir;
   const TBytes audio = read_all(fixture("taglib/mac-399.ape"));
-  const TBytes broken = audio + item_bytes(5, 0, "Title", "Intro") +
-                        item_bytes(1, 0, "\x01", "x") + tag_block(2000, 62, 2, 0x80000000);
+  const TBytes broken = audio + item_bytes(5, 0, "Title", "Intro") + item_bytes(1, 0, "\x01", "x") +
+                        tag_block(2000, 62, 2, 0x80000000);
   const std::string damaged = dir.File("damaged.ape");
   write_all(damaged, broken);
   auto opened = open_ape(damaged);
