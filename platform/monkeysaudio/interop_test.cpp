@@ -33,9 +33,13 @@ std::string mutagen(const std::string& arguments) {
              "/platform/monkeysaudio/interop_mutagen.py " + arguments);
 }
 
-bool has_mutagen() { return run(std::string(kPython) + " -c 'import mutagen'") != "<failed>"; }
+bool has_mutagen() {
+  return run(std::string(kPython) + " -c 'import mutagen'") != "<failed>";
+}
 
-std::string quoted(const std::string& text) { return "'" + text + "'"; }
+std::string quoted(const std::string& text) {
+  return "'" + text + "'";
+}
 
 const std::string kJapanese = "\xE6\x97\xA5\xE6\x9C\xAC\xE8\xAA\x9E";  // 日本語
 const std::string kLong(3000, 'L');
@@ -94,8 +98,8 @@ TEST(Interop, FfprobeReadsWhatWeWrite) {
   const std::string path = dir.File("song.ape");
   write_all(path, read_all(fixture("taglib/mac-399.ape")));  // no ID3v1: ffprobe would not look
   ASSERT_EQ(save(path, {{"Title", 0, kJapanese}, {"Artist", 0, kLong}}), kApeSuccess);
-  const std::string out = run("ffprobe -v error -show_entries format_tags -of flat " +
-                              quoted(path));
+  const std::string out =
+      run("ffprobe -v error -show_entries format_tags -of flat " + quoted(path));
   EXPECT_NE(out.find("format.tags.Title=\"" + kJapanese + "\""), std::string::npos) << out;
   EXPECT_NE(out.find("format.tags.Artist=\"" + kLong + "\""), std::string::npos) << out;
 }
