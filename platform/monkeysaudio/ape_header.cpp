@@ -72,8 +72,7 @@ std::optional<TApeHeader> parse_descriptor_layout(TByteSpan bytes, TApeHeader he
   return header;
 }
 
-std::optional<TApeHeader> parse_old_layout(TByteSpan bytes, TApeHeader header,
-                                           uint64_t file_size) {
+std::optional<TApeHeader> parse_old_layout(TByteSpan bytes, TApeHeader header, uint64_t file_size) {
   constexpr size_t kFixedBytes = 32;
   if (bytes.size() < kFixedBytes) {
     return std::nullopt;

@@ -24,9 +24,9 @@ constexpr uint32_t kApeTagMaxItems = 65536;
 constexpr size_t kApeItemMinBytes = 11;
 
 struct TApeItem {
-  std::string key;    // as stored: case kept
+  std::string key;     // as stored: case kept
   uint32_t flags = 0;  // type and read-only bits, kept as read
-  std::string value;  // raw bytes; text values hold several values separated by NUL
+  std::string value;   // raw bytes; text values hold several values separated by NUL
 
   bool IsText() const { return (flags & kApeItemTypeMask) == kApeItemText; }
   size_t StoredBytes() const { return 9 + key.size() + value.size(); }

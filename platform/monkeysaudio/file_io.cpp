@@ -93,8 +93,8 @@ int TFileDescriptor::ReadAt(uint64_t offset, uint64_t size, TBytes* out) const {
 int TFileDescriptor::WriteAt(uint64_t offset, TByteSpan bytes) const {
   uint64_t done = 0;
   while (done < bytes.size()) {
-    ssize_t put = pwrite(fFd, bytes.data() + done, bytes.size() - done,
-                         static_cast<off_t>(offset + done));
+    ssize_t put =
+        pwrite(fFd, bytes.data() + done, bytes.size() - done, static_cast<off_t>(offset + done));
     if (put < 0 && errno == EINTR) {
       continue;
     }

@@ -115,7 +115,9 @@ QUILLET_EXPORT const char* lib_monkeys_audio_name(void) {
   return "Quillet Monkey's Audio tag library";
 }
 
-QUILLET_EXPORT const char* lib_monkeys_audio_version(void) { return "Ver 1.40"; }
+QUILLET_EXPORT const char* lib_monkeys_audio_version(void) {
+  return "Ver 1.40";
+}
 
 QUILLET_EXPORT const char* lib_monkeys_audio_copyright(void) {
   return "Copyright (c) 2026 the Quillet developers";
@@ -160,7 +162,9 @@ QUILLET_EXPORT CAPETag* create_capetag_1(const char* file_name) {
   return create_capetag_2(file_name, 0);
 }
 
-QUILLET_EXPORT void destroy_capetag(CAPETag* tag) { delete tag; }
+QUILLET_EXPORT void destroy_capetag(CAPETag* tag) {
+  delete tag;
+}
 
 QUILLET_EXPORT int CompressFile(const char*, const char*, int, int*, ApeProgressCallback, int*) {
   return kApeErrorUnsupported;

@@ -4,8 +4,8 @@
 
 #include "platform/monkeysaudio/ape_header.h"
 
-int plan_tag_save(const TTagRegion& region, uint64_t file_size,
-                  const std::vector<TApeItem>& items, bool erased, TSavePlan* plan) {
+int plan_tag_save(const TTagRegion& region, uint64_t file_size, const std::vector<TApeItem>& items,
+                  bool erased, TSavePlan* plan) {
   if (region.trust == TTagTrust::kExtentDamaged ||
       (region.trust == TTagTrust::kItemsDamaged && !erased)) {
     return kApeErrorBadTag;
@@ -25,9 +25,8 @@ int plan_tag_save(const TTagRegion& region, uint64_t file_size,
   } else {
     result.block = render_ape_tag(items);
     result.block.insert(result.block.end(), region.tail.begin(), region.tail.end());
-    result.action = result.start + result.block.size() >= file_size
-                        ? TSaveAction::kWriteInPlace
-                        : TSaveAction::kAppendThenMove;
+    result.action = result.start + result.block.size() >= file_size ? TSaveAction::kWriteInPlace
+                                                                    : TSaveAction::kAppendThenMove;
   }
   *plan = std::move(result);
   return kApeSuccess;

@@ -30,8 +30,8 @@ struct TSavePlan {
 // `erased` says the caller dropped every field read, which lets a tag with damaged items be
 // replaced. Returns kApeSuccess, kApeErrorBadTag (the tag is not trusted enough to be
 // replaced) or kApeErrorInvalidArgument (the new tag would be larger than a tag may be).
-int plan_tag_save(const TTagRegion& region, uint64_t file_size,
-                  const std::vector<TApeItem>& items, bool erased, TSavePlan* plan);
+int plan_tag_save(const TTagRegion& region, uint64_t file_size, const std::vector<TApeItem>& items,
+                  bool erased, TSavePlan* plan);
 
 // Applies `plan` to a file image, as the file layer applies it to a file.
 void apply_save_plan(const TSavePlan& plan, TBytes& image);

@@ -15,9 +15,11 @@ size_t cut_length(std::string_view text, size_t limit) {
   size_t last_boundary = 0;
   while (pos < text.size()) {
     const auto lead = static_cast<uint8_t>(text[pos]);
-    const size_t length = lead < 0x80 ? 1 : (lead >> 5) == 0x6 ? 2 : (lead >> 4) == 0xE ? 3
-                                        : (lead >> 3) == 0x1E  ? 4
-                                                               : 0;
+    const size_t length = lead < 0x80           ? 1
+                          : (lead >> 5) == 0x6  ? 2
+                          : (lead >> 4) == 0xE  ? 3
+                          : (lead >> 3) == 0x1E ? 4
+                                                : 0;
     if (length == 0 || text.size() - pos < length) {
       return limit;
     }

@@ -9,7 +9,7 @@
 
 namespace {
 
-constexpr uint64_t kHeadWindow = 16 << 10;
+constexpr uint64_t kHeadWindow = 4 << 10;
 
 int read_header(const TFileDescriptor& file, uint64_t size, std::optional<TApeHeader>* header) {
   TBytes bytes;

@@ -4,6 +4,7 @@
 #include <optional>
 #include <vector>
 
+#include "codec/monkeys_audio.h"
 #include "platform/monkeysaudio/ape_header.h"
 #include "platform/monkeysaudio/file_io.h"
 #include "platform/monkeysaudio/tag_region.h"

@@ -37,7 +37,7 @@ struct TTagScan {
 };
 
 // Bytes a first read of the file's end should take; most tags fit.
-constexpr uint64_t kTagFirstWindow = 64 << 10;
+constexpr uint64_t kTagFirstWindow = 16 << 10;
 
 // Reads the tag of a file of `file_size` bytes whose last window.size() bytes are `window`.
 // No part of the tag may lie before `floor` (the end of the audio, or of the header when the
