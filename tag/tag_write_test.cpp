@@ -94,13 +94,6 @@ TEST_F(TagWrite, OnlyTheOwnerWriteBitOfTheEntryItselfCounts) {
   }
 }
 
-TEST_F(TagWrite, NothingToWriteTouchesNothingEvenOnAReadOnlyFile) {
-  TTagOption option;
-  option.file_name = MakeFile("read-only.ape", 0444);
-  EXPECT_EQ(add_tag(option, &fTag), 0);
-  EXPECT_EQ(fTag.calls, Calls{});
-}
-
 TEST_F(TagWrite, ConvertsAndCutsEachValue) {
   TTagOption option;
   option.file_name = MakeFile("song.ape", 0644);
