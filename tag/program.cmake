@@ -16,8 +16,12 @@ if(NOT QUILLET_SANITIZE)
   # own private copy instead. Safe here: nothing of the standard library crosses between the
   # two; the library's objects are used and deleted only through their own virtual
   # operations, its entry points have C linkage, and its exported symbols are only those.
-  target_link_options(quillet PRIVATE -static-libstdc++ -static-libgcc)
-  target_link_options(MonkeysAudio PRIVATE -static-libstdc++ -static-libgcc)
+  # Dropping the unused parts of the static runtime and packing the relative relocations
+  # leaves fewer pages to map and fault in and fewer relocations to apply at start.
+  set(quillet_lean_link -static-libstdc++ -static-libgcc -Wl,--gc-sections
+                        -Wl,-z,pack-relative-relocs -Wl,-O1)
+  target_link_options(quillet PRIVATE ${quillet_lean_link})
+  target_link_options(MonkeysAudio PRIVATE ${quillet_lean_link})
 endif()
 
 # The dictionaries beside the executable, so that build/tag/quillet runs with them.
