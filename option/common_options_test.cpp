@@ -12,17 +12,6 @@ int32 lookup(const TOptionMap& map, const std::string& argument) {
   return found == map.end() ? kOptionNone : found->second;
 }
 
-TEST(CommonOptions, MapHoldsHelpAndVerboseNamesReplacingEarlierIds) {
-  TOptionMap map;
-  map["-V"] = 42;
-  map["-KEEP"] = 7;
-  EXPECT_EQ(init_option_map_common(&map), 0);
-  const TOptionMap expected = {{"-HELP", kOptionHelp},  {"-?", kOptionHelp},
-                               {"--HELP", kOptionHelp}, {"-VERBOSE", kOptionVerbose},
-                               {"-V", kOptionVerbose},  {"-KEEP", 7}};
-  EXPECT_EQ(map, expected);
-}
-
 TEST(CommonOptions, HelpAndVerboseSetTheirFlagsWhateverTheSpelling) {
   TScopedLocale locale;
   TOptionMap map;
@@ -60,21 +49,6 @@ TEST(CommonOptions, UnknownOptionPrintsOneErrorNamingTheWholeArgument) {
     EXPECT_FALSE(option.help);
     EXPECT_FALSE(option.verbose);
   }
-}
-
-TEST(CommonOptions, UnknownOptionUsesTheDictionaryText) {
-  TTempFolder folder;
-  TScopedLocale locale;
-  ASSERT_EQ(locale.Load(folder.Path(), "Common",
-                        "msgid \"ERROR: \"\nmsgstr \"Error: \"\n"
-                        "msgid \"@Err_Unknown_Option %Option%@\"\n"
-                        "msgstr \"%Option% is not an option (%Option%).\"\n"),
-            0);
-  TOption option;
-  TCoutCapture out;
-  EXPECT_EQ(parse_opt_common(kOptionNone, "-x:%Option%", &option), -1);
-  // Every occurrence is filled, and text put in is not scanned again.
-  EXPECT_EQ(out.Text(), "Error: -x:%Option% is not an option (-x:%Option%).\n");
 }
 
 TEST(CommonOptions, UsageLinesShowCapitalizedLongAndShortNames) {

@@ -4,15 +4,6 @@
 
 namespace {
 
-TEST(TOption, StartsWithNothingAsked) {
-  TOption option;
-  EXPECT_FALSE(option.help);
-  EXPECT_FALSE(option.verbose);
-  EXPECT_FALSE(option.lib_info);
-  EXPECT_EQ(option.file_name, "");
-  EXPECT_EQ(option.aux_text, "");
-}
-
 TEST(TOption, CalcDerivesImpliedFlagsInOrder) {
   struct Case {
     bool help, verbose;
@@ -35,14 +26,6 @@ TEST(TOption, CalcDerivesImpliedFlagsInOrder) {
     EXPECT_EQ(option.verbose, c.verbose_after);
     EXPECT_EQ(option.lib_info, c.lib_info_after);
   }
-}
-
-TEST(TOption, CalcNeverClearsAFlag) {
-  TOption option;
-  option.lib_info = true;
-  option.Calc();
-  EXPECT_TRUE(option.lib_info);
-  EXPECT_FALSE(option.verbose);
 }
 
 }  // namespace

@@ -47,14 +47,6 @@ std::string to_utf8(uint32 char_set, const std::string& field, int size = 2048) 
   return std::string(buffer.data(), strnlen(buffer.data(), buffer.size()));
 }
 
-TEST(Charset, EncodingMapNamesTheThreeSets) {
-  TEncodingMap map;
-  EXPECT_EQ(init_encoding_map(&map), 0);
-  const TEncodingMap expected = {{"JIS", 13}, {"J", 13},     {"SHIFT-JIS", 11},
-                                 {"S", 11},   {"UTF-8", 15}, {"U", 15}};
-  EXPECT_EQ(map, expected);
-}
-
 TEST(Charset, DetectsTheSetOfAFieldFromItsStructure) {
   struct Case {
     const char* name;

@@ -3,7 +3,6 @@
 // that later code adds are checked too.
 #include <gtest/gtest.h>
 
-#include <cctype>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -15,6 +14,7 @@
 #include <vector>
 
 #include "option/console_test_support.h"
+#include "platform/locale/po_dictionary.h"
 
 namespace {
 
@@ -41,68 +41,25 @@ std::string read_file(const fs::path& path) {
   return text.str();
 }
 
-// The string literals of a C++ source, adjacent literals joined as the compiler joins them.
-// Comments and character literals are skipped; escapes are decoded as far as keys need.
-std::vector<std::string> string_literals(const std::string& source) {
-  std::vector<std::string> literals;
-  bool joinable = false;
-  std::size_t i = 0;
-  while (i < source.size()) {
-    const char c = source[i];
-    if (source.compare(i, 2, "//") == 0) {
-      i = source.find('\n', i);
-      if (i == std::string::npos)
-        break;
-    } else if (source.compare(i, 2, "/*") == 0) {
-      i = source.find("*/", i + 2);
-      if (i == std::string::npos)
-        break;
-      i += 2;
-    } else if (c == '\'') {
-      for (++i; i < source.size() && source[i] != '\''; ++i) {
-        if (source[i] == '\\')
-          ++i;
-      }
-      ++i;
-      joinable = false;
-    } else if (c == '"') {
-      std::string literal;
-      for (++i; i < source.size() && source[i] != '"'; ++i) {
-        if (source[i] == '\\' && i + 1 < source.size()) {
-          ++i;
-          literal += source[i] == 'n' ? '\n' : source[i] == 't' ? '\t' : source[i];
-        } else {
-          literal += source[i];
-        }
-      }
-      ++i;
-      if (joinable) {
-        literals.back() += literal;
-      } else {
-        literals.push_back(literal);
-      }
-      joinable = true;
-    } else {
-      if (!std::isspace(static_cast<unsigned char>(c))) {
-        joinable = false;
-      }
-      ++i;
-    }
+// The named keys ("@...@") among the string literals of a C++ source, adjacent literals
+// joined as the compiler joins them.
+std::vector<std::string> named_keys(std::string source) {
+  source = std::regex_replace(source, std::regex(R"re("[ \t]*\n[ \t]*")re"), "");
+  static const std::regex kKey(R"re("(@[^"\\\n]*@)")re");
+  std::vector<std::string> keys;
+  for (std::sregex_iterator it(source.begin(), source.end(), kKey), end; it != end; ++it) {
+    keys.push_back((*it)[1]);
   }
-  return literals;
-}
-
-bool is_named_key(const std::string& text) {
-  return text.size() >= 3 && text.front() == '@' && text.back() == '@' &&
-         text.find('\n') == std::string::npos;
+  return keys;
 }
 
 // Every key the program's sources use; test sources are not the program.
 std::set<std::string> keys_in_sources() {
   std::set<std::string> keys(std::begin(kPlainKeys), std::end(kPlainKeys));
   for (const char* module : {"tag", "option", "identity", "codec"}) {
-    if (!fs::exists(kSourceDir / module))
+    if (!fs::exists(kSourceDir / module)) {
       continue;
+    }
     for (const auto& entry : fs::recursive_directory_iterator(kSourceDir / module)) {
       const std::string name = entry.path().filename().string();
       const std::string extension = entry.path().extension().string();
@@ -110,63 +67,18 @@ std::set<std::string> keys_in_sources() {
           name.find("_test") != std::string::npos) {
         continue;
       }
-      for (const std::string& literal : string_literals(read_file(entry.path()))) {
-        if (is_named_key(literal))
-          keys.insert(literal);
+      for (const std::string& key : named_keys(read_file(entry.path()))) {
+        keys.insert(key);
       }
     }
   }
   return keys;
 }
 
-// msgid -> msgstr of a PO file, as the program reads it: the header entry and fuzzy entries
-// are left out.
-std::map<std::string, std::string> read_po(const fs::path& path) {
-  std::map<std::string, std::string> entries;
-  std::istringstream lines(read_file(path));
-  std::string line, msgid, msgstr;
-  std::string* current = nullptr;
-  bool fuzzy = false;
-  auto flush = [&] {
-    if (current != nullptr && !msgid.empty() && !fuzzy)
-      entries[msgid] = msgstr;
-    msgid.clear();
-    msgstr.clear();
-    current = nullptr;
-    fuzzy = false;
-  };
-  auto quoted = [](const std::string& text) {
-    const std::size_t first = text.find('"');
-    const std::size_t last = text.rfind('"');
-    std::string value;
-    for (std::size_t i = first + 1; i < last; ++i) {
-      if (text[i] == '\\' && i + 1 < last) {
-        ++i;
-        value += text[i] == 'n' ? '\n' : text[i] == 't' ? '\t' : text[i];
-      } else {
-        value += text[i];
-      }
-    }
-    return value;
-  };
-  while (std::getline(lines, line)) {
-    if (line.rfind("#,", 0) == 0) {
-      flush();
-      fuzzy = line.find("fuzzy") != std::string::npos;
-    } else if (line.rfind("msgid ", 0) == 0) {
-      const bool flagged = fuzzy;
-      flush();
-      fuzzy = flagged;
-      msgid = quoted(line);
-      current = &msgid;
-    } else if (line.rfind("msgstr ", 0) == 0) {
-      msgstr = quoted(line);
-      current = &msgstr;
-    } else if (!line.empty() && line[0] == '"' && current != nullptr) {
-      *current += quoted(line);
-    }
-  }
-  flush();
+// The entries of a PO file as the program reads them.
+TPoDictionary read_po(const fs::path& path) {
+  TPoDictionary entries;
+  parse_po_dictionary(read_file(path), &entries);
   return entries;
 }
 

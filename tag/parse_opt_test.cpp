@@ -31,19 +31,6 @@ TParsed parse(const std::vector<std::string>& arguments, TTagOption* option) {
   return parsed;
 }
 
-TEST(ParseOpt, OptionTableHoldsEveryNameOnce) {
-  TOptionMap map;
-  EXPECT_EQ(init_option_map(&map), 0);
-  const TOptionMap expected = {
-      {"-ALBUM", 3},     {"-L", 3},       {"-ARTIST", 4}, {"-A", 4},      {"-CHARSET", 5},
-      {"-CS", 5},        {"-COMMENT", 6}, {"-C", 6},      {"-GENRE", 7},  {"-G", 7},
-      {"-REMOVEALL", 8}, {"-TITLE", 9},   {"-T", 9},      {"-TRACK", 10}, {"-R", 10},
-      {"-YEAR", 11},     {"-Y", 11},      {"-HELP", 1},   {"-?", 1},      {"--HELP", 1},
-      {"-VERBOSE", 2},   {"-V", 2},
-  };
-  EXPECT_EQ(map, expected);
-}
-
 TEST(ParseOpt, AcceptedCommandLines) {
   struct Case {
     std::vector<std::string> arguments;
@@ -163,21 +150,6 @@ TEST(ParseOpt, RefusedLineLeavesWhatEarlierArgumentsSetAndDerivesNothing) {
   EXPECT_EQ(bad_set.char_set, 0u);
   EXPECT_TRUE(bad_set.verbose);
   EXPECT_FALSE(bad_set.lib_info);
-}
-
-TEST(ParseOpt, ErrorsUseTheDictionaryText) {
-  TTempFolder folder;
-  TScopedLocale locale;
-  ASSERT_EQ(locale.Load(folder.Path(), "Quillet",
-                        "msgid \"ERROR: \"\nmsgstr \"Error: \"\n"
-                        "msgid \"@Err_Bad_Option_Value %Option%@\"\n"
-                        "msgstr \"%Option%: no such character set.\"\n"),
-            0);
-  const char* argv[] = {"quillet", "-cs=latin1", "x"};
-  TTagOption option;
-  TCoutCapture out;
-  EXPECT_EQ(parse_opt(3, argv, &option), -1);
-  EXPECT_EQ(out.Text(), "Error: -cs=latin1: no such character set.\n");
 }
 
 }  // namespace
