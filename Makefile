@@ -27,10 +27,10 @@ asan: deps
 	ctest --test-dir $(ASAN_BUILD) $(CTEST_ARGS)
 
 format:
-	git ls-files '*.cpp' '*.h' '*.c' | xargs -r clang-format -i
+	git ls-files --cached --others --exclude-standard '*.cpp' '*.h' '*.c' | xargs -r clang-format -i
 
 format-check:
-	git ls-files '*.cpp' '*.h' '*.c' | xargs -r clang-format --dry-run --Werror
+	git ls-files --cached --others --exclude-standard '*.cpp' '*.h' '*.c' | xargs -r clang-format --dry-run --Werror
 
 check: format-check test asan
 

@@ -1,0 +1,106 @@
+#include "util/path.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+namespace {
+
+struct SplitCase {
+  std::string path;
+  std::string name;
+  std::string folder_with_slash;
+  std::string folder;
+  std::string ext;
+  std::string body;
+};
+
+TEST(Path, SplitsPathsIntoFolderNameBodyAndExtension) {
+  const SplitCase cases[] = {
+      {"/boot/home/song.wav", "song.wav", "/boot/home/", "/boot/home", "wav", "song"},
+      {"song.wav", "song.wav", "", "", "wav", "song"},
+      {"a.b.z", "a.b.z", "", "", "z", "a.b"},
+      {"dir.d/file", "file", "dir.d/", "dir.d", "d/file", "file"},
+      {"dir/.profile", ".profile", "dir/", "dir", "profile", ""},
+      {"dir/", "", "dir/", "dir", "", ""},
+      {"a.", "a.", "", "", "", "a"},
+      {"/a", "a", "/", "", "", "a"},
+      {"", "", "", "", "", ""},
+      // Bytes of multi-byte characters are taken as they are.
+      {"/\xE6\x9B\xB2/\xE6\xAD\x8C.ape", "\xE6\xAD\x8C.ape", "/\xE6\x9B\xB2/", "/\xE6\x9B\xB2",
+       "ape", "\xE6\xAD\x8C"},
+  };
+  for (const SplitCase& c : cases) {
+    SCOPED_TRACE("path '" + c.path + "'");
+    EXPECT_EQ(extract_file_name(c.path), c.name);
+    EXPECT_EQ(extract_file_folder_path_kernel(c.path, 1), c.folder_with_slash);
+    EXPECT_EQ(extract_file_folder_path_kernel(c.path, 0), c.folder);
+    EXPECT_EQ(extract_file_ext(c.path), c.ext);
+    EXPECT_EQ(extract_file_body(c.path), c.body);
+  }
+}
+
+TEST(Path, FolderLengthIsCutToThePath) {
+  EXPECT_EQ(extract_file_folder_path_kernel("dir/", 5), "dir/");
+  EXPECT_EQ(extract_file_folder_path_kernel("/a", -3), "");
+  EXPECT_EQ(extract_file_folder_path_kernel("ab/c", -1), "a");
+}
+
+struct ExtensionCase {
+  std::string path;
+  std::string add_wav;
+  std::string reext_wav;
+  std::string add_empty;
+  std::string reext_empty;
+};
+
+TEST(Path, AddsAndReplacesExtensions) {
+  const ExtensionCase cases[] = {
+      {"song", "song.wav", "song.wav", "song.", "song."},
+      {"song.txt", "song.txt", "song.wav", "song.txt", "song."},
+      {"a.", "a.", "a.wav", "a.", "a."},
+      {"a.b.z", "a.b.z", "a.b.wav", "a.b.z", "a.b."},
+      {"dir.d/song", "dir.d/song.wav", "dir.d/song.wav", "dir.d/song.", "dir.d/song."},
+      {".profile", ".profile", ".wav", ".profile", "."},
+      {"dir/", "dir/.wav", "dir/.wav", "dir/.", "dir/."},
+      {"", ".wav", ".wav", ".", "."},
+  };
+  for (const ExtensionCase& c : cases) {
+    SCOPED_TRACE("path '" + c.path + "'");
+    EXPECT_EQ(add_ext(c.path, "wav"), c.add_wav);
+    EXPECT_EQ(reext(c.path, "wav"), c.reext_wav);
+    EXPECT_EQ(add_ext(c.path, ""), c.add_empty);
+    EXPECT_EQ(reext(c.path, ""), c.reext_empty);
+  }
+}
+
+TEST(Path, TrimRemovesOnlyBlanksAndTabs) {
+  const std::pair<std::string, std::string> cases[] = {
+      {"  a b \t", "a b"},           {"a", "a"}, {"", ""}, {" \t \t", ""}, {"\na b\n", "\na b\n"},
+      {"\t\r x\r\v \t", "\r x\r\v"},
+  };
+  for (const auto& [text, expected] : cases) {
+    EXPECT_EQ(trim(text), expected) << "text '" << text << "'";
+  }
+}
+
+TEST(Path, DetectCrTypeCountsLineEnds) {
+  const std::pair<const char*, int> cases[] = {
+      {"a\r\nb\r\n", kLineEndCrLf},
+      {"a\rb\r", kLineEndCr},
+      {"a\nb\n", kLineEndLf},
+      {"no line end", kLineEndLf},
+      {"", kLineEndLf},
+      {"a\r\nb\n", kLineEndLf},
+      {"\r\r\n", kLineEndCr},
+      // Only the counts decide, not whether CR and LF stand in pairs.
+      {"\n\r", kLineEndCrLf},
+      // The walk ends at the terminating NUL.
+      {"a\n\0\r\r", kLineEndLf},
+  };
+  for (const auto& [text, expected] : cases) {
+    EXPECT_EQ(detect_cr_type(text), expected) << testing::PrintToString(std::string(text));
+  }
+}
+
+}  // namespace
