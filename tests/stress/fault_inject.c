@@ -94,18 +94,18 @@ static void after_call(int fd) {
   }
 }
 
-#define COUNTED(result_type, name, params, args, fd)             \
-  result_type name params {                                      \
-    static result_type(*real) params;                            \
-    if (real == NULL) {                                          \
-      real = (result_type(*) params)next_symbol(#name);          \
-    }                                                            \
-    if (before_call(fd)) {                                       \
-      return -1;                                                 \
-    }                                                            \
-    result_type result = real args;                              \
-    after_call(fd);                                              \
-    return result;                                               \
+#define COUNTED(result_type, name, params, args, fd)    \
+  result_type name params {                             \
+    static result_type(*real) params;                   \
+    if (real == NULL) {                                 \
+      real = (result_type(*) params)next_symbol(#name); \
+    }                                                   \
+    if (before_call(fd)) {                              \
+      return -1;                                        \
+    }                                                   \
+    result_type result = real args;                     \
+    after_call(fd);                                     \
+    return result;                                      \
   }
 
 COUNTED(ssize_t, write, (int fd, const void* buffer, size_t count), (fd, buffer, count), fd)
