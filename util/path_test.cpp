@@ -76,8 +76,8 @@ TEST(Path, AddsAndReplacesExtensions) {
 
 TEST(Path, TrimRemovesOnlyBlanksAndTabs) {
   const std::pair<std::string, std::string> cases[] = {
-      {"  a b \t", "a b"}, {"a", "a"},          {"", ""},
-      {" \t \t", ""},      {"\na b\n", "\na b\n"}, {"\t\r x\r\v \t", "\r x\r\v"},
+      {"  a b \t", "a b"},           {"a", "a"}, {"", ""}, {" \t \t", ""}, {"\na b\n", "\na b\n"},
+      {"\t\r x\r\v \t", "\r x\r\v"},
   };
   for (const auto& [text, expected] : cases) {
     EXPECT_EQ(trim(text), expected) << "text '" << text << "'";
