@@ -15,8 +15,8 @@
 class AttributeTestFolder {
  public:
   AttributeTestFolder() {
-    for (const std::string& parent : {std::string(QUILLET_BINARY_DIR) + "/test-scratch",
-                                      testing::TempDir()}) {
+    for (const std::string& parent :
+         {std::string(QUILLET_BINARY_DIR) + "/test-scratch", testing::TempDir()}) {
       std::error_code ignored;
       std::filesystem::create_directories(parent, ignored);
       std::string pattern = parent + "/attributes_XXXXXX";

@@ -28,7 +28,9 @@ BFile::BFile(const char* path, uint32 openMode, mode_t permissions) {
   SetTo(path, openMode, permissions);
 }
 
-BFile::~BFile() { Unset(); }
+BFile::~BFile() {
+  Unset();
+}
 
 status_t BFile::SetTo(const char* path, uint32 openMode, mode_t permissions) {
   Unset();
@@ -53,7 +55,6 @@ status_t BFile::SetTo(const char* path, uint32 openMode, mode_t permissions) {
     return B_BAD_VALUE;
   }
   fFd = fd;
-  fOpenMode = openMode;
   SetToDescriptor(fd, path);
   return B_OK;
 }
@@ -63,16 +64,7 @@ void BFile::Unset() {
     close(fFd);
     fFd = -1;
   }
-  fOpenMode = 0;
   BNode::Unset();
-}
-
-bool BFile::IsReadable() const {
-  return fFd >= 0 && ((fOpenMode & O_ACCMODE) == O_RDONLY || (fOpenMode & O_ACCMODE) == O_RDWR);
-}
-
-bool BFile::IsWritable() const {
-  return fFd >= 0 && ((fOpenMode & O_ACCMODE) == O_WRONLY || (fOpenMode & O_ACCMODE) == O_RDWR);
 }
 
 ssize_t BFile::ReadAt(off_t offset, void* buffer, size_t size) const {
@@ -150,8 +142,7 @@ status_t BFile::SetSize(off_t size) {
   return result == 0 ? B_OK : status_for_errno(errno);
 }
 
-status_t copy_file_data(const BFile& source, BFile& target, off_t* copied,
-                        DataCopyMethod method) {
+status_t copy_file_data(const BFile& source, BFile& target, off_t* copied, DataCopyMethod method) {
   off_t position = 0;
   auto finish = [&](status_t status) {
     if (copied != nullptr) {

@@ -33,9 +33,6 @@ class BFile : public BNode {
   status_t SetTo(const char* path, uint32 openMode, mode_t permissions = 0666);
   void Unset() override;
 
-  bool IsReadable() const;
-  bool IsWritable() const;
-
   // Reads up to `size` bytes at `offset`, retrying after interruptions and short reads until
   // `size` bytes or the end of the file; returns the count read or a negative status.
   ssize_t ReadAt(off_t offset, void* buffer, size_t size) const;
@@ -49,9 +46,7 @@ class BFile : public BNode {
                                  DataCopyMethod method);
 
   int fFd = -1;
-  uint32 fOpenMode = 0;
 };
-
 
 // Copies the whole contents of `source` (from its start) over `target` (from its start), then
 // sets the target's size to the number of bytes copied. Stores that number in `copied` (when

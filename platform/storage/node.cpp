@@ -33,7 +33,9 @@ status_t status_for_errno(int error) {
   }
 }
 
-BNode::BNode(const char* path) { SetTo(path); }
+BNode::BNode(const char* path) {
+  SetTo(path);
+}
 
 BNode::~BNode() = default;
 
@@ -212,46 +214,14 @@ ssize_t BNode::WriteAttr(const char* name, type_code /*type*/, off_t offset, con
   if (fStatus != B_OK) {
     return B_NO_INIT;
   }
-  if (name == nullptr || offset < 0 || (buffer == nullptr && length > 0) ||
+  if (name == nullptr || offset != 0 || (buffer == nullptr && length > 0) ||
       length > static_cast<size_t>(std::numeric_limits<ssize_t>::max())) {
     return B_BAD_VALUE;
   }
-  const void* data = buffer;
-  size_t size = length;
-  std::vector<char> value;
-  if (offset > 0) {
-    if (status_t status = ReadWholeAttr(name, &value);
-        status != B_OK && status != B_ENTRY_NOT_FOUND) {
-      return status;
-    }
-    if (static_cast<uint64>(offset) > std::numeric_limits<size_t>::max() - length) {
-      return B_BAD_VALUE;
-    }
-    size_t end = static_cast<size_t>(offset) + length;
-    if (value.size() < end) {
-      value.resize(end, '\0');
-    }
-    if (length > 0) {
-      memcpy(value.data() + offset, buffer, length);
-    }
-    data = value.data();
-    size = value.size();
-  }
-  int result = fDescriptor >= 0 ? fsetxattr(fDescriptor, name, data, size, 0)
-                                 : setxattr(fPath.c_str(), name, data, size, 0);
+  int result = fDescriptor >= 0 ? fsetxattr(fDescriptor, name, buffer, length, 0)
+                                : setxattr(fPath.c_str(), name, buffer, length, 0);
   if (result != 0) {
     return status_for_errno(errno);
   }
   return static_cast<ssize_t>(length);
-}
-
-status_t BNode::RemoveAttr(const char* name) {
-  if (fStatus != B_OK) {
-    return B_NO_INIT;
-  }
-  if (name == nullptr) {
-    return B_BAD_VALUE;
-  }
-  int result = fDescriptor >= 0 ? fremovexattr(fDescriptor, name) : removexattr(fPath.c_str(), name);
-  return result == 0 ? B_OK : status_for_errno(errno);
 }

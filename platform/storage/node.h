@@ -60,13 +60,12 @@ class BNode {
   // number copied (0 at or past the end of the value) or a negative status.
   ssize_t ReadAttr(const char* name, type_code type, off_t offset, void* buffer,
                    size_t length) const;
-  // At offset 0 the value becomes exactly the `length` bytes given, replacing any value of that
-  // name. At a later offset the bytes are written into the present value, which is extended
-  // (with zero bytes where needed). Returns `length` or a negative status; a value larger than
-  // the file system allows is refused and changes nothing.
+  // The value becomes exactly the `length` bytes given, replacing any value of that name.
+  // Linux replaces a value only as a whole, so `offset` must be 0 (B_BAD_VALUE otherwise).
+  // Returns `length` or a negative status; a value larger than the file system allows is
+  // refused and changes nothing.
   ssize_t WriteAttr(const char* name, type_code type, off_t offset, const void* buffer,
                     size_t length);
-  status_t RemoveAttr(const char* name);
 
  protected:
   // For BFile: the node is the open descriptor `fd`, which the caller keeps and closes.
