@@ -157,8 +157,7 @@ const char* BLocale::GetString(const char* key) const {
     return key;
   }
   const std::string lookup(key);
-  for (auto dictionary = fDictionaries.rbegin(); dictionary != fDictionaries.rend();
-       ++dictionary) {
+  for (auto dictionary = fDictionaries.rbegin(); dictionary != fDictionaries.rend(); ++dictionary) {
     const auto found = dictionary->find(lookup);
     if (found != dictionary->end()) {
       return found->second.c_str();

@@ -112,8 +112,8 @@ TEST_F(BLocaleTest, MissingDictionaryIsAnErrorAndChangesNothing) {
 TEST_F(BLocaleTest, LaterDictionaryOverridesEarlier) {
   Write("VornCommon.en.po", entry("shared", "common") + entry("only_common", "C") +
                                 entry("emptied", "kept") + entry("TARVIK", "TARVIK"));
-  Write("Quillet.en.po", entry("shared", "tool") + entry("emptied", "") +
-                             entry("TARVIK", "ＴＡＲＶＩＫ"));
+  Write("Quillet.en.po",
+        entry("shared", "tool") + entry("emptied", "") + entry("TARVIK", "ＴＡＲＶＩＫ"));
   BLocale locale;
   ASSERT_EQ(locale.LoadLanguageFile((fFolder + "VornCommon").c_str()), B_OK);
   ASSERT_EQ(locale.LoadLanguageFile((fFolder + "Quillet").c_str()), B_OK);

@@ -50,16 +50,20 @@ bool append_quoted(std::string_view line, std::string* out) {
   }
   std::size_t i = 1;
   while (i < line.size()) {
-    const char c = line[i];
-    if (c == '"') {
-      return i + 1 == line.size();
+    // Plain text up to the next quote or backslash goes over in one piece.
+    std::size_t special = i;
+    while (special < line.size() && line[special] != '"' && line[special] != '\\') {
+      ++special;
     }
-    if (c != '\\') {
-      if (out != nullptr) {
-        out->push_back(c);
-      }
-      ++i;
-      continue;
+    if (special == line.size()) {
+      return false;
+    }
+    if (out != nullptr) {
+      out->append(line.substr(i, special - i));
+    }
+    i = special;
+    if (line[i] == '"') {
+      return i + 1 == line.size();
     }
     if (i + 1 >= line.size()) {
       return false;

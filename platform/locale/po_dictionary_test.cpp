@@ -43,20 +43,25 @@ TEST(PoDictionary, ReadsEntries) {
        "msgid \"\"\n\"@Usage_Help \"\n\"%Option1%@\"\nmsgstr \"\"\n\"a\"  \n  \"b\"\n",
        {{"@Usage_Help %Option1%@", "ab"}}},
       {"escapes",
-       "msgid \"k\"\nmsgstr \"\\n\\t\\r\\\"\\\\\\'\\?\\a\\b\\f\\v|\\101\\60\\1a|\\x41\\xe3\\x81\\x82"
+       "msgid \"k\"\nmsgstr "
+       "\"\\n\\t\\r\\\"\\\\\\'\\?\\a\\b\\f\\v|\\101\\60\\1a|\\x41\\xe3\\x81\\x82"
        "\\x414|\\q\"\n",
-       {{"k", "\n\t\r\"\\'?\a\b\f\v|A0\x01"
-              "a|A\xE3\x81\x82"
-              "A4|q"}}},
-      {"octal NUL stays in the text", "msgid \"k\"\nmsgstr \"a\\0b\"\n",
+       {{"k",
+         "\n\t\r\"\\'?\a\b\f\v|A0\x01"
+         "a|A\xE3\x81\x82"
+         "A4|q"}}},
+      {"octal NUL stays in the text",
+       "msgid \"k\"\nmsgstr \"a\\0b\"\n",
        {{"k", std::string("a\0b", 3)}}},
       {"fuzzy entries are skipped, other flags are not",
        "#, fuzzy\nmsgid \"a\"\nmsgstr \"A\"\n\n#, c-format, fuzzy\nmsgid \"b\"\nmsgstr \"B\"\n\n"
        "#, c-format\nmsgid \"c\"\nmsgstr \"C\"\n#,fuzzyish\nmsgid \"d\"\nmsgstr \"D\"\n",
        {{"c", "C"}, {"d", "D"}}},
       {"fuzzy flag ends with its entry",
-       "#, fuzzy\nmsgid \"a\"\nmsgstr \"A\"\nmsgid \"b\"\nmsgstr \"B\"\n", {{"b", "B"}}},
-      {"empty translation is not stored", "msgid \"a\"\nmsgstr \"\"\n\nmsgid \"b\"\nmsgstr \"B\"\n",
+       "#, fuzzy\nmsgid \"a\"\nmsgstr \"A\"\nmsgid \"b\"\nmsgstr \"B\"\n",
+       {{"b", "B"}}},
+      {"empty translation is not stored",
+       "msgid \"a\"\nmsgstr \"\"\n\nmsgid \"b\"\nmsgstr \"B\"\n",
        {{"b", "B"}}},
       {"context gives its own key",
        "msgctxt \"menu\"\nmsgid \"Open\"\nmsgstr \"開く\"\nmsgid \"Open\"\nmsgstr \"オープン\"\n",
@@ -72,7 +77,8 @@ TEST(PoDictionary, ReadsEntries) {
       {"CR LF line ends and byte order mark",
        "\xEF\xBB\xBFmsgid \"a\"\r\nmsgstr \"A\"\r\n\r\nmsgid \"b\"\r\nmsgstr \"B\"",
        {{"a", "A"}, {"b", "B"}}},
-      {"a later duplicate wins", "msgid \"a\"\nmsgstr \"1\"\nmsgid \"a\"\nmsgstr \"2\"\n",
+      {"a later duplicate wins",
+       "msgid \"a\"\nmsgstr \"1\"\nmsgid \"a\"\nmsgstr \"2\"\n",
        {{"a", "2"}}},
       {"keyword without blank before the string", "msgid\"a\"\nmsgstr\"A\"\n", {{"a", "A"}}},
   };
