@@ -124,7 +124,7 @@ int main(int argc, char** argv) {
     if (std::strcmp(argv[i], "--size-mib") == 0 && i + 1 < argc) {
       sizeMib = std::strtoul(argv[++i], nullptr, 10);
     } else if (std::strcmp(argv[i], "--runs") == 0 && i + 1 < argc) {
-      runs = std::atoi(argv[++i]);
+      runs = static_cast<int>(std::strtol(argv[++i], nullptr, 10));
     } else {
       folder = argv[i];
     }

@@ -19,24 +19,29 @@ constexpr size_t kBufferSize = size_t{1} << 20;
 // Errors after which copy_file_range cannot serve this pair of files but reads and writes can.
 bool kernel_copy_unsupported(int error) {
   return error == EXDEV || error == ENOSYS || error == EINVAL || error == EOPNOTSUPP ||
-         error == ENOTSUP || error == EBADF || error == EPERM || error == ETXTBSY;
+         error == EBADF || error == EPERM || error == ETXTBSY;
 }
 
 }  // namespace
 
 BFile::BFile(const char* path, uint32 openMode, mode_t permissions) {
-  SetTo(path, openMode, permissions);
+  SetStatus(Open(path, openMode, permissions));
 }
 
 BFile::~BFile() {
-  Unset();
+  CloseDescriptor();
 }
 
 status_t BFile::SetTo(const char* path, uint32 openMode, mode_t permissions) {
   Unset();
+  status_t status = Open(path, openMode, permissions);
+  SetStatus(status);
+  return status;
+}
+
+status_t BFile::Open(const char* path, uint32 openMode, mode_t permissions) {
   if (path == nullptr || *path == '\0' || (openMode & ~kOpenModeBits) != 0 ||
       (openMode & O_ACCMODE) == O_ACCMODE) {
-    SetStatus(B_BAD_VALUE);
     return B_BAD_VALUE;
   }
   int fd;
@@ -44,14 +49,11 @@ status_t BFile::SetTo(const char* path, uint32 openMode, mode_t permissions) {
     fd = open(path, static_cast<int>(openMode) | O_CLOEXEC | O_NOCTTY, permissions);
   } while (fd < 0 && errno == EINTR);
   if (fd < 0) {
-    status_t status = status_for_errno(errno);
-    SetStatus(status);
-    return status;
+    return status_for_errno(errno);
   }
   struct stat st;
   if (fstat(fd, &st) != 0 || S_ISDIR(st.st_mode)) {
     close(fd);
-    SetStatus(B_BAD_VALUE);
     return B_BAD_VALUE;
   }
   fFd = fd;
@@ -60,11 +62,15 @@ status_t BFile::SetTo(const char* path, uint32 openMode, mode_t permissions) {
 }
 
 void BFile::Unset() {
+  CloseDescriptor();
+  BNode::Unset();
+}
+
+void BFile::CloseDescriptor() {
   if (fFd >= 0) {
     close(fFd);
     fFd = -1;
   }
-  BNode::Unset();
 }
 
 ssize_t BFile::ReadAt(off_t offset, void* buffer, size_t size) const {

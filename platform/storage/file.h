@@ -45,6 +45,10 @@ class BFile : public BNode {
   friend status_t copy_file_data(const BFile& source, BFile& target, off_t* copied,
                                  DataCopyMethod method);
 
+  // Opens the file for an unset object; returns the status the file should take.
+  status_t Open(const char* path, uint32 openMode, mode_t permissions);
+  void CloseDescriptor();
+
   int fFd = -1;
 };
 

@@ -34,22 +34,26 @@ status_t status_for_errno(int error) {
 }
 
 BNode::BNode(const char* path) {
-  SetTo(path);
+  fStatus = Examine(path);
 }
 
 BNode::~BNode() = default;
 
 status_t BNode::SetTo(const char* path) {
   Unset();
+  return fStatus = Examine(path);
+}
+
+status_t BNode::Examine(const char* path) {
   if (path == nullptr || *path == '\0') {
-    return fStatus = B_BAD_VALUE;
+    return B_BAD_VALUE;
   }
   struct stat st;
   if (stat(path, &st) != 0) {
-    return fStatus = status_for_errno(errno);
+    return status_for_errno(errno);
   }
   fPath = path;
-  return fStatus = B_OK;
+  return B_OK;
 }
 
 void BNode::Unset() {

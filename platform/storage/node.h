@@ -73,6 +73,8 @@ class BNode {
   void SetStatus(status_t status) { fStatus = status; }
 
  private:
+  // Sets the path of an unset node; returns the status the node should take.
+  status_t Examine(const char* path);
   ssize_t GetRawAttr(const char* name, void* buffer, size_t size) const;
   status_t ReadWholeAttr(const char* name, std::vector<char>* value) const;
 
