@@ -160,6 +160,8 @@ status_t copy_file_data(const BFile& source, BFile& target, off_t* copied, DataC
     return finish(B_NO_INIT);
   }
 
+  // Only a hint for the read-ahead of whichever path copies; its failure changes nothing.
+  posix_fadvise(source.fFd, 0, 0, POSIX_FADV_SEQUENTIAL);
   bool kernelCopy = method == DataCopyMethod::kKernelFirst;
   while (kernelCopy) {
     off_t in = position;
