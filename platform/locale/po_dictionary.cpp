@@ -51,17 +51,17 @@ bool append_quoted(std::string_view line, std::string* out) {
   std::size_t i = 1;
   while (i < line.size()) {
     // Plain text up to the next quote or backslash goes over in one piece.
-    std::size_t special = i;
-    while (special < line.size() && line[special] != '"' && line[special] != '\\') {
-      ++special;
+    std::size_t stop = i;
+    while (stop < line.size() && line[stop] != '"' && line[stop] != '\\') {
+      ++stop;
     }
-    if (special == line.size()) {
+    if (stop == line.size()) {
       return false;
     }
     if (out != nullptr) {
-      out->append(line.substr(i, special - i));
+      out->append(line.substr(i, stop - i));
     }
-    i = special;
+    i = stop;
     if (line[i] == '"') {
       return i + 1 == line.size();
     }

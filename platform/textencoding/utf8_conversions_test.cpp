@@ -36,7 +36,6 @@ TResult run(bool to_utf8, uint32 encoding, const std::string& source, int32 room
 
 struct Case {
   const char* name;
-  uint32 encoding;
   std::string source;
   std::string expected;
 };
@@ -52,9 +51,9 @@ std::string hex(const std::string& bytes) {
   return out;
 }
 
-void expect_cases(bool to_utf8, const std::vector<Case>& cases) {
+void expect_cases(bool to_utf8, uint32 encoding, const std::vector<Case>& cases) {
   for (const Case& c : cases) {
-    const TResult result = run(to_utf8, c.encoding, c.source);
+    const TResult result = run(to_utf8, encoding, c.source);
     EXPECT_EQ(result.status, B_OK) << c.name;
     EXPECT_EQ(hex(result.text), hex(c.expected)) << c.name;
     EXPECT_EQ(result.consumed, static_cast<int32>(c.source.size())) << c.name;
@@ -62,106 +61,79 @@ void expect_cases(bool to_utf8, const std::vector<Case>& cases) {
 }
 
 TEST(Utf8Conversions, ShiftJisReadsAsWindowsWritesIt) {
-  expect_cases(true, {
-                         {"backslash", B_SJIS_CONVERSION, "a\x5C", "a\\"},
-                         {"tilde", B_SJIS_CONVERSION, "\x7E", "~"},
-                         {"wave dash", B_SJIS_CONVERSION, "\x81\x60", "\uFF5E"},
-                         {"circled one", B_SJIS_CONVERSION, "\x87\x40", "\u2460"},
-                         {"IBM kanji", B_SJIS_CONVERSION, "\xFA\x5C", "\u7E8A"},
-                         {"NEC-selected IBM kanji", B_SJIS_CONVERSION, "\xED\x40", "\u7E8A"},
-                         {"half-width katakana", B_SJIS_CONVERSION, "\xB1", "\uFF71"},
-                         {"kana", B_SJIS_CONVERSION, "\x82\xA0\x82\xA2", "あい"},
-                         {"invalid bytes", B_SJIS_CONVERSION,
-                          "\x80"
-                          "A\xA0\xFD",
-                          "\x1A"
-                          "A\x1A\x1A"},
-                         {"bad trail byte", B_SJIS_CONVERSION, "\x81\x20", "\x1A "},
-                         {"lead byte at the end", B_SJIS_CONVERSION, "A\x81", "A\x1A"},
-                     });
+  expect_cases(true, B_SJIS_CONVERSION,
+               {
+                   {"backslash", "a\x5C", "a\\"},
+                   {"tilde", "\x7E", "~"},
+                   {"wave dash", "\x81\x60", "\uFF5E"},
+                   {"circled one", "\x87\x40", "\u2460"},
+                   {"IBM kanji", "\xFA\x5C", "\u7E8A"},
+                   {"NEC-selected IBM kanji", "\xED\x40", "\u7E8A"},
+                   {"half-width katakana", "\xB1", "\uFF71"},
+                   {"kana", "\x82\xA0\x82\xA2", "あい"},
+                   {"invalid bytes", "\x80-\xA0\xFD", "\x1A-\x1A\x1A"},
+                   {"bad trail byte", "\x81\x20", "\x1A "},
+                   {"lead byte at the end", "a\x81", "a\x1A"},
+               });
 }
 
 TEST(Utf8Conversions, ShiftJisWritesAsWindowsReadsIt) {
-  expect_cases(false, {
-                          {"backslash", B_SJIS_CONVERSION, "\\", "\x5C"},
-                          {"yen", B_SJIS_CONVERSION, "\u00A5", "\x5C"},
-                          {"tilde", B_SJIS_CONVERSION, "~", "\x7E"},
-                          {"wave dash", B_SJIS_CONVERSION, "\u301C", "\x81\x60"},
-                          {"full-width tilde", B_SJIS_CONVERSION, "\uFF5E", "\x81\x60"},
-                          {"circled one", B_SJIS_CONVERSION, "\u2460", "\x87\x40"},
-                          {"IBM kanji", B_SJIS_CONVERSION, "\u7E8A", "\xFA\x5C"},
-                          {"euro in the middle", B_SJIS_CONVERSION, "A\u20ACB",
-                           "A\x1A"
-                           "B"},
-                          {"euro at the end", B_SJIS_CONVERSION, "あ\u20AC", "\x82\xA0\x1A"},
-                          {"incomplete at the end", B_SJIS_CONVERSION, "A\xE3\x81", "A\x1A"},
-                          {"invalid byte", B_SJIS_CONVERSION,
-                           "\xFF"
-                           "A",
-                           "\x1A"
-                           "A"},
-                          {"surrogate", B_SJIS_CONVERSION,
-                           "\xED\xA0\x80"
-                           "A",
-                           "\x1A"
-                           "A"},
-                          // A broken sequence does not swallow the characters after it.
-                          {"lead without continuation", B_SJIS_CONVERSION,
-                           "\xE3"
-                           "AB",
-                           "\x1A"
-                           "AB"},
-                      });
+  expect_cases(false, B_SJIS_CONVERSION,
+               {
+                   {"backslash", "\\", "\x5C"},
+                   {"yen", "\u00A5", "\x5C"},
+                   {"tilde", "~", "\x7E"},
+                   {"wave dash", "\u301C", "\x81\x60"},
+                   {"full-width tilde", "\uFF5E", "\x81\x60"},
+                   {"circled one", "\u2460", "\x87\x40"},
+                   {"IBM kanji", "\u7E8A", "\xFA\x5C"},
+                   {"euro in the middle", "a\u20ACz", "a\x1Az"},
+                   {"euro at the end", "あ\u20AC", "\x82\xA0\x1A"},
+                   {"incomplete at the end", "a\xE3\x81", "a\x1A"},
+                   {"invalid byte", "\xFF-", "\x1A-"},
+                   {"surrogate", "\xED\xA0\x80-", "\x1A-"},
+                   // A broken sequence does not swallow the characters after it.
+                   {"lead without continuation", "\xE3-z", "\x1A-z"},
+               });
 }
 
 TEST(Utf8Conversions, JisWritesSevenBitAndEndsInAscii) {
-  expect_cases(
-      false,
-      {
-          {"ascii", B_JIS_CONVERSION, "A b", "A b"},
-          {"kana", B_JIS_CONVERSION, "あ", "\x1B$B\x24\x22\x1B(B"},
-          {"substitute between kanji", B_JIS_CONVERSION, "あ\u20ACい",
-           "\x1B$B\x24\x22\x1B(B\x1A\x1B$B\x24\x24\x1B(B"},
-          {"substitute at the end", B_JIS_CONVERSION, "あ\u20AC", "\x1B$B\x24\x22\x1B(B\x1A"},
-          {"incomplete at the end", B_JIS_CONVERSION, "あ\xE3\x81", "\x1B$B\x24\x22\x1B(B\x1A"},
-          {"yen", B_JIS_CONVERSION, "\u00A5", "\x1B(J\x5C\x1B(B"},
-          {"wave dash", B_JIS_CONVERSION, "\u301C", "\x1B$B\x21\x41\x1B(B"},
-          {"outside JIS X 0208", B_JIS_CONVERSION, "\u2460\uFF5E", "\x1A\x1A"},
-          {"mixed", B_JIS_CONVERSION, "aあb",
-           "a\x1B$B\x24\x22\x1B(B"
-           "b"},
-      });
+  expect_cases(false, B_JIS_CONVERSION,
+               {
+                   {"ascii", "A b", "A b"},
+                   {"kana", "あ", "\x1B$B\x24\x22\x1B(B"},
+                   {"substitute between kanji", "あ\u20ACい",
+                    "\x1B$B\x24\x22\x1B(B\x1A\x1B$B\x24\x24\x1B(B"},
+                   {"substitute at the end", "あ\u20AC", "\x1B$B\x24\x22\x1B(B\x1A"},
+                   {"incomplete at the end", "あ\xE3\x81", "\x1B$B\x24\x22\x1B(B\x1A"},
+                   {"yen", "\u00A5", "\x1B(J\x5C\x1B(B"},
+                   {"wave dash", "\u301C", "\x1B$B\x21\x41\x1B(B"},
+                   {"outside JIS X 0208", "\u2460\uFF5E", "\x1A\x1A"},
+                   {"mixed", "zあz", "z\x1B$B\x24\x22\x1B(Bz"},
+               });
 }
 
 TEST(Utf8Conversions, JisReadsWindowsJis) {
-  expect_cases(
-      true, {
-                {"kana", B_JIS_CONVERSION, "\x1B$B\x24\x22\x1B(B", "あ"},
-                {"old designation", B_JIS_CONVERSION, "\x1B$@\x24\x22", "あ"},
-                {"NEC row 13", B_JIS_CONVERSION, "\x1B$B\x2D\x21\x24\x22\x1B(B", "\u2460あ"},
-                {"NEC-selected IBM row", B_JIS_CONVERSION, "\x1B$B\x79\x21", "\u7E8A"},
-                {"wave dash reads as in Shift-JIS", B_JIS_CONVERSION, "\x1B$B\x21\x41", "\uFF5E"},
-                {"katakana by escape", B_JIS_CONVERSION,
-                 "\x1B(I\x31\x1B(B"
-                 "1",
-                 "\uFF71"
-                 "1"},
-                {"katakana by shift", B_JIS_CONVERSION, "\x0E\x31\x0F\x31", "\uFF711"},
-                {"roman set", B_JIS_CONVERSION, "\x1B(J\x5C~", "\\~"},
-                {"line end inside kanji", B_JIS_CONVERSION, "\x1B$B\x24\x22\n\x24\x22", "あ\nあ"},
-                {"bad trail byte", B_JIS_CONVERSION, "\x1B$B\x24\n", "\x1A\n"},
-                {"JIS X 0212", B_JIS_CONVERSION,
-                 "\x1B$(D\x30\x21\x1B(B"
-                 "a",
-                 "\x1A"
-                 "a"},
-                {"unassigned row", B_JIS_CONVERSION, "\x1B$B\x7E\x7E", "\x1A"},
-                {"eight-bit byte", B_JIS_CONVERSION, "a\xA4\xA2", "a\x1A\x1A"},
-                {"unknown escape passes", B_JIS_CONVERSION, "\x1B(Zb", "\x1B(Zb"},
-                {"half pair at the end", B_JIS_CONVERSION, "\x1B$B\x24\x22\x24", "あ\x1A"},
-                {"escape cut at the end", B_JIS_CONVERSION, "a\x1B$", "a\x1A"},
-                {"lone escape at the end", B_JIS_CONVERSION, "a\x1B", "a\x1A"},
-            });
+  expect_cases(true, B_JIS_CONVERSION,
+               {
+                   {"kana", "\x1B$B\x24\x22\x1B(B", "あ"},
+                   {"old designation", "\x1B$@\x24\x22", "あ"},
+                   {"NEC row 13", "\x1B$B\x2D\x21\x24\x22\x1B(B", "\u2460あ"},
+                   {"NEC-selected IBM row", "\x1B$B\x79\x21", "\u7E8A"},
+                   {"wave dash reads as in Shift-JIS", "\x1B$B\x21\x41", "\uFF5E"},
+                   {"katakana by escape", "\x1B(I\x31\x1B(B-", "\uFF71-"},
+                   {"katakana by shift", "\x0E\x31\x0F\x31", "\uFF711"},
+                   {"roman set", "\x1B(J\x5C~", "\\~"},
+                   {"line end inside kanji", "\x1B$B\x24\x22\n\x24\x22", "あ\nあ"},
+                   {"bad trail byte", "\x1B$B\x24\n", "\x1A\n"},
+                   {"JIS X 0212", "\x1B$(D\x30\x21\x1B(B-", "\x1A-"},
+                   {"unassigned row", "\x1B$B\x7E\x7E", "\x1A"},
+                   {"eight-bit byte", "a\xA4\xA2", "a\x1A\x1A"},
+                   {"unknown escape passes", "\x1B(Zb", "\x1B(Zb"},
+                   {"half pair at the end", "\x1B$B\x24\x22\x24", "あ\x1A"},
+                   {"escape cut at the end", "a\x1B$", "a\x1A"},
+                   {"lone escape at the end", "a\x1B", "a\x1A"},
+               });
 }
 
 // For every room from 0 up, the conversion stops at a character boundary within the room: its
