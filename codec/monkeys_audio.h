@@ -14,12 +14,12 @@ constexpr int kApeInfoTag = 1030;
 // Error codes written by CreateIAPEDecompress and returned by the operations; 0 is success.
 enum ApeError : int {
   kApeSuccess = 0,
-  kApeErrorOpenFile = 1000,        // missing, unreadable or not a regular file
+  kApeErrorOpenFile = 1000,  // missing, unreadable or not a regular file
   kApeErrorReadFile = 1001,
-  kApeErrorWriteFile = 1002,       // a save could not write, truncate or lock the file
-  kApeErrorInvalidFormat = 1003,   // not a Monkey's Audio file, or a damaged header
-  kApeErrorUnsupported = 1004,     // audio coding: this library reads and writes tags only
-  kApeErrorBadTag = 1005,          // the tag is damaged and will not be rewritten
+  kApeErrorWriteFile = 1002,      // a save could not write, truncate or lock the file
+  kApeErrorInvalidFormat = 1003,  // not a Monkey's Audio file, or a damaged header
+  kApeErrorUnsupported = 1004,    // audio coding: this library reads and writes tags only
+  kApeErrorBadTag = 1005,         // the tag is damaged and will not be rewritten
   kApeErrorNoMemory = 1006,
   kApeErrorInvalidArgument = 1007,
   kApeErrorFieldNotFound = 1008,
