@@ -5,12 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
-#include <QColor>
-#include <QRect>
-#include <QSize>
-#include <QString>
 #include <memory>
-#include <ostream>
 
 class TTestApplication : public testing::Environment {
  public:
@@ -26,18 +21,3 @@ class TTestApplication : public testing::Environment {
 
 inline testing::Environment* const gTestApplication =
     testing::AddGlobalTestEnvironment(new TTestApplication);
-
-// Readable failure messages for the Qt values the tests compare.
-inline void PrintTo(const QString& text, std::ostream* out) {
-  *out << '"' << text.toStdString() << '"';
-}
-inline void PrintTo(const QRect& rect, std::ostream* out) {
-  *out << "QRect(" << rect.x() << ", " << rect.y() << ", " << rect.width() << ", " << rect.height()
-       << ")";
-}
-inline void PrintTo(const QSize& size, std::ostream* out) {
-  *out << "QSize(" << size.width() << ", " << size.height() << ")";
-}
-inline void PrintTo(const QColor& color, std::ostream* out) {
-  *out << color.name(QColor::HexArgb).toStdString();
-}
