@@ -51,3 +51,9 @@ check: format-check test asan fuzz-check
 
 clean:
 	rm -rf $(BUILD) $(ASAN_BUILD) $(FUZZ_BUILD)
+
+# Prints the usage text with the dictionaries of the source tree, in English and in Japanese.
+.PHONY: usage-demo
+usage-demo: build
+	LC_ALL=C $(BUILD)/tag/quillet-usage-demo
+	LC_ALL=ja_JP.UTF-8 $(BUILD)/tag/quillet-usage-demo

@@ -24,6 +24,7 @@ enum ApeError : int {
   kApeErrorInvalidArgument = 1007,
   kApeErrorFieldNotFound = 1008,
   kApeErrorBufferTooSmall = 1009,  // FetchField cut the value to fit
+  kApeErrorReadOnly = 1010,        // SaveTag on a tag object created read-only
 };
 
 // The tag of one file. Field names match case-insensitively.

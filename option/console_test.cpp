@@ -1,0 +1,66 @@
+#include "option/console.h"
+
+#include <gtest/gtest.h>
+
+#include "option/console_test_support.h"
+
+namespace {
+
+TEST(Console, ErrorLineAndMessagesAreFilledInOrder) {
+  TScopedLocale locale;
+  TCoutCapture out;
+  exp_err(make_message("@Usage_Title %Option1% %Option2%@",
+                       {{"%Option1%", "-Title"}, {"%Option2%", ""}, {"%Absent%", "x"}}));
+  // A value holding a later placeholder is filled in its turn.
+  exp_err(make_message("%A%", {{"%A%", "%B%"}, {"%B%", "b"}}));
+  EXPECT_EQ(out.Text(), "ERROR: @Usage_Title -Title @\nERROR: b\n");
+}
+
+TEST(Console, BannerOnlyWhenVerboseWithTheAuthorNameTheDictionaryGives) {
+  TTempFolder folder;
+  TScopedLocale locale;
+  TOption option;
+  {
+    TCoutCapture out;
+    exp_app_info(option);
+    EXPECT_EQ(out.Text(), "");
+  }
+  option.verbose = true;
+  {
+    TCoutCapture out;
+    exp_app_info(option);
+    EXPECT_EQ(out.Text(), "\nQuillet    Ver 1.30\nCopyright (C) TARVIK. All rights reserved.\n\n");
+  }
+  ASSERT_EQ(locale.Load(folder.Path(), "Common", "msgid \"TARVIK\"\nmsgstr \"ＴＡＲＶＩＫ\"\n"), 0);
+  TCoutCapture out;
+  exp_app_info(option);
+  EXPECT_EQ(out.Text(),
+            "\nQuillet    Ver 1.30\nCopyright (C) ＴＡＲＶＩＫ. All rights reserved.\n\n");
+}
+
+TEST(Console, ProgressReportsWholePercentAndSecondsLeft) {
+  TScopedLocale locale;
+  struct Case {
+    int32 progress;
+    int64 elapsed;
+    const char* printed;
+  };
+  const Case cases[] = {
+      {50000, 10000000, "\r50% 10s "},
+      {100000, 0, "\r100% 0s "},
+      {100000, 987654321, "\r100% 0s "},
+      {333, 1000000, "\r0% 299s "},  // 1000000 / 333 = 3003; 3003 / 10 - 1
+      // An elapsed time in the billions of seconds still fits the 64-bit arithmetic.
+      {25000, 4000000000000000000, "\r25% 12000000000000s "},
+      {0, 5000000, "\r0% 0s "},
+      {-1000, 5000000, "\r-1% 0s "},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(testing::Message() << c.progress << " " << c.elapsed);
+    TCoutCapture out;
+    exp_progress("%Done%% %Remain%s", c.progress, c.elapsed);
+    EXPECT_EQ(out.Text(), c.printed);
+  }
+}
+
+}  // namespace

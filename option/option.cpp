@@ -1,0 +1,10 @@
+#include "option/option.h"
+
+void TOption::Calc() {
+  if (verbose) {
+    lib_info = true;
+  }
+  if (help) {
+    verbose = true;
+  }
+}

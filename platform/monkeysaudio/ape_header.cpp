@@ -1,0 +1,169 @@
+#include "platform/monkeysaudio/ape_header.h"
+
+#include <algorithm>
+
+namespace {
+
+constexpr uint16_t kLowestVersion = 3800;
+constexpr uint16_t kFirstDescriptorVersion = 3980;
+constexpr uint32_t kMinDescriptorBytes = 52;
+constexpr uint32_t kMinHeaderBytes = 24;
+constexpr uint32_t kMaxDescriptorBytes = 4096;
+constexpr uint32_t kMaxHeaderBytes = 4096;
+constexpr uint16_t kMaxChannels = 32;
+// The frame data size is stored in 64 bits; anything past 2^48 bytes is a damaged header.
+constexpr uint32_t kMaxFrameBytesHigh = 0xFFFF;
+
+// Old layout format flags.
+constexpr uint16_t kFlag8Bit = 1;
+constexpr uint16_t kFlagPeakLevel = 4;
+constexpr uint16_t kFlag24Bit = 8;
+constexpr uint16_t kFlagSeekCount = 16;
+
+bool has_magic(TByteSpan bytes) {
+  return has_text_at(bytes, 0, "MAC ") || has_text_at(bytes, 0, "MACF");
+}
+
+bool is_sane_stream(const TApeHeader& header) {
+  const uint16_t bits = header.bits_per_sample;
+  return header.total_frames >= 1 && header.blocks_per_frame >= 1 &&
+         header.final_frame_blocks >= 1 && header.final_frame_blocks <= header.blocks_per_frame &&
+         header.channels >= 1 && header.channels <= kMaxChannels && header.sample_rate > 0 &&
+         (bits == 8 || bits == 16 || bits == 24 || bits == 32);
+}
+
+std::optional<TApeHeader> parse_descriptor_layout(TByteSpan bytes, TApeHeader header,
+                                                  uint64_t file_size) {
+  if (bytes.size() < kMinDescriptorBytes) {
+    return std::nullopt;
+  }
+  const uint32_t descriptor_bytes = read_u32le(bytes, 8);
+  const uint32_t header_bytes = read_u32le(bytes, 12);
+  const uint32_t seek_table_bytes = read_u32le(bytes, 16);
+  const uint32_t header_data_bytes = read_u32le(bytes, 20);
+  const uint32_t frame_bytes_low = read_u32le(bytes, 24);
+  const uint32_t frame_bytes_high = read_u32le(bytes, 28);
+  const uint32_t terminating_bytes = read_u32le(bytes, 32);
+  if (descriptor_bytes < kMinDescriptorBytes || descriptor_bytes > kMaxDescriptorBytes ||
+      header_bytes < kMinHeaderBytes || header_bytes > kMaxHeaderBytes ||
+      frame_bytes_high > kMaxFrameBytesHigh) {
+    return std::nullopt;
+  }
+  if (bytes.size() < uint64_t{descriptor_bytes} + kMinHeaderBytes) {
+    return std::nullopt;
+  }
+  const TByteSpan fields = bytes.subspan(descriptor_bytes);
+  header.compression_level = read_u16le(fields, 0);
+  header.blocks_per_frame = read_u32le(fields, 4);
+  header.final_frame_blocks = read_u32le(fields, 8);
+  header.total_frames = read_u32le(fields, 12);
+  header.bits_per_sample = read_u16le(fields, 16);
+  header.channels = read_u16le(fields, 18);
+  header.sample_rate = read_u32le(fields, 20);
+  header.header_end = header.magic_offset + descriptor_bytes + header_bytes;
+  if (header.header_end > file_size || !is_sane_stream(header) ||
+      seek_table_bytes / 4 < header.total_frames) {
+    return std::nullopt;
+  }
+  // Every term is below 2^48, so the sum cannot overflow 64 bits.
+  header.declared_audio_end = header.header_end + seek_table_bytes + header_data_bytes +
+                              ((uint64_t{frame_bytes_high} << 32) | frame_bytes_low) +
+                              terminating_bytes;
+  return header;
+}
+
+std::optional<TApeHeader> parse_old_layout(TByteSpan bytes, TApeHeader header, uint64_t file_size) {
+  constexpr size_t kFixedBytes = 32;
+  if (bytes.size() < kFixedBytes) {
+    return std::nullopt;
+  }
+  header.compression_level = read_u16le(bytes, 6);
+  const uint16_t flags = read_u16le(bytes, 8);
+  header.channels = read_u16le(bytes, 10);
+  header.sample_rate = read_u32le(bytes, 12);
+  header.total_frames = read_u32le(bytes, 24);
+  header.final_frame_blocks = read_u32le(bytes, 28);
+  header.bits_per_sample = (flags & kFlag8Bit) ? 8 : (flags & kFlag24Bit) ? 24 : 16;
+  if (header.version >= 3950) {
+    header.blocks_per_frame = 73728 * 4;
+  } else if (header.version >= 3900 || header.compression_level >= 4000) {
+    header.blocks_per_frame = 73728;
+  } else {
+    header.blocks_per_frame = 9216;
+  }
+  size_t size = kFixedBytes;
+  if (flags & kFlagPeakLevel) {
+    size += 4;
+  }
+  uint32_t seek_entries = header.total_frames;
+  if (flags & kFlagSeekCount) {
+    if (bytes.size() < size + 4) {
+      return std::nullopt;
+    }
+    seek_entries = read_u32le(bytes, size);
+    size += 4;
+  }
+  header.header_end = header.magic_offset + size;
+  if (bytes.size() < size || header.header_end > file_size || !is_sane_stream(header) ||
+      seek_entries < header.total_frames) {
+    return std::nullopt;
+  }
+  return header;
+}
+
+}  // namespace
+
+uint64_t id3v2_prefix_length(TByteSpan bytes) {
+  constexpr size_t kHeaderBytes = 10;
+  if (bytes.size() < kHeaderBytes || !has_text_at(bytes, 0, "ID3") || bytes[3] == 0xFF ||
+      bytes[4] == 0xFF) {
+    return 0;
+  }
+  uint64_t body = 0;
+  for (size_t i = 6; i < 10; ++i) {
+    if (bytes[i] & 0x80) {
+      return 0;
+    }
+    body = (body << 7) | bytes[i];
+  }
+  const bool has_footer = (bytes[5] & 0x10) != 0;
+  return kHeaderBytes + body + (has_footer ? kHeaderBytes : 0);
+}
+
+std::optional<TApeHeader> parse_ape_header(TByteSpan bytes, uint64_t magic_offset,
+                                           uint64_t file_size) {
+  if (bytes.size() < 6 || !has_magic(bytes) || magic_offset > file_size) {
+    return std::nullopt;
+  }
+  TApeHeader header;
+  header.magic_offset = magic_offset;
+  header.version = read_u16le(bytes, 4);
+  if (header.version < kLowestVersion) {
+    return std::nullopt;
+  }
+  header.descriptor_layout = header.version >= kFirstDescriptorVersion;
+  return header.descriptor_layout ? parse_descriptor_layout(bytes, header, file_size)
+                                  : parse_old_layout(bytes, header, file_size);
+}
+
+std::optional<TApeHeader> find_ape_header(TByteSpan window, uint64_t window_offset,
+                                          uint64_t file_size) {
+  const size_t last = std::min<uint64_t>(window.size(), kApeJunkScanLimit + 1);
+  for (size_t i = 0; i < last; ++i) {
+    if (window[i] != 'M') {
+      continue;
+    }
+    if (auto header = parse_ape_header(window.subspan(i), window_offset + i, file_size)) {
+      return header;
+    }
+  }
+  return std::nullopt;
+}
+
+std::optional<TApeHeader> recognise_ape_image(TByteSpan image) {
+  const uint64_t skip = id3v2_prefix_length(image);
+  if (skip >= image.size()) {
+    return std::nullopt;
+  }
+  return find_ape_header(image.subspan(skip), skip, image.size());
+}

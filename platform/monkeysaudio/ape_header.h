@@ -1,0 +1,50 @@
+// Recognition of the Monkey's Audio header, from bytes only.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+
+#include "platform/monkeysaudio/byte_order.h"
+
+// What the header tells a tag reader: where the stream starts and where its audio ends.
+struct TApeHeader {
+  uint64_t magic_offset = 0;  // bytes before "MAC " (an ID3v2 tag or other junk)
+  uint16_t version = 0;       // 3990 for 3.99
+  bool descriptor_layout = false;
+  uint16_t compression_level = 0;
+  uint16_t channels = 0;
+  uint32_t sample_rate = 0;
+  uint16_t bits_per_sample = 0;
+  uint32_t total_frames = 0;
+  uint32_t blocks_per_frame = 0;
+  uint32_t final_frame_blocks = 0;
+  // First byte after the descriptor and header; no tag may start before it.
+  uint64_t header_end = 0;
+  // End of the audio the header declares (descriptor layout only; 0 when not stored).
+  uint64_t declared_audio_end = 0;
+};
+
+// Size of an ID3v2 tag at the start of `bytes` (header, body and footer), or 0 when the bytes do
+// not start with a well-formed ID3v2 header. Never more than 10 + 2^28 + 10.
+uint64_t id3v2_prefix_length(TByteSpan bytes);
+
+// Parses a header whose magic is at bytes[0] and which sits at `magic_offset` in a file of
+// `file_size` bytes. Returns nothing when the magic is absent, the header is cut off by the end
+// of `bytes` or of the file, or a field fails a sanity check. Audio that the header declares
+// beyond the end of the file does not count as a failure: the file was cut short, but its tag
+// can still be read and repaired.
+std::optional<TApeHeader> parse_ape_header(TByteSpan bytes, uint64_t magic_offset,
+                                           uint64_t file_size);
+
+// The first sane header at or after window[0], which lies at `window_offset` in the file.
+std::optional<TApeHeader> find_ape_header(TByteSpan window, uint64_t window_offset,
+                                          uint64_t file_size);
+
+// How far past the ID3v2 tag a header is looked for, and how many bytes a reader must hand to
+// find_ape_header to cover that distance.
+constexpr uint64_t kApeJunkScanLimit = 1 << 20;
+constexpr uint64_t kApeHeaderMaxBytes = 4096 + 4096;  // descriptor and header, each capped
+constexpr uint64_t kApeHeaderWindow = kApeJunkScanLimit + kApeHeaderMaxBytes;
+
+// Recognition on a whole file image: skips an ID3v2 tag, then scans for the header.
+std::optional<TApeHeader> recognise_ape_image(TByteSpan image);

@@ -1,0 +1,64 @@
+// The APE tag (versions 1 and 2) as bytes: items, header/footer, and rendering.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "platform/monkeysaudio/byte_order.h"
+
+constexpr uint32_t kApeTagVersion1 = 1000;
+constexpr uint32_t kApeTagVersion2 = 2000;
+constexpr size_t kApeTagBlockBytes = 32;  // header and footer alike
+constexpr uint32_t kApeTagHasHeader = 0x80000000;
+constexpr uint32_t kApeTagIsHeader = 0x20000000;
+constexpr uint32_t kApeItemTypeMask = 0x6;
+constexpr uint32_t kApeItemText = 0x0;
+constexpr uint32_t kApeItemBinary = 0x2;
+constexpr uint32_t kApeItemReadOnly = 0x1;
+// Items larger than this (all items together) make a tag we neither trust nor write.
+constexpr uint64_t kApeTagMaxItemBytes = 16 << 20;
+constexpr uint32_t kApeTagMaxItems = 65536;
+constexpr size_t kApeItemMinBytes = 11;
+
+struct TApeItem {
+  std::string key;     // as stored: case kept
+  uint32_t flags = 0;  // type and read-only bits, kept as read
+  std::string value;   // raw bytes; text values hold several values separated by NUL
+
+  bool IsText() const { return (flags & kApeItemTypeMask) == kApeItemText; }
+  size_t StoredBytes() const { return 9 + key.size() + value.size(); }
+  bool operator==(const TApeItem&) const = default;
+};
+
+// Header or footer fields. `block` is 32 bytes; nothing when it lacks the preamble.
+struct TApeTagBlock {
+  uint32_t version = 0;
+  uint32_t tag_size = 0;  // items + footer, header excluded
+  uint32_t item_count = 0;
+  uint32_t flags = 0;
+};
+std::optional<TApeTagBlock> parse_ape_tag_block(TByteSpan block);
+
+// A key may be stored: 2..255 bytes of 0x20..0x7E, and none of the names other tags start with
+// (ID3, TAG, OggS, MP+) in any case.
+bool is_valid_ape_key(std::string_view key);
+
+// Case-insensitive (ASCII) key comparison.
+bool ape_keys_equal(std::string_view a, std::string_view b);
+
+// Items of an items area. `sound` is true when every byte of the area belongs to a well-formed
+// item, so that writing the items back loses nothing; otherwise `items` holds those before the
+// first fault. The declared count is not trusted: parsing follows the bytes, up to
+// kApeTagMaxItems items. Version 1 items are all text (their flags are ignored).
+struct TApeItemsParse {
+  std::vector<TApeItem> items;
+  bool sound = false;
+};
+TApeItemsParse parse_ape_items(TByteSpan area, uint32_t version);
+
+// An APEv2 tag with header and footer: items in ascending order of stored size (ties by key),
+// flags kept. No items: no bytes.
+TBytes render_ape_tag(const std::vector<TApeItem>& items);

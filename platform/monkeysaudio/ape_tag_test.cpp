@@ -1,0 +1,116 @@
+#include "platform/monkeysaudio/ape_tag.h"
+
+#include <gtest/gtest.h>
+
+#include "platform/monkeysaudio/tag_fields.h"
+#include "platform/monkeysaudio/test_support.h"
+
+namespace {
+
+TEST(ApeTag, RendersGoldenBytesAndParsesThemBack) {
+  const std::vector<TApeItem> items = {{"Title", 0, "Intro"}, {"Year", 0, "2002"}};
+  const TBytes expected = tag_block(2000, 68, 2, 0xA0000000) + item_bytes(4, 0, "Year", "2002") +
+                          item_bytes(5, 0, "Title", "Intro") + tag_block(2000, 68, 2, 0x80000000);
+  const TBytes rendered = render_ape_tag(items);
+  EXPECT_EQ(rendered, expected);
+
+  const auto parse = parse_ape_items(TByteSpan(rendered).subspan(32, rendered.size() - 64), 2000);
+  ASSERT_TRUE(parse.sound);
+  EXPECT_EQ(parse.items, (std::vector<TApeItem>{items[1], items[0]}));
+  EXPECT_TRUE(render_ape_tag({}).empty());
+}
+
+TEST(ApeTag, KeepsFlagsKeyCaseAndBinaryValuesThroughARoundTrip) {
+  const std::string cover("front.jpg\0\xFF\xD8\xFF\x00\x01", 15);
+  const std::vector<TApeItem> items = {{"Cover Art (Front)", kApeItemBinary, cover},
+                                       {"REPLAYGAIN_TRACK_GAIN", kApeItemReadOnly, "-6.48 dB"},
+                                       {"tItLe", 0, std::string("a\0b", 3)}};
+  const TBytes rendered = render_ape_tag(items);
+  const auto parse =
+      parse_ape_items(TByteSpan(rendered).subspan(32, rendered.size() - 64), kApeTagVersion2);
+  ASSERT_TRUE(parse.sound);
+  ASSERT_EQ(parse.items.size(), 3u);
+  for (const TApeItem& item : items) {
+    EXPECT_NE(std::find(parse.items.begin(), parse.items.end(), item), parse.items.end())
+        << item.key;
+  }
+}
+
+TEST(ApeTag, ItemsParseAsFarAsTheyAreSound) {
+  const TBytes good = item_bytes(2, 0, "Title", "ok");
+  struct TCase {
+    const char* name;
+    TBytes area;
+    size_t items;
+    bool sound;
+  } cases[] = {
+      {"clean", good + item_bytes(1, 0, "Year", "1"), 2, true},
+      {"value runs past the area", good + item_bytes(100, 0, "Year", "1"), 1, false},
+      {"value size 0xFFFFFFFF", good + item_bytes(0xFFFFFFFF, 0, "Year", "1"), 1, false},
+      {"key without terminator", good + TBytes{1, 0, 0, 0, 0, 0, 0, 0, 'Y', 'e', 'a'}, 1, false},
+      {"key of one byte", good + item_bytes(1, 0, "Y", "1"), 1, false},
+      {"key of 256 bytes", good + item_bytes(1, 0, std::string(256, 'k'), "1"), 1, false},
+      {"key of 255 bytes", good + item_bytes(1, 0, std::string(255, 'k'), "1"), 2, true},
+      {"control byte in key", good + item_bytes(1, 0, "Ye\tar", "1"), 1, false},
+      {"forbidden key in other case", good + item_bytes(1, 0, "oggs", "1"), 1, false},
+      {"trailing junk shorter than an item", good + TBytes(5, 0), 1, false},
+      {"reserved type kept", good + item_bytes(1, 6, "Odd", "1"), 2, true},
+  };
+  for (const TCase& c : cases) {
+    const auto parse = parse_ape_items(c.area, kApeTagVersion2);
+    EXPECT_EQ(parse.items.size(), c.items) << c.name;
+    EXPECT_EQ(parse.sound, c.sound) << c.name;
+  }
+  // Version 1 items are text whatever their flags say.
+  EXPECT_TRUE(parse_ape_items(item_bytes(1, kApeItemBinary, "Year", "1"), 1000).items[0].IsText());
+}
+
+std::string fetch(const TTagFields& fields, const char* name, int room, int* status = nullptr) {
+  std::string buffer(static_cast<size_t>(room), '#');
+  int size = room;
+  const int result = fields.Fetch(name, buffer.data(), &size);
+  if (status != nullptr) {
+    *status = result;
+  }
+  EXPECT_EQ(buffer[static_cast<size_t>(size)], '\0');
+  return buffer.substr(0, static_cast<size_t>(size));
+}
+
+TEST(TagFields, FetchAlwaysLeavesATerminatedTextThatFits) {
+  const TTagFields fields({{"TITLE", 0, std::string("one\0two", 7)},
+                           {"Art", kApeItemBinary, "xyz"},
+                           {"Album", 0, "\xE6\x97\xA5\xE6\x9C\xAC"}});  // two 3-byte characters
+  int status = 0;
+  EXPECT_EQ(fetch(fields, "title", 2048, &status), "one; two");
+  EXPECT_EQ(status, kApeSuccess);
+  EXPECT_EQ(fetch(fields, "Title", 5, &status), "one;");
+  EXPECT_EQ(status, kApeErrorBufferTooSmall);
+  EXPECT_EQ(fetch(fields, "Title", 1), "");
+  EXPECT_EQ(fetch(fields, "Album", 6), "\xE6\x97\xA5");  // never half a character
+  EXPECT_EQ(fetch(fields, "Art", 2048, &status), "");
+  EXPECT_EQ(status, kApeErrorFieldNotFound);
+  EXPECT_EQ(fetch(fields, "Genre", 2048, &status), "");
+  EXPECT_EQ(status, kApeErrorFieldNotFound);
+}
+
+TEST(TagFields, PutReplacesEveryCaseKeepsSpellingAndEmptyRemoves) {
+  TTagFields fields({{"TITLE", 0, "old"}, {"Title", 0, "older"}, {"Genre", 0, "Jazz"}});
+  EXPECT_EQ(fields.Put("title", "new", 0), kApeSuccess);
+  EXPECT_EQ(fields.Items().back(), (TApeItem{"TITLE", 0, "new"}));
+  EXPECT_EQ(fields.Items().size(), 2u);
+  EXPECT_EQ(fields.Put("Artist", "Someone", 0), kApeSuccess);
+  EXPECT_EQ(fields.Items().back().key, "Artist");
+  EXPECT_EQ(fields.Put("GENRE", "", 0), kApeSuccess);
+  EXPECT_EQ(fields.Items().size(), 2u);
+  for (const char* bad_key : {"T", "TAG", "Tab\there", ""}) {
+    EXPECT_EQ(fields.Put(bad_key, "x", 0), kApeErrorInvalidArgument) << bad_key;
+  }
+  EXPECT_EQ(fields.Put("Title", "x", 0x100), kApeErrorInvalidArgument);
+  EXPECT_TRUE(fields.Modified());
+  EXPECT_FALSE(fields.Erased());
+  fields.EraseAll();
+  EXPECT_TRUE(fields.Items().empty());
+  EXPECT_TRUE(fields.Erased());
+}
+
+}  // namespace

@@ -1,0 +1,155 @@
+#include "platform/monkeysaudio/file_io.h"
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <utility>
+
+TIoCounters& io_counters() {
+  static TIoCounters counters;
+  return counters;
+}
+
+TFileDescriptor& TFileDescriptor::operator=(TFileDescriptor&& other) noexcept {
+  if (this != &other) {
+    if (fFd >= 0) {
+      close(fFd);
+    }
+    fFd = other.fFd;
+    other.fFd = -1;
+  }
+  return *this;
+}
+
+TFileDescriptor::~TFileDescriptor() {
+  if (fFd >= 0) {
+    close(fFd);
+  }
+}
+
+int TFileDescriptor::OpenRegular(const char* path, int flags) {
+  int fd;
+  do {
+    fd = open(path, flags | O_CLOEXEC);
+  } while (fd < 0 && errno == EINTR);
+  if (fd < 0) {
+    return errno;
+  }
+  TFileDescriptor opened(fd);
+  struct stat info;
+  if (fstat(fd, &info) != 0) {
+    return errno;
+  }
+  if (!S_ISREG(info.st_mode)) {
+    return S_ISDIR(info.st_mode) ? EISDIR : EINVAL;
+  }
+  *this = std::move(opened);
+  return 0;
+}
+
+int TFileDescriptor::Size(uint64_t* size) const {
+  struct stat info;
+  if (fstat(fFd, &info) != 0) {
+    return errno;
+  }
+  *size = static_cast<uint64_t>(info.st_size);
+  return 0;
+}
+
+int TFileDescriptor::Identity(dev_t* device, ino_t* inode) const {
+  struct stat info;
+  if (fstat(fFd, &info) != 0) {
+    return errno;
+  }
+  *device = info.st_dev;
+  *inode = info.st_ino;
+  return 0;
+}
+
+int TFileDescriptor::ReadAt(uint64_t offset, uint64_t size, TBytes* out) const {
+  out->resize(size);
+  uint64_t done = 0;
+  while (done < size) {
+    ssize_t got = pread(fFd, out->data() + done, size - done, static_cast<off_t>(offset + done));
+    if (got < 0 && errno == EINTR) {
+      continue;
+    }
+    if (got < 0) {
+      return errno;
+    }
+    ++io_counters().read_calls;
+    io_counters().bytes_read += static_cast<uint64_t>(got);
+    if (got == 0) {
+      return EIO;
+    }
+    done += static_cast<uint64_t>(got);
+  }
+  return 0;
+}
+
+int TFileDescriptor::WriteAt(uint64_t offset, TByteSpan bytes) const {
+  uint64_t done = 0;
+  while (done < bytes.size()) {
+    ssize_t put =
+        pwrite(fFd, bytes.data() + done, bytes.size() - done, static_cast<off_t>(offset + done));
+    if (put < 0 && errno == EINTR) {
+      continue;
+    }
+    if (put < 0) {
+      return errno;
+    }
+    ++io_counters().write_calls;
+    io_counters().bytes_written += static_cast<uint64_t>(put);
+    if (put == 0) {
+      return EIO;
+    }
+    done += static_cast<uint64_t>(put);
+  }
+  return 0;
+}
+
+int TFileDescriptor::Truncate(uint64_t size) const {
+  while (ftruncate(fFd, static_cast<off_t>(size)) != 0) {
+    if (errno != EINTR) {
+      return errno;
+    }
+  }
+  return 0;
+}
+
+int TFileDescriptor::Reserve(uint64_t offset, uint64_t size) const {
+  if (size == 0) {
+    return 0;
+  }
+  while (fallocate(fFd, FALLOC_FL_KEEP_SIZE, static_cast<off_t>(offset),
+                   static_cast<off_t>(size)) != 0) {
+    if (errno == EOPNOTSUPP || errno == ENOSYS) {
+      return 0;
+    }
+    if (errno != EINTR) {
+      return errno;
+    }
+  }
+  return 0;
+}
+
+int TFileDescriptor::SyncData() const {
+  while (fdatasync(fFd) != 0) {
+    if (errno != EINTR) {
+      return errno;
+    }
+  }
+  return 0;
+}
+
+int TFileDescriptor::LockExclusive() const {
+  while (flock(fFd, LOCK_EX) != 0) {
+    if (errno != EINTR) {
+      return errno;
+    }
+  }
+  return 0;
+}

@@ -1,0 +1,73 @@
+#include "platform/monkeysaudio/save_plan.h"
+
+#include <algorithm>
+
+#include "platform/monkeysaudio/ape_header.h"
+
+int plan_tag_save(const TTagRegion& region, uint64_t file_size, const std::vector<TApeItem>& items,
+                  bool erased, TSavePlan* plan) {
+  if (region.trust == TTagTrust::kExtentDamaged ||
+      (region.trust == TTagTrust::kItemsDamaged && !erased)) {
+    return kApeErrorBadTag;
+  }
+  uint64_t items_bytes = 0;
+  for (const TApeItem& item : items) {
+    items_bytes += item.StoredBytes();
+  }
+  if (items_bytes > kApeTagMaxItemBytes || items.size() > kApeTagMaxItems) {
+    return kApeErrorInvalidArgument;
+  }
+  TSavePlan result;
+  result.start = region.start;
+  result.old_size = file_size;
+  if (items.empty()) {
+    result.action = region.start < file_size ? TSaveAction::kTruncate : TSaveAction::kNothing;
+  } else {
+    result.block = render_ape_tag(items);
+    result.block.insert(result.block.end(), region.tail.begin(), region.tail.end());
+    result.action = result.start + result.block.size() >= file_size ? TSaveAction::kWriteInPlace
+                                                                    : TSaveAction::kAppendThenMove;
+  }
+  *plan = std::move(result);
+  return kApeSuccess;
+}
+
+void apply_save_plan(const TSavePlan& plan, TBytes& image) {
+  switch (plan.action) {
+    case TSaveAction::kNothing:
+      return;
+    case TSaveAction::kTruncate:
+      image.resize(plan.start);
+      return;
+    case TSaveAction::kWriteInPlace:
+    case TSaveAction::kAppendThenMove:
+      // The intermediate state of kAppendThenMove ends in the same block; only the result
+      // matters for an image.
+      image.resize(std::max<uint64_t>(image.size(), plan.start + plan.block.size()));
+      std::copy(plan.block.begin(), plan.block.end(), image.begin() + plan.start);
+      image.resize(plan.start + plan.block.size());
+      return;
+  }
+}
+
+uint64_t tag_floor(const TApeHeader& header, uint64_t file_size) {
+  if (header.descriptor_layout && header.declared_audio_end <= file_size) {
+    return header.declared_audio_end;
+  }
+  return header.header_end;
+}
+
+int save_tag_image(TBytes& image, const std::vector<TApeItem>& items, bool erased) {
+  const auto header = recognise_ape_image(image);
+  if (!header) {
+    return kApeErrorInvalidFormat;
+  }
+  const TTagRegion region = read_tag_region(image, tag_floor(*header, image.size()));
+  TSavePlan plan;
+  if (int status = plan_tag_save(region, image.size(), items, erased, &plan);
+      status != kApeSuccess) {
+    return status;
+  }
+  apply_save_plan(plan, image);
+  return kApeSuccess;
+}

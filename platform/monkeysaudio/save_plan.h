@@ -1,0 +1,44 @@
+// What a save writes, decided from bytes: the steps that replace a file's tag.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "codec/monkeys_audio.h"
+#include "platform/monkeysaudio/ape_header.h"
+#include "platform/monkeysaudio/tag_region.h"
+
+// The tag block (new APE tag plus the kept tail) replaces the file's bytes from `start` on.
+// The steps keep the file ending in a complete tag, old or new, after each one:
+//   kNothing:         no tag before, none after.
+//   kTruncate:        cut the file at `start` (the tag and its tail are removed).
+//   kWriteInPlace:    write `block` at `start`; the file grows or keeps its length.
+//   kAppendThenMove:  write `block` at the old end, then at `start`, then cut the file to
+//                     start + block.size().
+enum class TSaveAction { kNothing, kTruncate, kWriteInPlace, kAppendThenMove };
+
+struct TSavePlan {
+  TSaveAction action = TSaveAction::kNothing;
+  uint64_t start = 0;
+  uint64_t old_size = 0;
+  TBytes block;
+};
+
+// Plans the save of `items` over the tag described by `region` (read just now, from a file of
+// `file_size` bytes). With items, the tail (Lyrics3v2, ID3v1) is kept after the new APE tag;
+// without, the APE tag and the tail are removed, so that no old field shows through.
+// `erased` says the caller dropped every field read, which lets a tag with damaged items be
+// replaced. Returns kApeSuccess, kApeErrorBadTag (the tag is not trusted enough to be
+// replaced) or kApeErrorInvalidArgument (the new tag would be larger than a tag may be).
+int plan_tag_save(const TTagRegion& region, uint64_t file_size, const std::vector<TApeItem>& items,
+                  bool erased, TSavePlan* plan);
+
+// Applies `plan` to a file image, as the file layer applies it to a file.
+void apply_save_plan(const TSavePlan& plan, TBytes& image);
+
+// A whole save on a file image: recognition, tag reading and planning, then applying.
+// `image` is left unchanged unless the result is kApeSuccess.
+int save_tag_image(TBytes& image, const std::vector<TApeItem>& items, bool erased);
+
+// Lowest offset a tag may start at in a file with this header (see scan_tag_region).
+uint64_t tag_floor(const TApeHeader& header, uint64_t file_size);

@@ -1,0 +1,68 @@
+#include "platform/monkeysaudio/save_plan.h"
+
+#include <gtest/gtest.h>
+
+#include "platform/monkeysaudio/test_support.h"
+
+namespace {
+
+// The smallest sane 3.99 stream: descriptor, header, seek table, WAV header and frames, 172
+// bytes of audio in all.
+TBytes stream() {
+  return read_all(fixture("mutagen/mac-399.ape"));
+}
+
+TEST(SavePlan, StepsFollowTheSizeOfTheNewBlock) {
+  const std::vector<TApeItem> small = {{"Title", 0, "a"}};
+  const std::vector<TApeItem> large = {{"Title", 0, std::string(300, 'a')}};
+  const TBytes small_tag = render_ape_tag(small);
+  const TBytes large_tag = render_ape_tag(large);
+  const TBytes id3 = id3v1_bytes("old");
+  struct TCase {
+    const char* name;
+    TBytes before;  // after the audio
+    std::vector<TApeItem> items;
+    TSaveAction action;
+    TBytes after;
+  } cases[] = {
+      {"first tag", {}, small, TSaveAction::kWriteInPlace, small_tag},
+      {"grow", small_tag, large, TSaveAction::kWriteInPlace, large_tag},
+      {"shrink", large_tag, small, TSaveAction::kAppendThenMove, small_tag},
+      {"shrink keeps ID3v1", large_tag + id3, small, TSaveAction::kAppendThenMove, small_tag + id3},
+      {"same size", small_tag, small, TSaveAction::kWriteInPlace, small_tag},
+      {"remove drops ID3v1 too", small_tag + id3, {}, TSaveAction::kTruncate, {}},
+      {"remove ID3v1 only", id3, {}, TSaveAction::kTruncate, {}},
+      {"remove nothing", {}, {}, TSaveAction::kNothing, {}},
+  };
+  for (const TCase& c : cases) {
+    TBytes image = stream() + c.before;
+    const TTagRegion region = read_tag_region(image, 172);
+    TSavePlan plan;
+    ASSERT_EQ(plan_tag_save(region, image.size(), c.items, false, &plan), kApeSuccess) << c.name;
+    EXPECT_EQ(plan.action, c.action) << c.name;
+    EXPECT_EQ(plan.start, 172u) << c.name;
+    apply_save_plan(plan, image);
+    EXPECT_EQ(image, stream() + c.after) << c.name;
+  }
+}
+
+TEST(SavePlan, WholeImageSavesAreRepeatableAndReadBack) {
+  TBytes image = stream() + id3v1_bytes("Song");
+  const std::vector<TApeItem> items = {{"Title", 0, "\xE6\x97\xA5"}, {"Year", 0, "2002"}};
+  ASSERT_EQ(save_tag_image(image, items, false), kApeSuccess);
+  const TBytes once = image;
+  ASSERT_EQ(save_tag_image(image, items, false), kApeSuccess);
+  EXPECT_EQ(image, once);
+  EXPECT_EQ(read_tag_region(image, 172).items.size(), 2u);
+  const TBytes audio = stream();
+  EXPECT_TRUE(std::equal(audio.begin(), audio.end(), image.begin()));
+
+  TBytes too_big = stream();
+  EXPECT_EQ(save_tag_image(too_big, {{"Comment", 0, std::string((16 << 20) + 1, 'c')}}, false),
+            kApeErrorInvalidArgument);
+  EXPECT_EQ(too_big, stream());
+  TBytes not_ape = text_bytes("RIFF....WAVE") + TBytes(100, 0);
+  EXPECT_EQ(save_tag_image(not_ape, items, false), kApeErrorInvalidFormat);
+}
+
+}  // namespace

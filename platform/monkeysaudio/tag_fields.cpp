@@ -1,0 +1,91 @@
+#include "platform/monkeysaudio/tag_fields.h"
+
+#include <algorithm>
+#include <cstring>
+#include <string>
+
+namespace {
+
+constexpr std::string_view kValueSeparator = "; ";
+
+// Length of the longest prefix of `text` (at most `limit` bytes) that does not split a UTF-8
+// sequence, when `text` is UTF-8 at all; otherwise `limit`.
+size_t cut_length(std::string_view text, size_t limit) {
+  size_t pos = 0;
+  size_t last_boundary = 0;
+  while (pos < text.size()) {
+    const auto lead = static_cast<uint8_t>(text[pos]);
+    const size_t length = lead < 0x80           ? 1
+                          : (lead >> 5) == 0x6  ? 2
+                          : (lead >> 4) == 0xE  ? 3
+                          : (lead >> 3) == 0x1E ? 4
+                                                : 0;
+    if (length == 0 || text.size() - pos < length) {
+      return limit;
+    }
+    for (size_t i = 1; i < length; ++i) {
+      if ((static_cast<uint8_t>(text[pos + i]) & 0xC0) != 0x80) {
+        return limit;
+      }
+    }
+    if (pos <= limit) {
+      last_boundary = pos;
+    }
+    pos += length;
+  }
+  return pos <= limit ? pos : last_boundary;
+}
+
+}  // namespace
+
+int TTagFields::Fetch(const char* field, char* buffer, int* buffer_bytes) const {
+  if (buffer == nullptr || buffer_bytes == nullptr || *buffer_bytes < 1) {
+    return kApeErrorInvalidArgument;
+  }
+  const size_t room = static_cast<size_t>(*buffer_bytes) - 1;
+  buffer[0] = '\0';
+  *buffer_bytes = 0;
+  if (field == nullptr) {
+    return kApeErrorInvalidArgument;
+  }
+  auto found = std::find_if(fItems.rbegin(), fItems.rend(),
+                            [&](const TApeItem& item) { return ape_keys_equal(item.key, field); });
+  if (found == fItems.rend() || !found->IsText()) {
+    return kApeErrorFieldNotFound;
+  }
+  std::string text;
+  for (char c : found->value) {
+    if (c == '\0') {
+      text += kValueSeparator;
+    } else {
+      text += c;
+    }
+  }
+  const size_t length = text.size() <= room ? text.size() : cut_length(text, room);
+  std::memcpy(buffer, text.data(), length);
+  buffer[length] = '\0';
+  *buffer_bytes = static_cast<int>(length);
+  return length == text.size() ? kApeSuccess : kApeErrorBufferTooSmall;
+}
+
+int TTagFields::Put(std::string_view field, std::string_view value, uint32_t flags) {
+  if (!is_valid_ape_key(field) || value.size() > kApeTagMaxItemBytes ||
+      (flags & ~(kApeItemTypeMask | kApeItemReadOnly)) != 0) {
+    return kApeErrorInvalidArgument;
+  }
+  auto matches = [&](const TApeItem& item) { return ape_keys_equal(item.key, field); };
+  auto first = std::find_if(fItems.begin(), fItems.end(), matches);
+  std::string key = first != fItems.end() ? first->key : std::string(field);
+  std::erase_if(fItems, matches);
+  if (!value.empty()) {
+    fItems.push_back(TApeItem{std::move(key), flags, std::string(value)});
+  }
+  fModified = true;
+  return kApeSuccess;
+}
+
+void TTagFields::EraseAll() {
+  fItems.clear();
+  fErased = true;
+  fModified = true;
+}

@@ -1,0 +1,42 @@
+// The fields of one tag as the library's callers see them: fetched as text, put, erased.
+#pragma once
+
+#include <string_view>
+#include <vector>
+
+#include "codec/monkeys_audio.h"
+#include "platform/monkeysaudio/ape_tag.h"
+
+class TTagFields {
+ public:
+  TTagFields() = default;
+  explicit TTagFields(std::vector<TApeItem> items) : fItems(std::move(items)) {}
+
+  // Copies the text of the item named `field` (any case; the last such item when a damaged tag
+  // holds several) into `buffer`, of room *buffer_bytes (at least 1), with its values joined by
+  // "; ". The buffer always ends up NUL-terminated: cut to fit (at a character boundary when the
+  // text is UTF-8), empty for a missing or non-text item. *buffer_bytes becomes the length
+  // copied. Returns kApeSuccess, kApeErrorFieldNotFound (missing or not text),
+  // kApeErrorBufferTooSmall (cut) or kApeErrorInvalidArgument (buffer unchanged).
+  int Fetch(const char* field, char* buffer, int* buffer_bytes) const;
+
+  // Sets the text item `field` to `value`, replacing every item of that name (the first keeps
+  // its stored spelling). An empty value removes the item instead. Returns kApeSuccess or
+  // kApeErrorInvalidArgument (a key that may not be stored, a value too large for a tag, flags
+  // other than the item type and read-only bits); nothing changes then.
+  int Put(std::string_view field, std::string_view value, uint32_t flags);
+
+  void EraseAll();
+
+  const std::vector<TApeItem>& Items() const { return fItems; }
+  // True once EraseAll was called: every field read from the file was dropped on purpose.
+  bool Erased() const { return fErased; }
+  bool Modified() const { return fModified; }
+  // The items are now what the file holds.
+  void MarkSaved() { fErased = fModified = false; }
+
+ private:
+  std::vector<TApeItem> fItems;
+  bool fErased = false;
+  bool fModified = false;
+};

@@ -1,0 +1,33 @@
+// Reading and saving the tag of a file on disk: the file layer joined to the byte functions.
+#pragma once
+
+#include <optional>
+#include <vector>
+
+#include "codec/monkeys_audio.h"
+#include "platform/monkeysaudio/ape_header.h"
+#include "platform/monkeysaudio/file_io.h"
+#include "platform/monkeysaudio/tag_region.h"
+
+struct TTagFileView {
+  std::optional<TApeHeader> header;  // set when the header was required
+  uint64_t file_size = 0;
+  TTagRegion region;
+};
+
+// Reads the header (when `require_header`) and the tag of the open file `file`. Costs a few
+// reads at the start and the end of the file, whatever its size. Returns kApeSuccess,
+// kApeErrorReadFile or kApeErrorInvalidFormat (header required and not found).
+int read_tag_file(const TFileDescriptor& file, bool require_header, TTagFileView* view);
+
+// Opens `path` for reading and reads it as above; kApeErrorOpenFile when it cannot be opened
+// or is not a regular file.
+int load_tag_file(const char* path, bool require_header, TTagFileView* view);
+
+// Replaces the tag of `path` by `items` (none: removes the tag and any ID3v1 tag behind it),
+// under an exclusive lock, locating the tag again once the lock is held. Only bytes from the
+// tag's start on are written; the file ends in a complete tag, old or new, after every step.
+// `erased` as for plan_tag_save. Returns kApeSuccess or an ApeError; on kApeErrorWriteFile the
+// file holds the old tag or the new one.
+int save_tag_file(const char* path, bool require_header, const std::vector<TApeItem>& items,
+                  bool erased);

@@ -1,0 +1,152 @@
+#include "platform/monkeysaudio/tag_region.h"
+
+#include <algorithm>
+
+#include "platform/monkeysaudio/id3v1.h"
+
+namespace {
+
+constexpr uint64_t kLyricsEndBytes = 15;  // six size digits and "LYRICS200"
+constexpr uint64_t kLyricsMaxSize = 999999;
+
+// The window as a view of the file: byte offsets are file offsets.
+class TFileEnd {
+ public:
+  TFileEnd(TByteSpan window, uint64_t file_size)
+      : fWindow(window), fFileSize(file_size), fFirst(file_size - window.size()) {}
+
+  uint64_t FileSize() const { return fFileSize; }
+  // True when [offset, offset + size) lies in the window; otherwise remembers how much more of
+  // the file's end is needed, when the range lies in the file at all.
+  bool Covers(uint64_t offset, uint64_t size) {
+    if (offset > fFileSize || fFileSize - offset < size) {
+      return false;
+    }
+    if (offset < fFirst) {
+      fNeeded = std::max(fNeeded, fFileSize - offset);
+      return false;
+    }
+    return true;
+  }
+  TByteSpan Bytes(uint64_t offset, uint64_t size) const {
+    return fWindow.subspan(offset - fFirst, size);
+  }
+  bool HasText(uint64_t offset, std::string_view text) {
+    return Covers(offset, text.size()) && has_text_at(Bytes(offset, text.size()), 0, text);
+  }
+  uint64_t Needed() const { return fNeeded; }
+
+ private:
+  TByteSpan fWindow;
+  uint64_t fFileSize;
+  uint64_t fFirst;
+  uint64_t fNeeded = 0;
+};
+
+// Start of a Lyrics3v2 block ending at `end`, or `end` when there is none.
+uint64_t lyrics3_start(TFileEnd& file, uint64_t end, uint64_t floor) {
+  if (end < floor || end - floor < kLyricsEndBytes || !file.HasText(end - 9, "LYRICS200") ||
+      !file.Covers(end - kLyricsEndBytes, 6)) {
+    return end;
+  }
+  uint64_t size = 0;
+  for (uint8_t digit : file.Bytes(end - kLyricsEndBytes, 6)) {
+    if (digit < '0' || digit > '9') {
+      return end;
+    }
+    size = size * 10 + (digit - '0');
+  }
+  if (size > kLyricsMaxSize || end - floor - kLyricsEndBytes < size) {
+    return end;
+  }
+  const uint64_t start = end - kLyricsEndBytes - size;
+  return file.HasText(start, "LYRICSBEGIN") ? start : end;
+}
+
+// Fills the APE part of `region` for a footer at `footer`. Returns false when more bytes are
+// needed.
+bool read_ape_tag(TFileEnd& file, uint64_t footer, uint64_t floor, TTagRegion& region) {
+  const auto block = parse_ape_tag_block(file.Bytes(footer, kApeTagBlockBytes));
+  region.has_ape = true;
+  region.ape_version = block->version;
+  region.tail_start = footer + kApeTagBlockBytes;
+  region.trust = TTagTrust::kExtentDamaged;
+  const uint64_t available = region.tail_start - floor;
+  if ((block->version != kApeTagVersion1 && block->version != kApeTagVersion2) ||
+      (block->flags & kApeTagIsHeader) || block->tag_size < kApeTagBlockBytes ||
+      block->tag_size - kApeTagBlockBytes > kApeTagMaxItemBytes || block->tag_size > available) {
+    return true;
+  }
+  const uint64_t items_start = region.tail_start - block->tag_size;
+  region.start = items_start;
+  if (block->version == kApeTagVersion2 && (block->flags & kApeTagHasHeader) &&
+      items_start - floor >= kApeTagBlockBytes) {
+    const uint64_t header_start = items_start - kApeTagBlockBytes;
+    if (!file.Covers(header_start, kApeTagBlockBytes)) {
+      return false;
+    }
+    const auto header = parse_ape_tag_block(file.Bytes(header_start, kApeTagBlockBytes));
+    // The flag alone is not enough: cutting 32 bytes of audio for a lying flag is not an option.
+    if (header && header->version == block->version && header->tag_size == block->tag_size &&
+        header->item_count == block->item_count && (header->flags & kApeTagIsHeader)) {
+      region.start = header_start;
+    }
+  }
+  if (!file.Covers(items_start, block->tag_size)) {
+    return false;
+  }
+  auto parse = parse_ape_items(file.Bytes(items_start, footer - items_start), block->version);
+  region.items = std::move(parse.items);
+  region.trust = parse.sound ? TTagTrust::kTrusted : TTagTrust::kItemsDamaged;
+  return true;
+}
+
+}  // namespace
+
+TTagScan scan_tag_region(TByteSpan window, uint64_t file_size, uint64_t floor) {
+  TTagScan scan;
+  if (window.size() > file_size) {
+    window = window.last(file_size);
+  }
+  floor = std::min(floor, file_size);
+  TFileEnd file(window, file_size);
+  TTagRegion& region = scan.region;
+  region.start = region.tail_start = file_size;
+
+  uint64_t tail_start = file_size;
+  uint64_t footer = 0;
+  bool has_footer = false;
+  if (file_size - floor >= kApeTagBlockBytes && file.HasText(file_size - 32, "APETAGEX")) {
+    footer = file_size - kApeTagBlockBytes;
+    has_footer = true;
+  } else if (file_size - floor >= kId3v1Bytes && file.HasText(file_size - kId3v1Bytes, "TAG")) {
+    region.has_id3v1 = true;
+    tail_start = lyrics3_start(file, file_size - kId3v1Bytes, floor);
+    region.has_lyrics3 = tail_start != file_size - kId3v1Bytes;
+    if (tail_start - floor >= kApeTagBlockBytes &&
+        file.HasText(tail_start - kApeTagBlockBytes, "APETAGEX")) {
+      footer = tail_start - kApeTagBlockBytes;
+      has_footer = true;
+    }
+  }
+  if (file.Needed() > 0) {
+    scan.needed = file.Needed();
+    return scan;
+  }
+  region.start = region.tail_start = tail_start;
+  if (has_footer && !read_ape_tag(file, footer, floor, region)) {
+    scan.needed = file.Needed();
+    return scan;
+  }
+  region.tail.assign(window.end() - (file_size - region.tail_start), window.end());
+  if (!region.has_ape && region.has_id3v1) {
+    region.items = parse_id3v1(file.Bytes(file_size - kId3v1Bytes, kId3v1Bytes));
+    region.items_from_id3v1 = true;
+  }
+  scan.complete = true;
+  return scan;
+}
+
+TTagRegion read_tag_region(TByteSpan image, uint64_t floor) {
+  return scan_tag_region(image, image.size(), floor).region;
+}

@@ -1,0 +1,119 @@
+#include "platform/monkeysaudio/tag_region.h"
+
+#include <gtest/gtest.h>
+
+#include "platform/monkeysaudio/save_plan.h"
+#include "platform/monkeysaudio/test_support.h"
+
+namespace {
+
+const TBytes kAudio(1000, 0xA5);
+const TBytes kItem = item_bytes(5, 0, "Title", "Intro");                // 19 bytes
+const TBytes kFooterOnly = kItem + tag_block(2000, 51, 1, 0x80000000);  // no header
+const TBytes kWithHeader = tag_block(2000, 51, 1, 0xA0000000) + kFooterOnly;
+
+TBytes lyrics3(std::string_view body) {
+  TBytes block = text_bytes("LYRICSBEGIN") + text_bytes(body);
+  std::string size = std::to_string(block.size());
+  return block + text_bytes(std::string(6 - size.size(), '0') + size) + text_bytes("LYRICS200");
+}
+
+TEST(TagRegion, LocatesTheTagBeforeItsTail) {
+  // A 131-byte tag whose header preamble lands at L-131 and its "TAG" bytes at L-128.
+  const TBytes tricky = tag_block(2000, 99, 1, 0xA0000000) +
+                        item_bytes(53, 0, "Title", std::string(53, 'x')) +
+                        tag_block(2000, 99, 1, 0x80000000);
+  ASSERT_EQ(tricky.size(), 131u);
+  struct TCase {
+    const char* name;
+    TBytes tag;
+    bool has_ape, has_id3v1, has_lyrics3;
+    uint64_t start;  // offset after the audio
+    size_t tail;
+  } cases[] = {
+      {"no tag", {}, false, false, false, 0, 0},
+      {"footer only", kFooterOnly, true, false, false, 0, 0},
+      {"header and footer", kWithHeader, true, false, false, 0, 0},
+      {"tag and ID3v1", kWithHeader + id3v1_bytes("x"), true, true, false, 0, 128},
+      {"ID3v1 only", id3v1_bytes("x"), false, true, false, 0, 128},
+      {"131-byte tag", tricky, true, false, false, 0, 0},
+      {"Lyrics3v2 and ID3v1", kWithHeader + lyrics3("la la") + id3v1_bytes("x"), true, true, true,
+       0, 31 + 128},
+      {"header flag without header", kAudio + kFooterOnly, true, false, false, 1000, 0},
+      {"APEv1 footer", kItem + tag_block(1000, 51, 1, 0), true, false, false, 0, 0},
+  };
+  for (const TCase& c : cases) {
+    const TBytes image = kAudio + c.tag;
+    const TTagRegion region = read_tag_region(image, kAudio.size());
+    EXPECT_EQ(region.has_ape, c.has_ape) << c.name;
+    EXPECT_EQ(region.has_id3v1, c.has_id3v1) << c.name;
+    EXPECT_EQ(region.has_lyrics3, c.has_lyrics3) << c.name;
+    EXPECT_EQ(region.trust, TTagTrust::kTrusted) << c.name;
+    EXPECT_EQ(region.start, kAudio.size() + c.start) << c.name;
+    EXPECT_EQ(region.tail.size(), c.tail) << c.name;
+    if (c.has_ape) {
+      ASSERT_FALSE(region.items.empty()) << c.name;
+      EXPECT_EQ(region.items[0].key, "Title") << c.name;
+    }
+  }
+  EXPECT_EQ(read_tag_region(kAudio + id3v1_bytes("Song", 8), 1000).items,
+            (std::vector<TApeItem>{{"Title", 0, "Song"}, {"Genre", 0, "Jazz"}}));
+}
+
+TEST(TagRegion, SmallFilesAndAsksForMoreWhenTheWindowIsShort) {
+  for (size_t size : {0, 10, 31, 32, 100, 127}) {
+    const TTagScan scan = scan_tag_region(TBytes(size, 0), size, 0);
+    EXPECT_TRUE(scan.complete) << size;
+    EXPECT_FALSE(scan.region.has_ape) << size;
+  }
+  const TBytes image = kAudio + tag_block(2000, 528, 1, 0xA0000000) +
+                       item_bytes(480, 0, "Comment", std::string(480, 'c')) +
+                       tag_block(2000, 528, 1, 0x80000000);
+  const TTagScan first = scan_tag_region(TByteSpan(image).last(100), image.size(), 1000);
+  ASSERT_FALSE(first.complete);
+  const TTagScan second = scan_tag_region(TByteSpan(image).last(first.needed), image.size(), 1000);
+  ASSERT_TRUE(second.complete);
+  EXPECT_EQ(second.region.start, 1000u);
+  EXPECT_EQ(second.region.items.size(), 1u);
+}
+
+TEST(TagRegion, HostileTagsAreNeverTrustedBeyondWhatIsSound) {
+  const auto footer = [](uint32_t version, uint32_t size, uint32_t count, uint32_t flags = 0) {
+    return tag_block(version, size, count, 0x80000000 | flags);
+  };
+  struct TCase {
+    const char* name;
+    TBytes tag;
+    TTagTrust trust;
+    size_t items;
+  } cases[] = {
+      {"size below 32", kItem + footer(2000, 31, 1), TTagTrust::kExtentDamaged, 0},
+      {"size past the file", kItem + footer(2000, 0xFFFFFF00, 1), TTagTrust::kExtentDamaged, 0},
+      {"size reaching into the audio", kItem + footer(2000, 52, 1), TTagTrust::kExtentDamaged, 0},
+      {"size above the cap", kItem + footer(2000, (17u << 20), 1), TTagTrust::kExtentDamaged, 0},
+      {"unknown version", kItem + footer(3000, 51, 1), TTagTrust::kExtentDamaged, 0},
+      {"footer flagged as header", kItem + footer(2000, 51, 1, 0x20000000),
+       TTagTrust::kExtentDamaged, 0},
+      {"count above the items", kItem + footer(2000, 51, 0xFFFFFFFF), TTagTrust::kTrusted, 1},
+      {"count below the items", kItem + kItem + footer(2000, 70, 1), TTagTrust::kTrusted, 2},
+      {"value past the tag", item_bytes(0xFFFFFFF0, 0, "Title", "Intro") + footer(2000, 51, 1),
+       TTagTrust::kItemsDamaged, 0},
+      {"bad second key", kItem + item_bytes(1, 0, "\x01k", "1") + footer(2000, 63, 2),
+       TTagTrust::kItemsDamaged, 1},
+      {"lying header flag", kItem + footer(2000, 51, 1, 0x80000000), TTagTrust::kTrusted, 1},
+  };
+  for (const TCase& c : cases) {
+    const TBytes image = kAudio + c.tag;
+    const TTagRegion region = read_tag_region(image, kAudio.size());
+    EXPECT_EQ(region.trust, c.trust) << c.name;
+    EXPECT_EQ(region.items.size(), c.items) << c.name;
+    TSavePlan plan;
+    const int status = plan_tag_save(region, image.size(), {{"Title", 0, "x"}}, false, &plan);
+    EXPECT_EQ(status, c.trust == TTagTrust::kTrusted ? kApeSuccess : kApeErrorBadTag) << c.name;
+    // Once the caller has dropped every field, a tag whose extent is known may be replaced.
+    const int after_erase = plan_tag_save(region, image.size(), {}, true, &plan);
+    EXPECT_EQ(after_erase == kApeSuccess, c.trust != TTagTrust::kExtentDamaged) << c.name;
+  }
+}
+
+}  // namespace

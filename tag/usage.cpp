@@ -1,0 +1,65 @@
+#include "tag/usage.h"
+
+#include <iostream>
+
+#include "identity/identity.h"
+#include "option/common_options.h"
+#include "option/console.h"
+#include "option/option_scan.h"
+
+namespace {
+
+struct TUsageLine {
+  const char* key;
+  const char* long_name;
+  const char* short_name;
+};
+
+constexpr TUsageLine kOptionLines[] = {
+    {"@Usage_Title %Option1% %Option2%@", "-TITLE", "-T"},
+    {"@Usage_Artist %Option1% %Option2%@", "-ARTIST", "-A"},
+    {"@Usage_Album %Option1% %Option2%@", "-ALBUM", "-L"},
+    {"@Usage_Comment %Option1% %Option2%@", "-COMMENT", "-C"},
+    {"@Usage_Year %Option1% %Option2%@", "-YEAR", "-Y"},
+    {"@Usage_Genre %Option1% %Option2%@", "-GENRE", "-G"},
+    {"@Usage_Track %Option1% %Option2%@", "-TRACK", "-R"},
+    {"@Usage_Char_Set %Option1% %Option2%@", "-CHARSET", "-CS"},
+};
+
+}  // namespace
+
+void exp_usage() {
+  std::cout << make_message("@Tag_Overview %AppName%@", {{"%AppName%", gAppName}}) << std::endl;
+  std::cout << std::endl;
+  std::cout << make_message("=== Usage ===") << std::endl;
+  std::cout << make_message("@Tag_Cmd_Format@") << std::endl;
+  std::cout << std::endl;
+  std::cout << make_message("Option (Case insensitive):") << std::endl;
+  for (const TUsageLine& line : kOptionLines) {
+    std::cout << "  "
+              << make_message(line.key, {{"%Option1%", capitalize(line.long_name)},
+                                         {"%Option2%", line.short_name}})
+              << std::endl;
+  }
+  std::cout << "    "
+            << make_message(
+                   "@Usage_Char_Set_Detail %OptionA1% %OptionA2% %OptionB1% %OptionB2% "
+                   "%OptionC1% %OptionC2%@",
+                   {{"%OptionA1%", "JIS"},
+                    {"%OptionA2%", "J"},
+                    {"%OptionB1%", "SHIFT-JIS"},
+                    {"%OptionB2%", "S"},
+                    {"%OptionC1%", "UTF-8"},
+                    {"%OptionC2%", "U"}})
+            << std::endl;
+  std::cout << "  "
+            << make_message("@Usage_Remove_All %Option%@", {{"%Option%", capitalize("-REMOVEALL")}})
+            << std::endl;
+  exp_usage_common_opt();
+  std::cout << std::endl;
+  std::cout << make_message("Example:") << std::endl;
+  std::cout << "  Quillet MyApe.ape " << capitalize("-TITLE") << "=Seasons "
+            << capitalize("-ARTIST") << "=\"Jack and Ken\" " << capitalize("-CHARSET") << "="
+            << "UTF-8" << std::endl;
+  std::cout << std::endl;
+}
