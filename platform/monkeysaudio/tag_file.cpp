@@ -91,11 +91,13 @@ int read_tag_file(const TFileDescriptor& file, bool require_header, TTagFileView
   }
   const uint64_t size = view->file_size;
   uint64_t floor = 0;
+  uint64_t audio_end = 0;
   if (require_header) {
     if (int status = read_header(file, size, &view->header); status != kApeSuccess) {
       return status;
     }
-    floor = tag_floor(*view->header, size);
+    floor = tag_floor(*view->header);
+    audio_end = tag_audio_end(*view->header);
   }
   TBytes window;
   uint64_t window_size = std::min(size, kTagFirstWindow);
@@ -103,7 +105,7 @@ int read_tag_file(const TFileDescriptor& file, bool require_header, TTagFileView
     if (file.ReadAt(size - window_size, window_size, &window) != 0) {
       return kApeErrorReadFile;
     }
-    TTagScan scan = scan_tag_region(window, size, floor);
+    TTagScan scan = scan_tag_region(window, size, floor, audio_end);
     if (scan.complete) {
       view->region = std::move(scan.region);
       return kApeSuccess;
