@@ -4,8 +4,11 @@ ASAN_BUILD ?= build-asan
 CMAKE_GEN  ?= -G Ninja
 JOBS       ?= $(shell nproc)
 CTEST_ARGS ?= --output-on-failure --no-tests=error -j $(JOBS)
+FUZZ_BUILD ?= build-fuzz
+FUZZ_SECONDS ?= 300
+FUZZ_CHECK_SECONDS ?= 20
 
-.PHONY: all deps configure build test asan format format-check check clean install demo
+.PHONY: all deps configure build test asan format format-check check clean fuzz fuzz-build fuzz-check install demo
 
 all: build
 
@@ -27,15 +30,27 @@ asan: deps
 	ctest --test-dir $(ASAN_BUILD) $(CTEST_ARGS)
 
 format:
-	git ls-files '*.cpp' '*.h' '*.c' | xargs -r clang-format -i
+	git ls-files --cached --others --exclude-standard '*.cpp' '*.h' '*.c' | xargs -r clang-format -i
 
 format-check:
-	git ls-files '*.cpp' '*.h' '*.c' | xargs -r clang-format --dry-run --Werror
+	git ls-files --cached --others --exclude-standard '*.cpp' '*.h' '*.c' | xargs -r clang-format --dry-run --Werror
 
-check: format-check test asan
+# libFuzzer targets, built with clang, ASan and UBSan, each run for FUZZ_SECONDS.
+fuzz-build: deps
+	CC=clang CXX=clang++ cmake -S . -B $(FUZZ_BUILD) $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+	  -DQUILLET_FUZZ=ON -DQUILLET_BUILD_TESTS=OFF -DQUILLET_BUILD_INTERFACE=OFF
+	cmake --build $(FUZZ_BUILD) -j $(JOBS) --target fuzz-all
+
+fuzz: fuzz-build
+	scripts/run-fuzzers $(FUZZ_BUILD) $(FUZZ_SECONDS)
+
+fuzz-check: fuzz-build
+	scripts/run-fuzzers $(FUZZ_BUILD) $(FUZZ_CHECK_SECONDS)
+
+check: format-check test asan fuzz-check
 
 clean:
-	rm -rf $(BUILD) $(ASAN_BUILD)
+	rm -rf $(BUILD) $(ASAN_BUILD) $(FUZZ_BUILD)
 
 # The program, its dictionaries, libMonkeysAudio.so and the man page, into ~/.local by default.
 PREFIX ?= $(HOME)/.local

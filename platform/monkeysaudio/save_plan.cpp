@@ -50,11 +50,12 @@ void apply_save_plan(const TSavePlan& plan, TBytes& image) {
   }
 }
 
-uint64_t tag_floor(const TApeHeader& header, uint64_t file_size) {
-  if (header.descriptor_layout && header.declared_audio_end <= file_size) {
-    return header.declared_audio_end;
-  }
+uint64_t tag_floor(const TApeHeader& header) {
   return header.header_end;
+}
+
+uint64_t tag_audio_end(const TApeHeader& header) {
+  return header.descriptor_layout ? header.declared_audio_end : 0;
 }
 
 int save_tag_image(TBytes& image, const std::vector<TApeItem>& items, bool erased) {
@@ -62,7 +63,7 @@ int save_tag_image(TBytes& image, const std::vector<TApeItem>& items, bool erase
   if (!header) {
     return kApeErrorInvalidFormat;
   }
-  const TTagRegion region = read_tag_region(image, tag_floor(*header, image.size()));
+  const TTagRegion region = read_tag_region(image, tag_floor(*header), tag_audio_end(*header));
   TSavePlan plan;
   if (int status = plan_tag_save(region, image.size(), items, erased, &plan);
       status != kApeSuccess) {

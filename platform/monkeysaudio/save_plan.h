@@ -41,4 +41,6 @@ void apply_save_plan(const TSavePlan& plan, TBytes& image);
 int save_tag_image(TBytes& image, const std::vector<TApeItem>& items, bool erased);
 
 // Lowest offset a tag may start at in a file with this header (see scan_tag_region).
-uint64_t tag_floor(const TApeHeader& header, uint64_t file_size);
+uint64_t tag_floor(const TApeHeader& header);
+// End of the audio the header declares, 0 when it declares none (see scan_tag_region).
+uint64_t tag_audio_end(const TApeHeader& header);

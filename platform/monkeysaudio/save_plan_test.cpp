@@ -65,4 +65,35 @@ TEST(SavePlan, WholeImageSavesAreRepeatableAndReadBack) {
   EXPECT_EQ(save_tag_image(not_ape, items, false), kApeErrorInvalidFormat);
 }
 
+// A file whose audio was cut short ends before the audio end its header declares; a tag saved
+// after its last byte may then lie across that point, and must still read back and rewrite.
+TEST(SavePlan, TagsOfFilesCutShortReadBackAfterEverySave) {
+  const TBytes whole = stream();
+  for (size_t cut : {whole.size() - 1, whole.size() - 20, whole.size() - 39}) {
+    TBytes image(whole.begin(), whole.begin() + cut);
+    const TBytes audio = image;
+    for (const auto& items : {std::vector<TApeItem>{{"Comment", 0, "comment "}},
+                              std::vector<TApeItem>{{"Title", 0, std::string(100, 't')}},
+                              std::vector<TApeItem>{{"Year", 0, "1"}}}) {
+      ASSERT_EQ(save_tag_image(image, items, false), kApeSuccess) << cut;
+      const auto header = recognise_ape_image(image);
+      ASSERT_TRUE(header) << cut;
+      const TTagRegion region = read_tag_region(image, tag_floor(*header), tag_audio_end(*header));
+      EXPECT_EQ(region.trust, TTagTrust::kTrusted) << cut;
+      EXPECT_EQ(region.items, items) << cut;
+      EXPECT_TRUE(std::equal(audio.begin(), audio.end(), image.begin())) << cut;
+    }
+  }
+  // A footer alone that claims bytes of whole audio is still not trusted.
+  TBytes image = whole;
+  image.resize(image.size() - 10);
+  const TBytes rendered = render_ape_tag({{"Title", 0, "x"}});
+  const TBytes footer_only(rendered.end() - 32 - 15, rendered.end());
+  image.insert(image.end(), footer_only.begin(), footer_only.end());
+  const auto header = recognise_ape_image(image);
+  ASSERT_TRUE(header);
+  EXPECT_NE(read_tag_region(image, tag_floor(*header), tag_audio_end(*header)).trust,
+            TTagTrust::kTrusted);
+}
+
 }  // namespace

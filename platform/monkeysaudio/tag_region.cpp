@@ -65,7 +65,8 @@ uint64_t lyrics3_start(TFileEnd& file, uint64_t end, uint64_t floor) {
 
 // Fills the APE part of `region` for a footer at `footer`. Returns false when more bytes are
 // needed.
-bool read_ape_tag(TFileEnd& file, uint64_t footer, uint64_t floor, TTagRegion& region) {
+bool read_ape_tag(TFileEnd& file, uint64_t footer, uint64_t floor, uint64_t audio_end,
+                  TTagRegion& region) {
   const auto block = parse_ape_tag_block(file.Bytes(footer, kApeTagBlockBytes));
   region.has_ape = true;
   region.ape_version = block->version;
@@ -79,6 +80,7 @@ bool read_ape_tag(TFileEnd& file, uint64_t footer, uint64_t floor, TTagRegion& r
   }
   const uint64_t items_start = region.tail_start - block->tag_size;
   region.start = items_start;
+  bool header_confirmed = false;
   if (block->version == kApeTagVersion2 && (block->flags & kApeTagHasHeader) &&
       items_start - floor >= kApeTagBlockBytes) {
     const uint64_t header_start = items_start - kApeTagBlockBytes;
@@ -90,7 +92,11 @@ bool read_ape_tag(TFileEnd& file, uint64_t footer, uint64_t floor, TTagRegion& r
     if (header && header->version == block->version && header->tag_size == block->tag_size &&
         header->item_count == block->item_count && (header->flags & kApeTagIsHeader)) {
       region.start = header_start;
+      header_confirmed = true;
     }
+  }
+  if (items_start < audio_end && !header_confirmed) {
+    return true;
   }
   if (!file.Covers(items_start, block->tag_size)) {
     return false;
@@ -103,7 +109,7 @@ bool read_ape_tag(TFileEnd& file, uint64_t footer, uint64_t floor, TTagRegion& r
 
 }  // namespace
 
-TTagScan scan_tag_region(TByteSpan window, uint64_t file_size, uint64_t floor) {
+TTagScan scan_tag_region(TByteSpan window, uint64_t file_size, uint64_t floor, uint64_t audio_end) {
   TTagScan scan;
   if (window.size() > file_size) {
     window = window.last(file_size);
@@ -134,7 +140,7 @@ TTagScan scan_tag_region(TByteSpan window, uint64_t file_size, uint64_t floor) {
     return scan;
   }
   region.start = region.tail_start = tail_start;
-  if (has_footer && !read_ape_tag(file, footer, floor, region)) {
+  if (has_footer && !read_ape_tag(file, footer, floor, audio_end, region)) {
     scan.needed = file.Needed();
     return scan;
   }
@@ -147,6 +153,6 @@ TTagScan scan_tag_region(TByteSpan window, uint64_t file_size, uint64_t floor) {
   return scan;
 }
 
-TTagRegion read_tag_region(TByteSpan image, uint64_t floor) {
-  return scan_tag_region(image, image.size(), floor).region;
+TTagRegion read_tag_region(TByteSpan image, uint64_t floor, uint64_t audio_end) {
+  return scan_tag_region(image, image.size(), floor, audio_end).region;
 }

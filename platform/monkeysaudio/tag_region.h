@@ -42,8 +42,13 @@ constexpr uint64_t kTagFirstWindow = 16 << 10;
 // Reads the tag of a file of `file_size` bytes whose last window.size() bytes are `window`.
 // No part of the tag may lie before `floor` (the end of the audio, or of the header when the
 // audio end is unknown): a tag that claims to reach there is untrusted, as is a Lyrics3v2 or
-// ID3v1 block that would. Never reads outside `window`.
-TTagScan scan_tag_region(TByteSpan window, uint64_t file_size, uint64_t floor);
+// ID3v1 block that would. An APE tag that starts before `audio_end` (the end of the audio the
+// header declares, 0 when unknown) is trusted only when its header block confirms its footer:
+// a file whose audio was cut short ends below that point, and a tag written after its last
+// byte must still read back, while a footer alone claiming bytes of whole audio must not.
+// Never reads outside `window`.
+TTagScan scan_tag_region(TByteSpan window, uint64_t file_size, uint64_t floor,
+                         uint64_t audio_end = 0);
 
 // The same on a whole file image.
-TTagRegion read_tag_region(TByteSpan image, uint64_t floor);
+TTagRegion read_tag_region(TByteSpan image, uint64_t floor, uint64_t audio_end = 0);

@@ -1,0 +1,122 @@
+// Tag writing on a file image: a sequence of erase, put and save operations decoded from the
+// input, followed by the image itself. After every save the image must still be recognised as
+// before, read back the fields that were saved, and keep every byte before its tag region.
+#include <algorithm>
+#include <cstdint>
+#include <cstdio>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "platform/monkeysaudio/ape_header.h"
+#include "platform/monkeysaudio/save_plan.h"
+#include "platform/monkeysaudio/tag_fields.h"
+#include "platform/monkeysaudio/tag_region.h"
+
+namespace {
+
+// Says which promise broke before stopping, so a found input explains itself.
+[[noreturn]] void fail(const char* why) {
+  std::fprintf(stderr, "broken: %s\n", why);
+  __builtin_trap();
+}
+
+const char* const kFields[] = {"Title", "ARTIST", "album", "Comment",
+                               "Year",  "Genre",  "Track", "Cover Art (Front)"};
+
+struct TReader {
+  const uint8_t* data;
+  size_t size;
+  size_t offset = 0;
+  uint8_t Byte() { return offset < size ? data[offset++] : 0; }
+  std::string Text(size_t length) {
+    length = std::min(length, size - offset);
+    std::string text(reinterpret_cast<const char*>(data + offset), length);
+    offset += length;
+    return text;
+  }
+};
+
+std::vector<std::pair<std::string, std::string>> normalised(const std::vector<TApeItem>& items) {
+  std::vector<std::pair<std::string, std::string>> out;
+  for (const TApeItem& item : items) {
+    std::string key = item.key;
+    std::transform(key.begin(), key.end(), key.begin(), [](unsigned char c) {
+      return static_cast<char>(c >= 'A' && c <= 'Z' ? c + 32 : c);
+    });
+    out.emplace_back(key, item.value);
+  }
+  std::sort(out.begin(), out.end());
+  return out;
+}
+
+TTagRegion read_region(const TBytes& image, bool* recognised) {
+  auto header = recognise_ape_image(image);
+  *recognised = header.has_value();
+  if (!header) {
+    return read_tag_region(image, 0);
+  }
+  return read_tag_region(image, tag_floor(*header), tag_audio_end(*header));
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  TReader reader{data, size};
+  struct TOperation {
+    uint8_t kind;
+    uint8_t field;
+    std::string value;
+  };
+  std::vector<TOperation> operations;
+  const int count = reader.Byte() % 8;
+  for (int i = 0; i < count; ++i) {
+    TOperation operation{static_cast<uint8_t>(reader.Byte() % 3), 0, {}};
+    if (operation.kind == 1) {
+      operation.field = reader.Byte() % 8;
+      operation.value = reader.Text(reader.Byte() * 8u);
+    }
+    operations.push_back(std::move(operation));
+  }
+  TBytes image(data + reader.offset, data + size);
+
+  bool recognised = false;
+  TTagRegion region = read_region(image, &recognised);
+  TTagFields fields(region.items);
+  for (const TOperation& operation : operations) {
+    if (operation.kind == 0) {
+      fields.EraseAll();
+    } else if (operation.kind == 1) {
+      fields.Put(kFields[operation.field], operation.value,
+                 operation.field == 7 ? kApeItemBinary : 0);
+    } else {
+      TBytes saved = image;
+      if (save_tag_image(saved, fields.Items(), fields.Erased()) != kApeSuccess) {
+        if (saved != image) {
+          fail("a refused save leaves the image as it was");
+        }
+        continue;
+      }
+      const uint64_t kept = std::min<uint64_t>(region.start, saved.size());
+      if (saved.size() < region.start ||
+          !std::equal(image.begin(), image.begin() + kept, saved.begin())) {
+        fail("a byte before the tag region changed");
+      }
+      bool still_recognised = false;
+      TTagRegion after = read_region(saved, &still_recognised);
+      if (still_recognised != recognised) {
+        fail("a save changed whether the file is recognised");
+      }
+      // Removing the last tag may uncover whatever stood before it (a stacked older tag, or
+      // bytes that look like one), so only a tag with fields must read back as saved.
+      if (!fields.Items().empty() && (after.trust != TTagTrust::kTrusted ||
+                                      normalised(after.items) != normalised(fields.Items()))) {
+        fail("what was saved does not read back");
+      }
+      image = std::move(saved);
+      region = std::move(after);
+      fields = TTagFields(region.items);
+    }
+  }
+  return 0;
+}

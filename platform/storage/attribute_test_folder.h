@@ -1,0 +1,83 @@
+// For tests: a fresh folder, removed with everything in it at the end, on a file system that
+// keeps user extended attributes. tmpfs does not on every kernel, so the folder is made under
+// the build folder first and under the system's temporary folder only when that fails.
+#pragma once
+
+#include <gtest/gtest.h>
+#include <stdlib.h>
+#include <sys/xattr.h>
+
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+class AttributeTestFolder {
+ public:
+  AttributeTestFolder() {
+    for (const std::string& parent :
+         {std::string(QUILLET_BINARY_DIR) + "/test-scratch", testing::TempDir()}) {
+      std::error_code ignored;
+      std::filesystem::create_directories(parent, ignored);
+      std::string pattern = parent + "/attributes_XXXXXX";
+      if (mkdtemp(pattern.data()) == nullptr) {
+        continue;
+      }
+      std::string probe = pattern + "/probe";
+      std::ofstream(probe).put('p');
+      bool keeps = setxattr(probe.c_str(), "user.quillet.probe", "1", 1, 0) == 0;
+      std::filesystem::remove(probe, ignored);
+      if (keeps) {
+        fPath = pattern;
+        return;
+      }
+      std::filesystem::remove_all(pattern, ignored);
+    }
+  }
+  ~AttributeTestFolder() {
+    if (!fPath.empty()) {
+      std::error_code ignored;
+      std::filesystem::remove_all(fPath, ignored);
+    }
+  }
+  AttributeTestFolder(const AttributeTestFolder&) = delete;
+  AttributeTestFolder& operator=(const AttributeTestFolder&) = delete;
+
+  // Empty when no candidate folder keeps user extended attributes.
+  const std::string& Path() const { return fPath; }
+  std::string operator/(const std::string& name) const { return fPath + "/" + name; }
+
+  static constexpr const char* kSkipMessage =
+      "no folder here (build folder or temporary folder) keeps user extended attributes";
+
+ private:
+  std::string fPath;
+};
+
+inline void write_test_file(const std::string& path, const std::string& contents) {
+  std::ofstream(path, std::ios::binary | std::ios::trunc) << contents;
+}
+
+inline std::string read_test_file(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+// The size of the largest value that `file`, with the attributes it has now, accepts for the
+// attribute `name` (at most the kernel's 64 KiB; ext4 keeps all of a file's attributes in about
+// one block unless it has large attributes enabled). Leaves no attribute `name` behind.
+inline size_t largest_attribute_value(const std::string& file, const char* name) {
+  size_t low = 0;
+  size_t high = 65536;
+  std::vector<char> value(high, 'x');
+  while (low < high) {
+    size_t middle = (low + high + 1) / 2;
+    if (setxattr(file.c_str(), name, value.data(), middle, 0) == 0) {
+      low = middle;
+    } else {
+      high = middle - 1;
+    }
+  }
+  removexattr(file.c_str(), name);
+  return low;
+}

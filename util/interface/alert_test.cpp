@@ -1,0 +1,98 @@
+#include "util/interface/alert.h"
+
+#include <gtest/gtest.h>
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QTest>
+#include <QTimer>
+#include <algorithm>
+#include <functional>
+#include <vector>
+
+#include "platform/interface/test_application.h"
+
+namespace {
+
+struct Labels {
+  const char* button[3];
+};
+
+// Shows an alert, runs `inspect` on it once it is up, presses `keys` and returns what
+// show_alert returned. An alert that no key closed is rejected shortly after (giving -1).
+int32 drive_alert(const Labels& labels, long escape_index, const std::vector<Qt::Key>& keys,
+                  const std::function<void(QMessageBox&)>& inspect = nullptr,
+                  const char* title = "Title", const char* message = "Message") {
+  QTimer driver, closer;
+  QObject::connect(&closer, &QTimer::timeout, [] {
+    if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget()))
+      box->reject();
+  });
+  QObject::connect(&driver, &QTimer::timeout, [&] {
+    driver.stop();
+    auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+    if (box == nullptr) {
+      ADD_FAILURE() << "no alert is showing";
+      return;
+    }
+    if (inspect)
+      inspect(*box);
+    for (Qt::Key key : keys)
+      QTest::keyClick(box, key);
+    closer.start(500);  // a pressed button clicks after 100 ms
+  });
+  driver.start(0);
+  return show_alert(title, message, labels.button[0], labels.button[1], labels.button[2],
+                    escape_index, QMessageBox::Warning);
+}
+
+TEST(ShowAlert, KeysPressTheirButtons) {
+  const Labels kThree = {"Save (S)", "C Cancel", "Delete (D)"};
+  const Labels kMiddleNull = {"Save (S)", nullptr, "Delete (D)"};
+  const struct {
+    const char* what;
+    Labels labels;
+    long escape_index;
+    std::vector<Qt::Key> keys;
+    int32 pressed;
+  } cases[] = {
+      {"Esc presses the Esc button", kThree, 1, {Qt::Key_Escape}, 1},
+      {"label shortcuts of the others", kThree, 1, {Qt::Key_S}, 0},
+      {"", kThree, 1, {Qt::Key_D}, 2},
+      {"the Esc button loses its label shortcut", kThree, 1, {Qt::Key_C}, -1},
+      {"Esc does nothing without an Esc button", kThree, -1, {Qt::Key_Escape}, -1},
+      {"", {"OK", nullptr, nullptr}, -1, {Qt::Key_Escape}, -1},
+      {"a null label keeps the later indexes", kMiddleNull, -1, {Qt::Key_D}, 2},
+      {"", kMiddleNull, 1, {Qt::Key_Escape}, -1},
+      {"Enter presses the last button shown", kMiddleNull, 0, {Qt::Key_Return}, 2},
+      {"", {"(Y)es", "(N)o", nullptr}, 0, {Qt::Key_Return}, 1},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    EXPECT_EQ(drive_alert(c.labels, c.escape_index, c.keys), c.pressed);
+  }
+}
+
+// Also leaves a picture of the alert in the build folder for a reviewer.
+TEST(ShowAlert, ShowsTitleBlankLineMessageAndButtonsInIndexOrder) {
+  QString text, window_title;
+  std::vector<QString> left_to_right;
+  const auto inspect = [&](QMessageBox& box) {
+    text = box.text();
+    window_title = box.windowTitle();
+    QList<QAbstractButton*> buttons = box.buttons();
+    std::sort(buttons.begin(), buttons.end(), [](auto* a, auto* b) { return a->x() < b->x(); });
+    for (QAbstractButton* button : buttons)
+      left_to_right.push_back(button->text());
+    EXPECT_TRUE(box.grab().save(ALERT_SCREENSHOT)) << ALERT_SCREENSHOT;
+  };
+  EXPECT_EQ(drive_alert({"Keep (K)", "Cancel", "Save & Close (S)"}, 1, {Qt::Key_Escape}, inspect,
+                        "Tag written", "The tag of \"<Track 01>.ape\" was saved."),
+            1);
+  EXPECT_EQ(window_title.toStdString(), "Tag written");
+  EXPECT_EQ(text.toStdString(), "Tag written\n\nThe tag of \"<Track 01>.ape\" was saved.");
+  // "&" is shown as written, not taken as the marker of a mnemonic.
+  EXPECT_EQ(left_to_right, (std::vector<QString>{"Keep (K)", "Cancel", "Save && Close (S)"}));
+}
+
+}  // namespace
