@@ -10,7 +10,7 @@ set(QUILLET_TOOL_LIBRARIES "$<LINK_GROUP:RESCAN,quillet_tag,quillet_option>")
 
 add_executable(quillet main.cpp)
 target_link_libraries(quillet PRIVATE ${QUILLET_TOOL_LIBRARIES})
-if(NOT QUILLET_SANITIZE)
+if(NOT QUILLET_SANITIZE AND NOT QUILLET_FUZZ)
   # Loading and relocating libstdc++ (and its locale set-up) at every start was most of a
   # listing's time, in the program and again when it loads the codec library. Each takes its
   # own private copy instead. Safe here: nothing of the standard library crosses between the
