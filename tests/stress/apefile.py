@@ -56,6 +56,29 @@ def mutagen_fields(path: str):
     return tuple(out)
 
 
+# Quillet shows at most this many bytes of a field (its buffer less the terminator).
+SHOWN_BYTES = 2047
+
+
+def same_fields(full: tuple, shown: tuple) -> bool:
+    """True when Quillet's listing `shown` is `full` (another reader's fields) as Quillet shows
+    it: each field whole, or cut to what fits the listing's buffer at a character boundary."""
+    for whole, cut in zip(full, shown):
+        if whole == cut:
+            continue
+        cut_bytes = cut.encode("utf-8")
+        if not (len(cut_bytes) > SHOWN_BYTES - 4 and whole.encode("utf-8").startswith(cut_bytes)):
+            return False
+    return True
+
+
+def brief(fields) -> str:
+    """Fields for a message, each cut to a readable length."""
+    if fields is None:
+        return "None"
+    return "(" + ", ".join(repr(f if len(f) <= 40 else f[:40] + "...") for f in fields) + ")"
+
+
 def program_env(home: str) -> dict:
     env = dict(os.environ)
     env["HOME"] = home

@@ -19,7 +19,8 @@ SCENARIOS = [
     # name, arguments before the file name
     ("grow", ["-T=" + "Title " * 40, "-A=Artist", "-L=" + "Album " * 200, "-C=Comment",
               "-Y=2026", "-G=Genre", "-R=7/12"]),
-    ("shrink", ["-REMOVEALL", "-T=x"]),
+    ("shrink", ["-C=", "-T=x"]),
+    ("clear and write", ["-REMOVEALL", "-T=x"]),
     ("remove", ["-REMOVEALL"]),
     ("japanese", ["-T=\u6625\u306e\u6d77", "-A=\u5bae\u57ce\u9053\u96c4"]),
 ]
@@ -96,11 +97,12 @@ def main() -> int:
                 if code != 0:
                     problems.append(f"Quillet cannot list it (exit {code})")
                 elif shown not in allowed:
-                    problems.append(f"tag is neither old nor new: {shown}")
+                    problems.append(f"tag is neither old nor new: {apefile.brief(shown)}")
                 try:
                     seen = apefile.mutagen_fields(victim)
-                    if shown is not None and seen != shown:
-                        problems.append(f"mutagen reads {seen}, Quillet {shown}")
+                    if shown is not None and not apefile.same_fields(seen, shown):
+                        problems.append(f"mutagen reads {apefile.brief(seen)}, "
+                                        f"Quillet {apefile.brief(shown)}")
                 except Exception as error:  # mutagen raises many kinds
                     problems.append(f"mutagen cannot read it: {error!r}")
                 if problems:
