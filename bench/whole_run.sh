@@ -39,8 +39,8 @@ for size in small big; do
   "$quillet" -T="$title" -A="$artist" -L="$album" -C="$comment" -Y="$year" -G="$genre" \
     -R="$track" "$scratch/$size.ape" >/dev/null
 done
-# Let the writeback of the new 1 GiB file finish first: the library syncs each save, and a
-# sync behind a gigabyte of dirty pages would time the disk, not the tools.
+# Let the writeback of the new 1 GiB file finish first, so that no run is timed behind a
+# gigabyte of dirty pages on its way to the disk.
 sync
 echo "Quillet's listing of the 1 GiB file:"
 "$quillet" "$scratch/big.ape"
@@ -82,3 +82,23 @@ for work in ("list", "write"):
                 work, label, tool, r["mean"] * 1000, r["stddev"] * 1000,
                 r["mean"] / floor, r["mean"] / quillet))
 PY
+
+# Peak memory of one run of each tool (maximum resident set size, /usr/bin/time).
+peak() {
+  /usr/bin/time -f %M "$@" 2>&1 >/dev/null | tail -n 1
+}
+echo
+echo "| work | file | tool | peak memory (KiB) |"
+echo "|---|---|---|---|"
+for size in small big; do
+  file="$scratch/$size.ape"
+  label=$([ "$size" = small ] && echo "100 KB" || echo "1 GiB")
+  echo "| list | $label | quillet | $(peak "$quillet" "$file") |"
+  echo "| list | $label | minimal-c | $(peak "$minimal" "$file") |"
+  echo "| list | $label | taglib | $(peak "$taglib" list "$file") |"
+  echo "| list | $label | mutagen | $(peak /usr/bin/python3 "$here/mutagen_tag.py" list "$file") |"
+  echo "| list | $label | kid3-cli | $(peak kid3-cli -c get "$file") |"
+  echo "| write | $label | quillet | $(peak "$quillet" "-T=$title" "-A=$artist" "-L=$album" "-C=$comment" "-Y=$year" "-G=$genre" "-R=$track" "$file") |"
+  echo "| write | $label | taglib | $(peak "$taglib" write "$file" "$title" "$artist" "$album" "$comment" "$year" "$genre" "$track") |"
+  echo "| write | $label | mutagen | $(peak /usr/bin/python3 "$here/mutagen_tag.py" write "$file" "$title" "$artist" "$album" "$comment" "$year" "$genre" "$track") |"
+done
