@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "platform/locale/po_dictionary.h"
+#include "platform/support/errors.h"
 
 namespace {
 
@@ -31,23 +32,6 @@ class TFileDescriptor {
  private:
   int fFd;
 };
-
-status_t status_from_errno(int error) {
-  switch (error) {
-    case ENOENT:
-    case ENOTDIR:
-      return B_ENTRY_NOT_FOUND;
-    case EACCES:
-    case EPERM:
-      return B_NOT_ALLOWED;
-    case ENAMETOOLONG:
-      return B_NAME_TOO_LONG;
-    case ENOMEM:
-      return B_NO_MEMORY;
-    default:
-      return B_IO_ERROR;
-  }
-}
 
 // Reads the whole file at `path` into `contents`.
 status_t read_file(const std::string& path, std::string* contents) {

@@ -8,28 +8,9 @@
 #include <memory>
 #include <string>
 
-namespace {
+#include "platform/support/errors.h"
 
-status_t status_from_errno(int error) {
-  switch (error) {
-    case ENOENT:
-    case ENOTDIR:
-      return B_ENTRY_NOT_FOUND;
-    case EACCES:
-    case EPERM:
-      return B_NOT_ALLOWED;
-    case ENAMETOOLONG:
-      return B_NAME_TOO_LONG;
-    case ENOMEM:
-      return B_NO_MEMORY;
-    case EIO:
-      return B_IO_ERROR;
-    case EINVAL:
-      return B_BAD_VALUE;
-    default:
-      return B_ERROR;
-  }
-}
+namespace {
 
 // The absolute, link-free form of an existing path; the file must exist.
 status_t resolve(const std::string& path, std::string* resolved) {

@@ -49,7 +49,7 @@ status_t BFile::Open(const char* path, uint32 openMode, mode_t permissions) {
     fd = open(path, static_cast<int>(openMode) | O_CLOEXEC | O_NOCTTY, permissions);
   } while (fd < 0 && errno == EINTR);
   if (fd < 0) {
-    return status_for_errno(errno);
+    return status_from_errno(errno);
   }
   struct stat st;
   if (fstat(fd, &st) != 0 || S_ISDIR(st.st_mode)) {
@@ -89,7 +89,7 @@ ssize_t BFile::ReadAt(off_t offset, void* buffer, size_t size) const {
       if (errno == EINTR) {
         continue;
       }
-      return status_for_errno(errno);
+      return status_from_errno(errno);
     }
     if (got == 0) {
       break;
@@ -115,7 +115,7 @@ ssize_t BFile::WriteAt(off_t offset, const void* buffer, size_t size) {
       if (errno == EINTR) {
         continue;
       }
-      return status_for_errno(errno);
+      return status_from_errno(errno);
     }
     done += static_cast<size_t>(put);
   }
@@ -145,7 +145,7 @@ status_t BFile::SetSize(off_t size) {
   do {
     result = ftruncate(fFd, size);
   } while (result != 0 && errno == EINTR);
-  return result == 0 ? B_OK : status_for_errno(errno);
+  return result == 0 ? B_OK : status_from_errno(errno);
 }
 
 status_t copy_file_data(const BFile& source, BFile& target, off_t* copied, DataCopyMethod method) {
@@ -181,7 +181,7 @@ status_t copy_file_data(const BFile& source, BFile& target, off_t* copied, DataC
     } else if (kernel_copy_unsupported(errno)) {
       kernelCopy = false;
     } else {
-      return finish(status_for_errno(errno));
+      return finish(status_from_errno(errno));
     }
   }
 

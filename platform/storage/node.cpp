@@ -7,31 +7,7 @@
 #include <cstring>
 #include <limits>
 
-status_t status_for_errno(int error) {
-  switch (error) {
-    case ENOENT:
-    case ENOTDIR:
-    case ENODATA:
-      return B_ENTRY_NOT_FOUND;
-    case EACCES:
-    case EPERM:
-    case EROFS:
-      return B_NOT_ALLOWED;
-    case ENAMETOOLONG:
-      return B_NAME_TOO_LONG;
-    case ENOMEM:
-      return B_NO_MEMORY;
-    case EINVAL:
-    case E2BIG:
-    case ERANGE:
-    case EISDIR:
-      return B_BAD_VALUE;
-    case EIO:
-      return B_IO_ERROR;
-    default:
-      return B_ERROR;
-  }
-}
+#include "platform/support/errors.h"
 
 BNode::BNode(const char* path) {
   fStatus = Examine(path);
@@ -50,7 +26,7 @@ status_t BNode::Examine(const char* path) {
   }
   struct stat st;
   if (stat(path, &st) != 0) {
-    return status_for_errno(errno);
+    return status_from_errno(errno);
   }
   fPath = path;
   return B_OK;
@@ -80,7 +56,7 @@ status_t BNode::GetStat(struct stat* st) const {
     return B_BAD_VALUE;
   }
   int result = fDescriptor >= 0 ? fstat(fDescriptor, st) : stat(fPath.c_str(), st);
-  return result == 0 ? B_OK : status_for_errno(errno);
+  return result == 0 ? B_OK : status_from_errno(errno);
 }
 
 bool BNode::IsDirectory() const {
@@ -102,7 +78,7 @@ status_t BNode::GetNextAttrName(char* buffer) {
       ssize_t size = fDescriptor >= 0 ? flistxattr(fDescriptor, nullptr, 0)
                                       : listxattr(fPath.c_str(), nullptr, 0);
       if (size < 0) {
-        return status_for_errno(errno);
+        return status_from_errno(errno);
       }
       names.resize(static_cast<size_t>(size));
       if (size == 0) {
@@ -115,7 +91,7 @@ status_t BNode::GetNextAttrName(char* buffer) {
         break;
       }
       if (errno != ERANGE) {
-        return status_for_errno(errno);
+        return status_from_errno(errno);
       }
     }
     fAttrNames = std::move(names);
@@ -157,7 +133,7 @@ status_t BNode::ReadWholeAttr(const char* name, std::vector<char>* value) const 
   for (;;) {
     ssize_t size = GetRawAttr(name, nullptr, 0);
     if (size < 0) {
-      return status_for_errno(errno);
+      return status_from_errno(errno);
     }
     value->resize(static_cast<size_t>(size));
     if (size == 0) {
@@ -169,7 +145,7 @@ status_t BNode::ReadWholeAttr(const char* name, std::vector<char>* value) const 
       return B_OK;
     }
     if (errno != ERANGE) {
-      return status_for_errno(errno);
+      return status_from_errno(errno);
     }
   }
 }
@@ -183,7 +159,7 @@ status_t BNode::GetAttrInfo(const char* name, attr_info* info) const {
   }
   ssize_t size = GetRawAttr(name, nullptr, 0);
   if (size < 0) {
-    return status_for_errno(errno);
+    return status_from_errno(errno);
   }
   info->type = B_RAW_TYPE;
   info->size = size;
@@ -225,7 +201,7 @@ ssize_t BNode::WriteAttr(const char* name, type_code /*type*/, off_t offset, con
   int result = fDescriptor >= 0 ? fsetxattr(fDescriptor, name, buffer, length, 0)
                                 : setxattr(fPath.c_str(), name, buffer, length, 0);
   if (result != 0) {
-    return status_for_errno(errno);
+    return status_from_errno(errno);
   }
   return static_cast<ssize_t>(length);
 }

@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/support/errors.h"
 #include "platform/support/support_defs.h"
 
 typedef uint32 type_code;
@@ -85,6 +86,3 @@ class BNode {
   size_t fAttrCursor = 0;
   bool fAttrNamesListed = false;
 };
-
-// The negative status for an errno value (B_ERROR where no closer code exists).
-status_t status_for_errno(int error);
