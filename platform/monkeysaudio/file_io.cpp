@@ -146,7 +146,15 @@ int TFileDescriptor::SyncData() const {
 }
 
 int TFileDescriptor::LockExclusive() const {
-  while (flock(fFd, LOCK_EX) != 0) {
+  return Lock(LOCK_EX);
+}
+
+int TFileDescriptor::LockShared() const {
+  return Lock(LOCK_SH);
+}
+
+int TFileDescriptor::Lock(int operation) const {
+  while (flock(fFd, operation) != 0) {
     if (errno != EINTR) {
       return errno;
     }

@@ -48,7 +48,11 @@ class TFileDescriptor {
   int SyncData() const;
   // Waits for an exclusive advisory lock, held until the descriptor closes.
   int LockExclusive() const;
+  // Waits for a shared advisory lock: no save runs while it is held, so the bytes read under it
+  // are never half old, half new.
+  int LockShared() const;
 
  private:
+  int Lock(int operation) const;
   int fFd = -1;
 };

@@ -120,6 +120,9 @@ int load_tag_file(const char* path, bool require_header, TTagFileView* view) {
   if (path == nullptr || file.OpenRegular(path, O_RDONLY) != 0) {
     return kApeErrorOpenFile;
   }
+  // A save in another process may be rewriting the tag right now; read after it. A file system
+  // without locks still reads: the lock only orders readers behind writers.
+  (void)file.LockShared();
   return read_tag_file(file, require_header, view);
 }
 
