@@ -48,22 +48,10 @@ class BNodeTest : public testing::Test {
 
 TEST_F(BNodeTest, SetToReportsWhatLiesAtThePath) {
   std::filesystem::create_directory(fFolder / "folder");
-  std::filesystem::create_directory_symlink(fFolder / "folder", fFolder / "folder_link");
-  struct Case {
-    std::string path;
-    status_t status;
-    bool directory;
-  } cases[] = {
-      {fFile, B_OK, false},
-      {fFolder / "folder", B_OK, true},
-      {fFolder / "missing", B_ENTRY_NOT_FOUND, false},
-      {"", B_BAD_VALUE, false},
-  };
-  for (const Case& c : cases) {
-    BNode node(c.path.c_str());
-    EXPECT_EQ(node.InitCheck(), c.status) << c.path;
-    EXPECT_EQ(node.IsDirectory(), c.directory) << c.path;
-  }
+  EXPECT_FALSE(BNode(fFile.c_str()).IsDirectory());
+  EXPECT_TRUE(BNode((fFolder / "folder").c_str()).IsDirectory());
+  EXPECT_EQ(BNode((fFolder / "missing").c_str()).InitCheck(), B_ENTRY_NOT_FOUND);
+  EXPECT_EQ(BNode("").InitCheck(), B_BAD_VALUE);
   EXPECT_EQ(BNode(nullptr).InitCheck(), B_BAD_VALUE);
 }
 
