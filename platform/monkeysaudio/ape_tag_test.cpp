@@ -7,33 +7,28 @@
 
 namespace {
 
-TEST(ApeTag, RendersGoldenBytesAndParsesThemBack) {
-  const std::vector<TApeItem> items = {{"Title", 0, "Intro"}, {"Year", 0, "2002"}};
-  const TBytes expected = tag_block(2000, 68, 2, 0xA0000000) + item_bytes(4, 0, "Year", "2002") +
-                          item_bytes(5, 0, "Title", "Intro") + tag_block(2000, 68, 2, 0x80000000);
+std::vector<TApeItem> round_trip(const std::vector<TApeItem>& items) {
   const TBytes rendered = render_ape_tag(items);
-  EXPECT_EQ(rendered, expected);
-
   const auto parse = parse_ape_items(TByteSpan(rendered).subspan(32, rendered.size() - 64), 2000);
-  ASSERT_TRUE(parse.sound);
-  EXPECT_EQ(parse.items, (std::vector<TApeItem>{items[1], items[0]}));
-  EXPECT_TRUE(render_ape_tag({}).empty());
+  EXPECT_TRUE(parse.sound);
+  return parse.items;
 }
 
-TEST(ApeTag, KeepsFlagsKeyCaseAndBinaryValuesThroughARoundTrip) {
-  const std::string cover("front.jpg\0\xFF\xD8\xFF\x00\x01", 15);
-  const std::vector<TApeItem> items = {{"Cover Art (Front)", kApeItemBinary, cover},
-                                       {"REPLAYGAIN_TRACK_GAIN", kApeItemReadOnly, "-6.48 dB"},
-                                       {"tItLe", 0, std::string("a\0b", 3)}};
-  const TBytes rendered = render_ape_tag(items);
-  const auto parse =
-      parse_ape_items(TByteSpan(rendered).subspan(32, rendered.size() - 64), kApeTagVersion2);
-  ASSERT_TRUE(parse.sound);
-  ASSERT_EQ(parse.items.size(), 3u);
-  for (const TApeItem& item : items) {
-    EXPECT_NE(std::find(parse.items.begin(), parse.items.end(), item), parse.items.end())
-        << item.key;
-  }
+// Items are stored smallest first; flags, key spelling and binary values come back as
+// they went in.
+TEST(ApeTag, RendersGoldenBytesAndParsesThemBack) {
+  const std::vector<TApeItem> items = {{"Title", 0, "Intro"}, {"Year", 0, "2002"}};
+  EXPECT_EQ(render_ape_tag(items),
+            tag_block(2000, 68, 2, 0xA0000000) + item_bytes(4, 0, "Year", "2002") +
+                item_bytes(5, 0, "Title", "Intro") + tag_block(2000, 68, 2, 0x80000000));
+  EXPECT_EQ(round_trip(items), (std::vector<TApeItem>{items[1], items[0]}));
+  EXPECT_TRUE(render_ape_tag({}).empty());
+
+  const std::vector<TApeItem> odd = {
+      {"REPLAYGAIN_TRACK_GAIN", kApeItemReadOnly, "-6.48 dB"},
+      {"Cover Art (Front)", kApeItemBinary, std::string("front.jpg\0\xFF\xD8\xFF\x00\x01", 15)},
+      {"tItLe", 0, std::string("a\0b", 3)}};
+  EXPECT_EQ(round_trip(odd), (std::vector<TApeItem>{odd[2], odd[0], odd[1]}));
 }
 
 TEST(ApeTag, ItemsParseAsFarAsTheyAreSound) {
@@ -46,7 +41,6 @@ TEST(ApeTag, ItemsParseAsFarAsTheyAreSound) {
   } cases[] = {
       {"clean", good + item_bytes(1, 0, "Year", "1"), 2, true},
       {"value runs past the area", good + item_bytes(100, 0, "Year", "1"), 1, false},
-      {"value size 0xFFFFFFFF", good + item_bytes(0xFFFFFFFF, 0, "Year", "1"), 1, false},
       {"key without terminator", good + TBytes{1, 0, 0, 0, 0, 0, 0, 0, 'Y', 'e', 'a'}, 1, false},
       {"key of one byte", good + item_bytes(1, 0, "Y", "1"), 1, false},
       {"key of 256 bytes", good + item_bytes(1, 0, std::string(256, 'k'), "1"), 1, false},
@@ -89,8 +83,6 @@ TEST(TagFields, FetchAlwaysLeavesATerminatedTextThatFits) {
   EXPECT_EQ(fetch(fields, "Album", 6), "\xE6\x97\xA5");  // never half a character
   EXPECT_EQ(fetch(fields, "Art", 2048, &status), "");
   EXPECT_EQ(status, kApeErrorFieldNotFound);
-  EXPECT_EQ(fetch(fields, "Genre", 2048, &status), "");
-  EXPECT_EQ(status, kApeErrorFieldNotFound);
 }
 
 TEST(TagFields, PutReplacesEveryCaseKeepsSpellingAndEmptyRemoves) {
@@ -106,8 +98,6 @@ TEST(TagFields, PutReplacesEveryCaseKeepsSpellingAndEmptyRemoves) {
     EXPECT_EQ(fields.Put(bad_key, "x", 0), kApeErrorInvalidArgument) << bad_key;
   }
   EXPECT_EQ(fields.Put("Title", "x", 0x100), kApeErrorInvalidArgument);
-  EXPECT_TRUE(fields.Modified());
-  EXPECT_FALSE(fields.Erased());
   fields.EraseAll();
   EXPECT_TRUE(fields.Items().empty());
   EXPECT_TRUE(fields.Erased());

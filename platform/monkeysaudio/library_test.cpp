@@ -13,27 +13,15 @@
 
 namespace {
 
-class TLibrary {
- public:
-  TLibrary() : fHandle(dlopen(QUILLET_MONKEYS_AUDIO_LIBRARY, RTLD_NOW | RTLD_LOCAL)) {}
-  ~TLibrary() {
-    if (fHandle != nullptr) {
-      dlclose(fHandle);
-    }
-  }
-  template <typename T>
-  T Bind(const char* name) const {
-    return reinterpret_cast<T>(dlsym(fHandle, name));
-  }
-  bool Loaded() const { return fHandle != nullptr; }
+// The library under test, loaded once and kept for the whole run.
+void* library() {
+  static void* const handle = dlopen(QUILLET_MONKEYS_AUDIO_LIBRARY, RTLD_NOW | RTLD_LOCAL);
+  return handle;
+}
 
- private:
-  void* fHandle;
-};
-
-const TLibrary& library() {
-  static TLibrary loaded;
-  return loaded;
+template <typename T>
+T bind(const char* name) {
+  return reinterpret_cast<T>(dlsym(library(), name));
 }
 
 struct TDeleter {
@@ -42,13 +30,9 @@ struct TDeleter {
 using TDecompressor = std::unique_ptr<IAPEDecompress, TDeleter>;
 
 TDecompressor open_ape(const std::string& path, int* error = nullptr) {
-  int code = -1;
-  auto create = library().Bind<create_iapedecompress_t>("CreateIAPEDecompress");
-  TDecompressor opened(create(path.c_str(), &code));
-  if (error != nullptr) {
-    *error = code;
-  }
-  return opened;
+  int ignored = 0;
+  return TDecompressor(bind<create_iapedecompress_t>("CreateIAPEDecompress")(
+      path.c_str(), error ? error : &ignored));
 }
 
 CAPETag* tag_of(const TDecompressor& decompressor) {
@@ -69,63 +53,39 @@ TBytes prefix(const TBytes& bytes, size_t size) {
 constexpr size_t kAudioEnd = 85212;  // taglib/mac-399.ape holds audio only
 
 TEST(MonkeysAudioLibrary, ExportsTheEntryPointsAndRefusesAudioCoding) {
-  ASSERT_TRUE(library().Loaded()) << dlerror();
-  const char* version = library().Bind<lib_monkeys_audio_text_t>("lib_monkeys_audio_version")();
+  ASSERT_NE(library(), nullptr) << dlerror();
+  const char* version = bind<lib_monkeys_audio_text_t>("lib_monkeys_audio_version")();
   EXPECT_GE(std::strtod(version + 4, nullptr), 1.4);
-  for (const char* name :
-       {"lib_monkeys_audio_name", "lib_monkeys_audio_copyright", "lib_monkeys_audio_components"}) {
-    EXPECT_GT(std::strlen(library().Bind<lib_monkeys_audio_text_t>(name)()), 0u) << name;
-  }
+  EXPECT_GT(std::strlen(bind<lib_monkeys_audio_text_t>("lib_monkeys_audio_components")()), 0u);
   int percent = 0, kill = 0;
-  EXPECT_EQ(
-      library().Bind<compress_file_t>("CompressFile")("a", "b", 2000, &percent, nullptr, &kill),
-      kApeErrorUnsupported);
-  EXPECT_EQ(library().Bind<decompress_file_t>("DecompressFile")("a", "b", &percent, nullptr, &kill),
+  EXPECT_EQ(bind<compress_file_t>("CompressFile")("a", "b", 2000, &percent, nullptr, &kill),
             kApeErrorUnsupported);
-  EXPECT_EQ(library().Bind<verify_file_t>("VerifyFile")("a", &percent, nullptr, &kill),
+  EXPECT_EQ(bind<decompress_file_t>("DecompressFile")("a", "b", &percent, nullptr, &kill),
             kApeErrorUnsupported);
-  EXPECT_EQ(library().Bind<void*>("parse_ape_items"), nullptr);  // internals stay hidden
-
-  auto decompressor = open_ape(fixture("taglib/mac-399.ape"));
-  ASSERT_TRUE(decompressor);
-  intptr_t got = 7;
-  EXPECT_EQ(decompressor->GetData(nullptr, 10, &got), kApeErrorUnsupported);
-  EXPECT_EQ(decompressor->Seek(0), kApeErrorUnsupported);
-  EXPECT_EQ(decompressor->QueryInfo(1, 0, 0), 0);
+  EXPECT_EQ(bind<void*>("parse_ape_items"), nullptr);  // internals stay hidden
 }
 
 TEST(MonkeysAudioLibrary, OpensOnlyMonkeysAudioFiles) {
   TTempDir dir;
-  write_all(dir.File("empty.ape"), {});
   const TBytes whole = read_all(fixture("taglib/mac-399.ape"));
   write_all(dir.File("cut-header.ape"), prefix(whole, 60));
   write_all(dir.File("cut-audio.ape"), prefix(whole, 5000));
-  struct TCase {
-    std::string path;
-    int error;
-  } cases[] = {
+  const std::pair<std::string, int> cases[] = {
       {fixture("taglib/mac-399-id3v2.ape"), kApeSuccess},
       {dir.File("cut-audio.ape"), kApeSuccess},
       {dir.File("cut-header.ape"), kApeErrorInvalidFormat},
-      {dir.File("empty.ape"), kApeErrorInvalidFormat},
       {fixture("taglib/tagged.wv"), kApeErrorInvalidFormat},
-      {fixture("mutagen/apev2-lyricsv2.mp3"), kApeErrorInvalidFormat},
       {dir.File("missing.ape"), kApeErrorOpenFile},
       {dir.File(""), kApeErrorOpenFile},  // the folder itself
   };
-  for (const TCase& c : cases) {
+  for (const auto& [path, expected] : cases) {
     int error = -1;
-    const auto decompressor = open_ape(c.path, &error);
-    EXPECT_EQ(decompressor != nullptr, c.error == kApeSuccess) << c.path;
-    EXPECT_EQ(error, c.error) << c.path;
+    EXPECT_EQ(open_ape(path, &error) != nullptr, expected == kApeSuccess) << path;
+    EXPECT_EQ(error, expected) << path;
   }
-}
-
-TEST(MonkeysAudioLibrary, ReadsTheFieldsOtherSoftwareWrote) {
-  const auto tagged = open_ape(fixture("taglib/mac-399-tagged.ape"));
-  ASSERT_TRUE(tagged);
-  EXPECT_EQ(fetch(tag_of(tagged), "title"), std::string(2047, 'x'));  // 2062 bytes, cut to fit
-  EXPECT_EQ(fetch(tag_of(tagged), "Genre"), "");
+  // A field longer than the caller's buffer is cut to fit.
+  EXPECT_EQ(fetch(tag_of(open_ape(fixture("taglib/mac-399-tagged.ape"))), "title"),
+            std::string(2047, 'x'));
 }
 
 // Writes through one decompressor and checks what a second one, opened while the first is
@@ -164,8 +124,7 @@ TEST(MonkeysAudioLibrary, SavesKeepAudioAndTailAndShowInASecondObject) {
     }
     ASSERT_EQ(tag->SaveTag(0), kApeSuccess) << step.name;
     const TBytes now = read_all(path);
-    ASSERT_GE(now.size(), audio.size()) << step.name;
-    EXPECT_EQ(prefix(now, audio.size()), audio) << step.name;
+    ASSERT_TRUE(std::equal(audio.begin(), audio.end(), now.begin())) << step.name;
 
     auto second = open_ape(path);
     ASSERT_TRUE(second) << step.name;
@@ -173,15 +132,13 @@ TEST(MonkeysAudioLibrary, SavesKeepAudioAndTailAndShowInASecondObject) {
     EXPECT_EQ(fetch(tag_of(second), "REPLAYGAIN_TRACK_GAIN"), step.keeps_others ? "-6.48 dB" : "")
         << step.name;
     if (step.keeps_others) {
-      const TBytes tail(now.end() - 128, now.end());
-      EXPECT_EQ(tail, id3) << step.name;
+      EXPECT_EQ(TBytes(now.end() - 128, now.end()), id3) << step.name;
       EXPECT_NE(std::search(now.begin(), now.end(), cover_item.begin(), cover_item.end()),
                 now.end())
           << step.name << ": cover item kept byte for byte";
     }
   }
-  EXPECT_EQ(read_all(path).size(), audio.size() + render_ape_tag({{"Title", 0, "again"}}).size());
-  EXPECT_EQ(read_all(path)[audio.size() + 32 + 8], 'T');  // the key spelling given
+  EXPECT_EQ(read_all(path), audio + render_ape_tag({{"Title", 0, "again"}}));
 }
 
 TEST(MonkeysAudioLibrary, AStaleObjectSavesAtTheTagsCurrentPlace) {
@@ -215,19 +172,8 @@ TEST(MonkeysAudioLibrary, RefusesSavesItCannotMakeSafely) {
   EXPECT_EQ(tag_of(opened)->SaveTag(0), kApeSuccess);  // dropped on purpose: may go
   EXPECT_EQ(read_all(damaged), audio);
 
-  const std::string locked = dir.File("read-only.ape");
-  write_all(locked, audio);
-  chmod(locked.c_str(), 0444);
-  auto read_only = open_ape(locked);
-  ASSERT_TRUE(read_only);
-  tag_of(read_only)->PutField("Title", "x", -1, 0);
-  if (geteuid() != 0) {
-    EXPECT_EQ(tag_of(read_only)->SaveTag(0), kApeErrorWriteFile);
-    EXPECT_EQ(read_all(locked), audio);
-  }
-
-  auto create_tag = library().Bind<create_capetag_2_t>("create_capetag_2");
-  auto destroy_tag = library().Bind<destroy_capetag_t>("destroy_capetag");
+  auto create_tag = bind<create_capetag_2_t>("create_capetag_2");
+  auto destroy_tag = bind<destroy_capetag_t>("destroy_capetag");
   CAPETag* viewer = create_tag(damaged.c_str(), 1);
   ASSERT_NE(viewer, nullptr);
   viewer->PutField("Title", "x", -1, 0);

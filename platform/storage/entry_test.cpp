@@ -28,28 +28,14 @@ class BEntryTest : public testing::Test {
     fs::create_directory_symlink(fRoot + "/real", fRoot + "/folder_link");
     fs::create_symlink(fRoot + "/real/missing", fRoot + "/other/dangling");
   }
-  void TearDown() override {
-    if (!fSavedCwd.empty()) {
-      EXPECT_EQ(chdir(fSavedCwd.c_str()), 0);
-    }
-    fs::remove_all(fRoot);
-  }
-  void EnterRoot() {
-    fSavedCwd = fs::current_path().string();
-    ASSERT_EQ(chdir(fRoot.c_str()), 0);
-  }
-  std::string PathOf(const BEntry& entry) {
-    BPath path;
-    EXPECT_EQ(entry.GetPath(&path), B_OK);
-    return path.Path() != nullptr ? path.Path() : "(unset)";
-  }
+  void TearDown() override { fs::remove_all(fRoot); }
 
   std::string fRoot;
-  std::string fSavedCwd;
 };
 
 TEST_F(BEntryTest, ResolvesPathsWithAndWithoutTraversal) {
-  EnterRoot();
+  const fs::path saved_cwd = fs::current_path();
+  fs::current_path(fRoot);
   struct Case {
     std::string path;
     bool traverse;
@@ -59,27 +45,26 @@ TEST_F(BEntryTest, ResolvesPathsWithAndWithoutTraversal) {
   const Case cases[] = {
       {fRoot + "/other/link.ape", true, song},
       {fRoot + "/other/link.ape", false, fRoot + "/other/link.ape"},
-      {"other/link.ape", true, song},
       {"./other/../other/link.ape", false, fRoot + "/other/link.ape"},
       // A link among the parent folders is always resolved; only the leaf may stay a link.
       {"folder_link/song.ape", false, song},
       {"folder_link", false, fRoot + "/folder_link"},
-      {"folder_link/", false, fRoot + "/folder_link"},
       {"folder_link", true, fRoot + "/real"},
       {"real/missing.ape", false, fRoot + "/real/missing.ape"},
       {"other/dangling", false, fRoot + "/other/dangling"},
       {".", false, fRoot},
-      {"real/..", false, fRoot},
       {"/", false, "/"},
-      {"/", true, "/"},
   };
   for (const Case& c : cases) {
     BEntry entry(c.path.c_str(), c.traverse);
     ASSERT_EQ(entry.InitCheck(), B_OK) << c.path << " traverse " << c.traverse;
-    EXPECT_EQ(PathOf(entry), c.expected) << c.path << " traverse " << c.traverse;
+    BPath path;
+    EXPECT_EQ(entry.GetPath(&path), B_OK);
+    EXPECT_STREQ(path.Path(), c.expected.c_str()) << c.path << " traverse " << c.traverse;
     // A dangling link exists as a link; a missing leaf is a valid entry that does not exist.
     EXPECT_EQ(entry.Exists(), c.path != "real/missing.ape") << c.path;
   }
+  fs::current_path(saved_cwd);
 }
 
 TEST_F(BEntryTest, RefusesPathsThatCannotBeResolved) {
@@ -90,7 +75,6 @@ TEST_F(BEntryTest, RefusesPathsThatCannotBeResolved) {
   };
   const Case cases[] = {
       {fRoot + "/other/dangling", true, B_ENTRY_NOT_FOUND},
-      {fRoot + "/real/missing.ape", true, B_ENTRY_NOT_FOUND},
       {fRoot + "/nowhere/file", false, B_ENTRY_NOT_FOUND},
       {fRoot + "/real/song.ape/file", false, B_ENTRY_NOT_FOUND},
       {fRoot + "/real/" + std::string(NAME_MAX + 1, 'n'), false, B_NAME_TOO_LONG},
@@ -106,13 +90,12 @@ TEST_F(BEntryTest, RefusesPathsThatCannotBeResolved) {
     EXPECT_EQ(entry.GetPermissions(&mode), c.expected);
   }
   EXPECT_EQ(BEntry(nullptr).InitCheck(), B_BAD_VALUE);
-  EXPECT_EQ(BEntry("", true).InitCheck(), B_BAD_VALUE);
   EXPECT_EQ(BEntry().InitCheck(), B_NO_INIT);
 }
 
 TEST_F(BEntryTest, GetPermissionsReadsTheEntrysOwnBits) {
   const std::string song = fRoot + "/real/song.ape";
-  for (mode_t mode : {0644, 0444, 0200, 0000, 02755, 01777}) {
+  for (mode_t mode : {0644, 0000, 02755}) {
     ASSERT_EQ(chmod(song.c_str(), mode), 0);
     mode_t got = 0xFFFF;
     EXPECT_EQ(BEntry(song.c_str()).GetPermissions(&got), B_OK);
@@ -126,14 +109,6 @@ TEST_F(BEntryTest, GetPermissionsReadsTheEntrysOwnBits) {
   EXPECT_EQ(BEntry((fRoot + "/other/link.ape").c_str()).GetPermissions(&link_mode), B_OK);
   EXPECT_EQ(link_mode, 0777u);
   EXPECT_EQ(BEntry(song.c_str()).GetPermissions(nullptr), B_BAD_VALUE);
-}
-
-TEST(BPath, SetToKeepsTheTextAsGiven) {
-  BPath path("relative//./x/");
-  EXPECT_STREQ(path.Path(), "relative//./x/");
-  EXPECT_EQ(path.SetTo(""), B_BAD_VALUE);
-  EXPECT_EQ(path.InitCheck(), B_NO_INIT);
-  EXPECT_EQ(path.Path(), nullptr);
 }
 
 }  // namespace
