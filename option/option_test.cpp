@@ -5,26 +5,20 @@
 namespace {
 
 TEST(TOption, CalcDerivesImpliedFlagsInOrder) {
-  struct Case {
-    bool help, verbose;
-    bool help_after, verbose_after, lib_info_after;
-  };
-  const Case cases[] = {
-      {false, false, false, false, false},
-      // help turns on the banner only: the library information needs verbose asked for.
-      {true, false, true, true, false},
-      {false, true, false, true, true},
-      {true, true, true, true, true},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(testing::Message() << "help=" << c.help << " verbose=" << c.verbose);
+  // {help, verbose} before -> {help, verbose, lib_info} after. Help turns on the banner only:
+  // the library information needs verbose asked for.
+  const bool cases[][5] = {{false, false, false, false, false},
+                           {true, false, true, true, false},
+                           {false, true, false, true, true},
+                           {true, true, true, true, true}};
+  for (const auto& c : cases) {
     TOption option;
-    option.help = c.help;
-    option.verbose = c.verbose;
+    option.help = c[0];
+    option.verbose = c[1];
     option.Calc();
-    EXPECT_EQ(option.help, c.help_after);
-    EXPECT_EQ(option.verbose, c.verbose_after);
-    EXPECT_EQ(option.lib_info, c.lib_info_after);
+    EXPECT_EQ(option.help, c[2]) << c[0] << c[1];
+    EXPECT_EQ(option.verbose, c[3]) << c[0] << c[1];
+    EXPECT_EQ(option.lib_info, c[4]) << c[0] << c[1];
   }
 }
 

@@ -24,15 +24,13 @@ const fs::path kSourceDir = QUILLET_SOURCE_DIR;
 const fs::path kDictionaryDir = kSourceDir / "Language" / "Dictionaries";
 
 // Keys that are display text themselves and so cannot be told by their form.
-const char* const kPlainKeys[] = {
-    "ERROR: ",       "Tag file: %FileNameAPE%",
-    "=== Usage ===", "Option (Case insensitive):",
-    "Example:",      "Title: ",
-    "Artist: ",      "Album: ",
-    "Comment: ",     "Year: ",
-    "Genre: ",       "Track: ",
-    "TARVIK",
-};
+const char* const kPlainKeys[] = {"ERROR: ",       "Tag file: %FileNameAPE%",
+                                  "=== Usage ===", "Option (Case insensitive):",
+                                  "Example:",      "Title: ",
+                                  "Artist: ",      "Album: ",
+                                  "Comment: ",     "Year: ",
+                                  "Genre: ",       "Track: ",
+                                  "TARVIK"};
 
 std::string read_file(const fs::path& path) {
   std::ifstream in(path, std::ios::binary);
@@ -57,9 +55,6 @@ std::vector<std::string> named_keys(std::string source) {
 std::set<std::string> keys_in_sources() {
   std::set<std::string> keys(std::begin(kPlainKeys), std::end(kPlainKeys));
   for (const char* module : {"tag", "option", "identity", "codec"}) {
-    if (!fs::exists(kSourceDir / module)) {
-      continue;
-    }
     for (const auto& entry : fs::recursive_directory_iterator(kSourceDir / module)) {
       const std::string name = entry.path().filename().string();
       const std::string extension = entry.path().extension().string();
@@ -103,14 +98,6 @@ std::vector<std::string> shipped_languages() {
   return {languages.begin(), languages.end()};
 }
 
-TEST(Dictionaries, EnglishAndJapaneseAreShippedForBothDictionaries) {
-  for (const char* file :
-       {"VornCommon.en.po", "VornCommon.ja.po", "Quillet.en.po", "Quillet.ja.po"}) {
-    EXPECT_TRUE(fs::exists(kDictionaryDir / file)) << file;
-  }
-  EXPECT_EQ(shipped_languages(), (std::vector<std::string>{"en", "ja"}));
-}
-
 TEST(Dictionaries, SourcesUseTheKeysOfEveryPart) {
   // Guards the scan itself: a scanner that finds nothing would make the next test vacuous.
   const std::set<std::string> keys = keys_in_sources();
@@ -132,6 +119,8 @@ TEST(Dictionaries, EveryKeyHasATranslationKeepingItsPlaceholders) {
         "@Err_Check_Lib_Monkeys_Audio_Version %FileName%@"}) {
     keys.insert(key);
   }
+  // A dictionary file missing for one language leaves all of that language's keys unanswered.
+  ASSERT_EQ(shipped_languages(), (std::vector<std::string>{"en", "ja"}));
   for (const std::string& language : shipped_languages()) {
     SCOPED_TRACE(language);
     const auto common = read_po(kDictionaryDir / ("VornCommon." + language + ".po"));
