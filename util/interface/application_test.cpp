@@ -2,15 +2,11 @@
 
 #include <gtest/gtest.h>
 
-#include <QDesktopServices>
-#include <QDir>
 #include <QGuiApplication>
 #include <QIcon>
 #include <QPixmap>
-#include <QTemporaryDir>
 
 #include "platform/interface/test_application.h"
-#include "platform/interface/thread.h"
 #include "util/interface/color.h"
 
 namespace {
@@ -38,43 +34,9 @@ TEST(GetIcons, SizesSourcesAndTheMissingSignature) {
   EXPECT_EQ(get_icons(nullptr, nullptr), 0);
 }
 
-// Takes the URLs that the desktop would open.
-class TUrlCatcher : public QObject {
-  Q_OBJECT
-
- public:
-  QList<QUrl> opened;
-
- public slots:
-  void open(const QUrl& url) { opened.append(url); }
-};
-
-TEST(ShowHelp, OpensTheDocumentByItsAbsolutePath) {
-  QTemporaryDir folder;
-  ASSERT_TRUE(QFile(folder.filePath("Quillet help.html")).open(QIODevice::WriteOnly));
-  TUrlCatcher catcher;
-  QDesktopServices::setUrlHandler("file", &catcher, "open");
-  const QString previous = QDir::currentPath();
-  QDir::setCurrent(folder.path());
-  EXPECT_EQ(show_help("Quillet help.html"), B_OK);
-  EXPECT_EQ(show_help("missing.html"), B_ENTRY_NOT_FOUND);
-  EXPECT_EQ(show_help(nullptr), B_BAD_VALUE);
-  QDir::setCurrent(previous);
-  QDesktopServices::unsetUrlHandler("file");
-  EXPECT_EQ(catcher.opened, QList<QUrl>{QUrl::fromLocalFile(folder.filePath("Quillet help.html"))});
-}
-
-TEST(SetFilePanelPriority, NullPanelFailsAndAPanelSetsItsThread) {
-  EXPECT_EQ(set_file_panel_priority(nullptr, B_NORMAL_PRIORITY), -1);
-  QFileDialog panel;
-  EXPECT_EQ(set_file_panel_priority(&panel, B_DISPLAY_PRIORITY), 0);
-  EXPECT_EQ(panel.thread()->priority(), QThread::HighPriority);
-}
-
 TEST(IsSameRgbColor, ComparesTheFourChannelsOnly) {
   const QColor orange(255, 128, 0, 200);
-  EXPECT_TRUE(is_same_rgb_color(orange, QColor(255, 128, 0, 200)));
-  EXPECT_TRUE(is_same_rgb_color(orange, orange.toHsv()));  // QColor's == says no to both
+  EXPECT_TRUE(is_same_rgb_color(orange, orange.toHsv()));  // QColor's == says no
   EXPECT_TRUE(is_same_rgb_color(orange, QColor::fromRgba64(65500, 32896, 0, 51400)));
   for (const QColor& other : {QColor(254, 128, 0, 200), QColor(255, 129, 0, 200),
                               QColor(255, 128, 1, 200), QColor(255, 128, 0, 255)})
@@ -82,5 +44,3 @@ TEST(IsSameRgbColor, ComparesTheFourChannelsOnly) {
 }
 
 }  // namespace
-
-#include "application_test.moc"

@@ -11,34 +11,27 @@ TEST(ShortCutFromLabel, Table) {
   } cases[] = {
       // The character between parentheses.
       {"Save (S)", 's'},
-      {"Open(O)...", 'o'},
       {"(Q)uit", 'q'},
       {"x)(y) z", 'y'},  // the first ")" after the "(" counts, not the first overall
       {"A (B)", 'b'},    // wins over the blank after the first character
-      {"Save ()", 0},    // nothing between
       {"Open (", 0},     // never closed
       // Not exactly one character between, then the second-character markers.
       {"(AB)", 0},
       {"A)(BC)", 'a'},
       {"A) Apply", 'a'},
       {"Q Quit", 'q'},
-      {"N\xE3\x83\xBB"
-       "Next",
-       'n'},  // "・" right after the first character
-      {"7 Days", '7'},
+      {"N・Next", 'n'},
       {" ) odd", ' '},
       // The marker must be the first of its kind in the label.
       {"))", 0},
-      {"  ", 0},
-      {"\xE3\x83\xBB\xE3\x83\xBB", 0},
-      {"Ab \xE3\x83\xBB", 0},
+      {"・・", 0},
+      {"Ab ・", 0},
       {"Quit", 0},
       {"Q", 0},
       {"", 0},
       // Only ASCII letters are lowered; other bytes come back as they are.
       {"(\xC9)", '\xC9'},
       {"\xC9 Edit", '\xC9'},
-      {"(_)", '_'},
   };
   for (const auto& c : cases)
     EXPECT_EQ(short_cut_from_label(c.label), c.shortcut) << '"' << c.label << '"';
@@ -55,21 +48,16 @@ TEST(MergeAcceleratorKey, Table) {
     const char* label;
     const char* merged;
   } cases[] = {
-      {kInsert, "F", "Open...", "Open(F)..."},
-      {kInsert, "F", "Name :", "Name(F) :"},
       {kInsert, "F", "Save", "Save(F)"},
-      {kInsert, "F", "Name   :", "Name(F)   :"},                // every blank in front is skipped
-      {kInsert, "F", "  ...", "(F)  ..."},                      // down to the label's start
-      {kInsert, "F", "Mode [A]: x", "Mode(F) [A]: x"},          // "[" before ":"
-      {kInsert, "F", "a: [b] c...", "a: [b] c(F)..."},          // "..." before every other kind
-      {kInsert, "F", "a:b\xEF\xBC\x9A", "a:b(F)\xEF\xBC\x9A"},  // "：" before ":"
-      {kInsert, "F", "\xE5\x90\x8D\xEF\xBC\x9A", "\xE5\x90\x8D(F)\xEF\xBC\x9A"},
-      {kInsert, "Ctrl+O", "Open...", "Open(Ctrl+O)..."},
+      {kInsert, "F", "Name   :", "Name(F)   :"},        // every blank in front is skipped
+      {kInsert, "F", "  ...", "(F)  ..."},              // down to the label's start
+      {kInsert, "F", "Mode [A]: x", "Mode(F) [A]: x"},  // "[" before ":"
+      {kInsert, "F", "a: [b] c...", "a: [b] c(F)..."},  // "..." before every other kind
+      {kInsert, "F", "a:b：", "a:b(F)："},              // "：" before ":"
       {kInsert, "F", "", "(F)"},
       {"x[a]a", "F", "Go", "Go[F]a"},       // only the first "a" is the key
       {"x(b)", "F", "Open...", "Open..."},  // no "a": no accelerator text
       {kPrefix, "F", "Open...", "F:Open..."},
-      {kPrefix, "F", "", "F:"},
       {"\x01", "F", "Open", "Open"},
       {"", "F", "Open...", "Open..."},
   };
