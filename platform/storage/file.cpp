@@ -73,13 +73,25 @@ void BFile::CloseDescriptor() {
   }
 }
 
-ssize_t BFile::ReadAt(off_t offset, void* buffer, size_t size) const {
-  if (fFd < 0) {
+namespace {
+
+// B_OK when a positional transfer of `size` bytes at `offset` through `fd` may be attempted.
+status_t check_transfer(int fd, off_t offset, const void* buffer, size_t size) {
+  if (fd < 0) {
     return B_NO_INIT;
   }
   if (offset < 0 || (buffer == nullptr && size > 0) ||
       size > static_cast<size_t>(std::numeric_limits<ssize_t>::max())) {
     return B_BAD_VALUE;
+  }
+  return B_OK;
+}
+
+}  // namespace
+
+ssize_t BFile::ReadAt(off_t offset, void* buffer, size_t size) const {
+  if (status_t status = check_transfer(fFd, offset, buffer, size); status != B_OK) {
+    return status;
   }
   size_t done = 0;
   while (done < size) {
@@ -100,12 +112,8 @@ ssize_t BFile::ReadAt(off_t offset, void* buffer, size_t size) const {
 }
 
 ssize_t BFile::WriteAt(off_t offset, const void* buffer, size_t size) {
-  if (fFd < 0) {
-    return B_NO_INIT;
-  }
-  if (offset < 0 || (buffer == nullptr && size > 0) ||
-      size > static_cast<size_t>(std::numeric_limits<ssize_t>::max())) {
-    return B_BAD_VALUE;
+  if (status_t status = check_transfer(fFd, offset, buffer, size); status != B_OK) {
+    return status;
   }
   size_t done = 0;
   while (done < size) {
