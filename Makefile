@@ -63,7 +63,7 @@ DEMO_HOME = $(abspath $(BUILD))/demo-home
 demo: build
 	@rm -rf $(DEMO_HOME) && mkdir -p $(DEMO_HOME)
 	@cmake --install $(BUILD) --prefix $(DEMO_HOME)/.local >/dev/null
-	@$(BUILD)/tests/make_sample_ape $(DEMO_HOME)/Demo.ape 100K
+	@$(BUILD)/tools/make_sample_ape $(DEMO_HOME)/Demo.ape 100K
 	@echo
 	@echo "Installed into $(DEMO_HOME)/.local; the sample file is $(DEMO_HOME)/Demo.ape."
 	@echo

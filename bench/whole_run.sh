@@ -29,8 +29,8 @@ mutagen="/usr/bin/python3 $here/mutagen_tag.py"
 
 sparse=()
 [ "${BENCH_SPARSE:-0}" = 1 ] && sparse=(--sparse)
-"$build/tests/make_sample_ape" "$scratch/small.ape" 100K
-"$build/tests/make_sample_ape" "${sparse[@]}" "$scratch/big.ape" 1G
+"$build/tools/make_sample_ape" "$scratch/small.ape" 100K
+"$build/tools/make_sample_ape" "${sparse[@]}" "$scratch/big.ape" 1G
 
 # Seven fields, Japanese included, as every writer writes them.
 title="春の海" artist="Jack and Ken" album="Seasons" comment="Recorded live" year="1929"
