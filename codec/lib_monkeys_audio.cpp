@@ -5,7 +5,7 @@
 
 #include <cmath>
 #include <cstring>
-#include <iostream>
+#include "platform/support/console_stream.h"
 
 #include "option/option.h"
 #include "platform/kernel/image.h"
@@ -42,7 +42,7 @@ bool bind_entry(long image, const char* name, Function* pointer) {
 void exp_err_library(const char* key) {
   BString message(be_locale->GetString(key));
   message.ReplaceAll("%FileName%", kLibMonkeysAudioFileName);
-  std::cout << be_locale->GetString("ERROR: ") << message.String() << std::endl;
+  console::cout << be_locale->GetString("ERROR: ") << message.String() << console::endl;
 }
 
 const char* text_of(lib_monkeys_audio_text_t entry) {
@@ -123,9 +123,9 @@ void exp_lma_info(const TOption& option) {
   if (!option.lib_info) {
     return;
   }
-  std::cout << text_of(lma::lib_monkeys_audio_name) << "    "
-            << text_of(lma::lib_monkeys_audio_version) << std::endl;
-  std::cout << text_of(lma::lib_monkeys_audio_copyright) << std::endl;
-  std::cout << text_of(lma::lib_monkeys_audio_components) << std::endl;
-  std::cout << std::endl;
+  console::cout << text_of(lma::lib_monkeys_audio_name) << "    "
+                << text_of(lma::lib_monkeys_audio_version) << console::endl;
+  console::cout << text_of(lma::lib_monkeys_audio_copyright) << console::endl;
+  console::cout << text_of(lma::lib_monkeys_audio_components) << console::endl;
+  console::cout << console::endl;
 }

@@ -1,18 +1,17 @@
 // The option parser on any command line: the input is split into arguments at NUL bytes.
 #include <cstdint>
-#include <iostream>
-#include <sstream>
 #include <string>
 #include <vector>
 
+#include "platform/support/console_stream.h"
 #include "tag/parse_opt.h"
 #include "tag/tag_option.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  static std::ostringstream sink;
-  static std::streambuf* const original = std::cout.rdbuf(sink.rdbuf());
+  static std::string sink;
+  static std::string* const original = console::cout.SetSink(&sink);
   (void)original;
-  sink.str("");
+  sink.clear();
 
   std::vector<std::string> arguments{"quillet"};
   std::string current;
@@ -50,7 +49,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (option.help && !option.verbose) {
       __builtin_trap();
     }
-  } else if (result != -1 || sink.str().empty()) {
+  } else if (result != -1 || sink.empty()) {
     __builtin_trap();  // a refused command line is always reported
   }
   return 0;

@@ -1,6 +1,6 @@
 #include "option/common_options.h"
 
-#include <iostream>
+#include "platform/support/console_stream.h"
 
 #include "option/console.h"
 #include "option/option_scan.h"
@@ -29,12 +29,12 @@ int32 parse_opt_common(int32 id, const std::string& argument, TOption* option) {
 }
 
 void exp_usage_common_opt() {
-  std::cout << "  "
-            << make_message("@Usage_Help %Option1% %Option2%@",
-                            {{"%Option1%", capitalize("-HELP")}, {"%Option2%", "-?"}})
-            << std::endl;
-  std::cout << "  "
-            << make_message("@Usage_Verbose %Option1% %Option2%@",
-                            {{"%Option1%", capitalize("-VERBOSE")}, {"%Option2%", "-V"}})
-            << std::endl;
+  console::cout << "  "
+                << make_message("@Usage_Help %Option1% %Option2%@",
+                                {{"%Option1%", capitalize("-HELP")}, {"%Option2%", "-?"}})
+                << console::endl;
+  console::cout << "  "
+                << make_message("@Usage_Verbose %Option1% %Option2%@",
+                                {{"%Option1%", capitalize("-VERBOSE")}, {"%Option2%", "-V"}})
+                << console::endl;
 }

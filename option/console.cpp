@@ -1,6 +1,6 @@
 #include "option/console.h"
 
-#include <iostream>
+#include "platform/support/console_stream.h"
 
 #include "identity/identity.h"
 #include "platform/locale/blocale.h"
@@ -15,7 +15,7 @@ std::string make_message(const char* key, std::initializer_list<TPlaceholder> va
 }
 
 void exp_err(const std::string& message) {
-  std::cout << be_locale->GetString("ERROR: ") << message << std::endl;
+  console::cout << be_locale->GetString("ERROR: ") << message << console::endl;
 }
 
 void exp_app_info(const TOption& option) {
@@ -24,10 +24,10 @@ void exp_app_info(const TOption& option) {
   }
   BString credit(gCright);
   credit.ReplaceAll("%AppAuthor%", be_locale->GetString(gAppAuthorE), 0);
-  std::cout << std::endl;
-  std::cout << gAppName << "    " << gAppVer << std::endl;
-  std::cout << credit.String() << std::endl;
-  std::cout << std::endl;
+  console::cout << console::endl;
+  console::cout << gAppName << "    " << gAppVer << console::endl;
+  console::cout << credit.String() << console::endl;
+  console::cout << console::endl;
 }
 
 void exp_progress(const char* key, int32 progress, int64 elapsed) {
@@ -38,5 +38,5 @@ void exp_progress(const char* key, int32 progress, int64 elapsed) {
   }
   const std::string text =
       make_message(key, {{"%Done%", std::to_string(done)}, {"%Remain%", std::to_string(remain)}});
-  std::cout << '\r' << text << ' ' << std::flush;
+  console::cout << '\r' << text << ' ' << console::flush;
 }

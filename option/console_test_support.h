@@ -10,6 +10,7 @@
 #include <string>
 
 #include "platform/locale/blocale.h"
+#include "platform/support/console_stream.h"
 
 // A folder of its own under the temporary folder, removed with everything in it.
 class TTempFolder {
@@ -35,19 +36,23 @@ class TTempFolder {
   std::string fPath;
 };
 
-// Collects everything written to std::cout while it lives.
+// Collects everything written to the console while it lives.
 class TCoutCapture {
  public:
-  TCoutCapture() : fSaved(std::cout.rdbuf(fBuffer.rdbuf())) {}
-  ~TCoutCapture() { std::cout.rdbuf(fSaved); }
+  TCoutCapture() : fSaved(console::cout.SetSink(&fText)) {}
+  ~TCoutCapture() { console::cout.SetSink(fSaved); }
   TCoutCapture(const TCoutCapture&) = delete;
   TCoutCapture& operator=(const TCoutCapture&) = delete;
 
-  std::string Text() const { return fBuffer.str(); }
+  // What was written, the text not yet ended by a line end included.
+  std::string Text() const {
+    console::cout.Flush();
+    return fText;
+  }
 
  private:
-  std::ostringstream fBuffer;
-  std::streambuf* fSaved;
+  std::string fText;
+  std::string* fSaved;
 };
 
 // Points be_locale at a fresh locale without dictionaries while it lives, so that a test

@@ -1,8 +1,8 @@
 #include "tag/driver.h"
 
-#include <iostream>
 #include <memory>
 #include <string>
+#include "platform/support/console_stream.h"
 
 #include "codec/lib_monkeys_audio.h"
 #include "identity/identity.h"
@@ -53,7 +53,7 @@ int tag_main(int argc, char* argv[]) {
     // Printed before the file is opened, so that it also stands above an access error.
     BString header(be_locale->GetString("Tag file: %FileNameAPE%"));
     header.ReplaceAll("%FileNameAPE%", option.file_name.c_str(), 0);
-    std::cout << header.String() << std::endl;
+    console::cout << header.String() << console::endl;
 
     decompressor.reset(lma::create_iapedecompress(option.file_name.c_str(), &error_code));
     if (decompressor == nullptr) {

@@ -1,7 +1,7 @@
 #include "tag/tag_list.h"
 
-#include <iostream>
 #include <memory>
+#include "platform/support/console_stream.h"
 
 #include "codec/lib_monkeys_audio.h"
 #include "platform/locale/blocale.h"
@@ -42,7 +42,7 @@ int exp_tag(const TTagOption& option) {
       buffer[kFieldBufferSize - 1] = '\0';
     }
     convert_to_utf8(option, buffer, kFieldBufferSize);
-    std::cout << be_locale->GetString(row.label) << buffer << std::endl;
+    console::cout << be_locale->GetString(row.label) << buffer << console::endl;
   }
   return 0;
 }

@@ -1,6 +1,6 @@
 #include "tag/usage.h"
 
-#include <iostream>
+#include "platform/support/console_stream.h"
 
 #include "identity/identity.h"
 #include "option/common_options.h"
@@ -29,37 +29,39 @@ constexpr TUsageLine kOptionLines[] = {
 }  // namespace
 
 void exp_usage() {
-  std::cout << make_message("@Tag_Overview %AppName%@", {{"%AppName%", gAppName}}) << std::endl;
-  std::cout << std::endl;
-  std::cout << make_message("=== Usage ===") << std::endl;
-  std::cout << make_message("@Tag_Cmd_Format@") << std::endl;
-  std::cout << std::endl;
-  std::cout << make_message("Option (Case insensitive):") << std::endl;
+  console::cout << make_message("@Tag_Overview %AppName%@", {{"%AppName%", gAppName}})
+                << console::endl;
+  console::cout << console::endl;
+  console::cout << make_message("=== Usage ===") << console::endl;
+  console::cout << make_message("@Tag_Cmd_Format@") << console::endl;
+  console::cout << console::endl;
+  console::cout << make_message("Option (Case insensitive):") << console::endl;
   for (const TUsageLine& line : kOptionLines) {
-    std::cout << "  "
-              << make_message(line.key, {{"%Option1%", capitalize(line.long_name)},
-                                         {"%Option2%", line.short_name}})
-              << std::endl;
+    console::cout << "  "
+                  << make_message(line.key, {{"%Option1%", capitalize(line.long_name)},
+                                             {"%Option2%", line.short_name}})
+                  << console::endl;
   }
-  std::cout << "    "
-            << make_message(
-                   "@Usage_Char_Set_Detail %OptionA1% %OptionA2% %OptionB1% %OptionB2% "
-                   "%OptionC1% %OptionC2%@",
-                   {{"%OptionA1%", "JIS"},
-                    {"%OptionA2%", "J"},
-                    {"%OptionB1%", "SHIFT-JIS"},
-                    {"%OptionB2%", "S"},
-                    {"%OptionC1%", "UTF-8"},
-                    {"%OptionC2%", "U"}})
-            << std::endl;
-  std::cout << "  "
-            << make_message("@Usage_Remove_All %Option%@", {{"%Option%", capitalize("-REMOVEALL")}})
-            << std::endl;
+  console::cout << "    "
+                << make_message(
+                       "@Usage_Char_Set_Detail %OptionA1% %OptionA2% %OptionB1% %OptionB2% "
+                       "%OptionC1% %OptionC2%@",
+                       {{"%OptionA1%", "JIS"},
+                        {"%OptionA2%", "J"},
+                        {"%OptionB1%", "SHIFT-JIS"},
+                        {"%OptionB2%", "S"},
+                        {"%OptionC1%", "UTF-8"},
+                        {"%OptionC2%", "U"}})
+                << console::endl;
+  console::cout << "  "
+                << make_message("@Usage_Remove_All %Option%@",
+                                {{"%Option%", capitalize("-REMOVEALL")}})
+                << console::endl;
   exp_usage_common_opt();
-  std::cout << std::endl;
-  std::cout << make_message("Example:") << std::endl;
-  std::cout << "  Quillet MyApe.ape " << capitalize("-TITLE") << "=Seasons "
-            << capitalize("-ARTIST") << "=\"Jack and Ken\" " << capitalize("-CHARSET") << "="
-            << "UTF-8" << std::endl;
-  std::cout << std::endl;
+  console::cout << console::endl;
+  console::cout << make_message("Example:") << console::endl;
+  console::cout << "  Quillet MyApe.ape " << capitalize("-TITLE") << "=Seasons "
+                << capitalize("-ARTIST") << "=\"Jack and Ken\" " << capitalize("-CHARSET") << "="
+                << "UTF-8" << console::endl;
+  console::cout << console::endl;
 }
