@@ -127,24 +127,42 @@ status_t BLocale::LoadLanguageFile(const char* path) {
   if (status != B_OK) {
     return status;
   }
-  TPoDictionary dictionary;
-  parse_po_dictionary(contents, &dictionary);
-  fDictionaries.push_back(std::move(dictionary));
+  TMessageTable table;
+  table.strings.reserve(contents.size());
+  read_po_entries(
+      contents,
+      [](void* context, std::string_view key, std::string_view translation) {
+        auto* table = static_cast<TMessageTable*>(context);
+        const auto key_offset = static_cast<std::uint32_t>(table->strings.size());
+        table->strings.append(key).push_back('\0');
+        const auto translation_offset = static_cast<std::uint32_t>(table->strings.size());
+        table->strings.append(translation).push_back('\0');
+        table->entries.push_back(
+            {key_offset, static_cast<std::uint32_t>(key.size()), translation_offset});
+      },
+      &table);
+  fDictionaries.push_back(std::move(table));
   return B_OK;
+}
+
+const char* BLocale::TMessageTable::Find(std::string_view key) const {
+  for (auto entry = entries.rbegin(); entry != entries.rend(); ++entry) {
+    if (entry->key_length == key.size() &&
+        std::string_view(strings.data() + entry->key, entry->key_length) == key) {
+      return strings.data() + entry->translation;
+    }
+  }
+  return nullptr;
 }
 
 const char* BLocale::GetString(const char* key) const {
   if (key == nullptr) {
     return "";
   }
-  if (fDictionaries.empty()) {
-    return key;
-  }
-  const std::string lookup(key);
+  const std::string_view lookup(key);
   for (auto dictionary = fDictionaries.rbegin(); dictionary != fDictionaries.rend(); ++dictionary) {
-    const auto found = dictionary->find(lookup);
-    if (found != dictionary->end()) {
-      return found->second.c_str();
+    if (const char* translation = dictionary->Find(lookup); translation != nullptr) {
+      return translation;
     }
   }
   return key;

@@ -1,9 +1,11 @@
 // BLocale: message dictionaries in the gettext PO format, looked up by key.
 #pragma once
 
+#include <cstdint>
 #include <deque>
 #include <string>
-#include <unordered_map>
+#include <string_view>
+#include <vector>
 
 #include "platform/support/support_defs.h"
 
@@ -24,7 +26,24 @@ class BLocale {
   const char* GetString(const char* key) const;
 
  private:
-  std::deque<std::unordered_map<std::string, std::string>> fDictionaries;
+  // One loaded dictionary. Its keys and translations lie NUL-terminated one after another in
+  // `strings`, in the order of the file; a run looks up a handful of keys, so a scan of the
+  // entries costs less than building a hash table of them at every start.
+  struct TMessageTable {
+    struct TEntry {
+      std::uint32_t key;
+      std::uint32_t key_length;
+      std::uint32_t translation;
+    };
+    std::string strings;
+    std::vector<TEntry> entries;
+
+    // The translation of `key`, the file's last one when the key is given twice, or null.
+    const char* Find(std::string_view key) const;
+  };
+
+  // A deque keeps each table in place, so translations handed out stay valid.
+  std::deque<TMessageTable> fDictionaries;
 };
 
 // The process's locale object.

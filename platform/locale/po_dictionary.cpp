@@ -1,5 +1,7 @@
 #include "platform/locale/po_dictionary.h"
 
+#include <cstring>
+
 namespace {
 
 constexpr char kContextSeparator = '\x04';
@@ -51,10 +53,13 @@ bool append_quoted(std::string_view line, std::string* out) {
   std::size_t i = 1;
   while (i < line.size()) {
     // Plain text up to the next quote or backslash goes over in one piece.
-    std::size_t stop = i;
-    while (stop < line.size() && line[stop] != '"' && line[stop] != '\\') {
-      ++stop;
-    }
+    const char* const rest = line.data() + i;
+    const std::size_t rest_size = line.size() - i;
+    const void* quote = std::memchr(rest, '"', rest_size);
+    const std::size_t plain = quote == nullptr ? rest_size : static_cast<const char*>(quote) - rest;
+    const void* backslash = std::memchr(rest, '\\', plain);
+    const std::size_t stop =
+        i + (backslash == nullptr ? plain : static_cast<const char*>(backslash) - rest);
     if (stop == line.size()) {
       return false;
     }
@@ -128,7 +133,7 @@ bool append_quoted(std::string_view line, std::string* out) {
 // dictionary allocates little beyond the map itself.
 class TEntryReader {
  public:
-  explicit TEntryReader(TPoDictionary* dictionary) : fDictionary(dictionary) {}
+  TEntryReader(TPoEntrySink sink, void* context) : fSink(sink), fSinkContext(context) {}
 
   void ReadLine(std::string_view line);
   void Finish() { Flush(); }
@@ -146,9 +151,10 @@ class TEntryReader {
   }
   std::string* Target();
 
-  TPoDictionary* fDictionary;
+  TPoEntrySink fSink;
+  void* fSinkContext;
   std::size_t fAdded = 0;
-  std::string fContext;
+  std::string fMessageContext;
   std::string fId;
   std::string fTranslation;
   TField fField = TField::kNone;
@@ -162,7 +168,7 @@ class TEntryReader {
 std::string* TEntryReader::Target() {
   switch (fField) {
     case TField::kContext:
-      return &fContext;
+      return &fMessageContext;
     case TField::kId:
       return &fId;
     case TField::kTranslation:
@@ -177,15 +183,15 @@ void TEntryReader::Flush() {
                       (fHasContext || !fId.empty());
   if (usable) {
     if (fHasContext) {
-      fContext.push_back(kContextSeparator);
-      fContext.append(fId);
-      fDictionary->insert_or_assign(fContext, fTranslation);
+      fMessageContext.push_back(kContextSeparator);
+      fMessageContext.append(fId);
+      fSink(fSinkContext, fMessageContext, fTranslation);
     } else {
-      fDictionary->insert_or_assign(fId, fTranslation);
+      fSink(fSinkContext, fId, fTranslation);
     }
     ++fAdded;
   }
-  fContext.clear();
+  fMessageContext.clear();
   fId.clear();
   fTranslation.clear();
   fField = TField::kNone;
@@ -278,14 +284,11 @@ void TEntryReader::ReadLine(std::string_view line) {
 
 }  // namespace
 
-std::size_t parse_po_dictionary(std::string_view text, TPoDictionary* dictionary) {
-  if (dictionary == nullptr) {
-    return 0;
-  }
+std::size_t read_po_entries(std::string_view text, TPoEntrySink sink, void* context) {
   if (text.substr(0, 3) == "\xEF\xBB\xBF") {
     text.remove_prefix(3);
   }
-  TEntryReader reader(dictionary);
+  TEntryReader reader(sink, context);
   while (!text.empty()) {
     const std::size_t end = text.find('\n');
     reader.ReadLine(text.substr(0, end));
@@ -293,4 +296,17 @@ std::size_t parse_po_dictionary(std::string_view text, TPoDictionary* dictionary
   }
   reader.Finish();
   return reader.Added();
+}
+
+std::size_t parse_po_dictionary(std::string_view text, TPoDictionary* dictionary) {
+  if (dictionary == nullptr) {
+    return 0;
+  }
+  return read_po_entries(
+      text,
+      [](void* context, std::string_view key, std::string_view translation) {
+        static_cast<TPoDictionary*>(context)->insert_or_assign(std::string(key),
+                                                               std::string(translation));
+      },
+      dictionary);
 }

@@ -8,6 +8,9 @@
 
 using TPoDictionary = std::unordered_map<std::string, std::string>;
 
+// Receives each usable entry in the order of the text: its key and its translation.
+using TPoEntrySink = void (*)(void* context, std::string_view key, std::string_view translation);
+
 // Adds every usable entry of the PO text `text` to `dictionary` and returns how many it added
 // (a key given twice counts twice; the later translation wins). What is usable, as msgfmt has it:
 // - the header entry (empty msgid) and entries flagged "#, fuzzy" are skipped;
@@ -23,3 +26,7 @@ using TPoDictionary = std::unordered_map<std::string, std::string>;
 // string, a msgstr without msgid) drops the entry it occurs in; reading resumes at the next
 // msgctxt or msgid. Any byte sequence is safe input: one pass, nothing read outside `text`.
 std::size_t parse_po_dictionary(std::string_view text, TPoDictionary* dictionary);
+
+// The same reading, handing each usable entry to `sink` instead of storing it. Returns how many
+// entries it handed over.
+std::size_t read_po_entries(std::string_view text, TPoEntrySink sink, void* context);

@@ -36,8 +36,10 @@ struct TTagScan {
   TTagRegion region;
 };
 
-// Bytes a first read of the file's end should take; most tags fit.
-constexpr uint64_t kTagFirstWindow = 16 << 10;
+// Bytes a first read of the file's end should take. Most text tags fit; a larger one (cover art)
+// costs a second read, which is cheaper than the fresh pages a larger window would touch at
+// every open.
+constexpr uint64_t kTagFirstWindow = 4 << 10;
 
 // Reads the tag of a file of `file_size` bytes whose last window.size() bytes are `window`.
 // No part of the tag may lie before `floor` (the end of the audio, or of the header when the
