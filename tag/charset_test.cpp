@@ -72,8 +72,6 @@ TEST(Charset, ConvertsByTheChosenOrDetectedSet) {
       // Writing converts only for Shift-JIS and JIS.
       {false, kCharSetAuto, "A\xFF\xFE", "A\xFF\xFE"},
       {false, kCharSetJis, kNihonUtf8, kNihonJis},
-      // What the target set cannot hold becomes 0x1A.
-      {false, kCharSetShiftJis, "a\xE2\x82\xAC|", "a\x1A|"},
       // A set the platform refuses: the value is copied unconverted.
       {false, 12, kNihonUtf8, kNihonUtf8},
       // Listing.
