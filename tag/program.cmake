@@ -54,5 +54,5 @@ install(CODE [[
 ]])
 
 quillet_test(tag_stages_test
-  SOURCES tag_write_test.cpp tag_list_test.cpp
+  SOURCES tag_stages_test.cpp
   LIBRARIES ${QUILLET_TOOL_LIBRARIES})

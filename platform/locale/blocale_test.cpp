@@ -9,10 +9,6 @@
 
 namespace {
 
-std::string entry(const std::string& key, const std::string& text) {
-  return "msgid \"" + key + "\"\nmsgstr \"" + text + "\"\n\n";
-}
-
 // Each test gets its own folder of dictionaries and a clean locale environment.
 class BLocaleTest : public testing::Test {
  protected:
@@ -26,8 +22,13 @@ class BLocaleTest : public testing::Test {
   }
   void TearDown() override { std::filesystem::remove_all(fFolder); }
 
-  void Write(const std::string& file, const std::string& text) {
-    std::ofstream(fFolder + file, std::ios::binary) << text;
+  // Writes the dictionary `file` with one entry per key and translation.
+  void Write(const std::string& file,
+             std::initializer_list<std::pair<const char*, const char*>> entries) {
+    std::ofstream out(fFolder + file, std::ios::binary);
+    for (const auto& [key, text] : entries) {
+      out << "msgid \"" << key << "\"\nmsgstr \"" << text << "\"\n\n";
+    }
   }
   status_t Load(BLocale& locale, const char* name) {
     return locale.LoadLanguageFile((fFolder + name).c_str());
@@ -37,20 +38,19 @@ class BLocaleTest : public testing::Test {
 };
 
 TEST_F(BLocaleTest, ChoosesTheLanguageFromTheEnvironment) {
-  for (const char* language : {"en", "ja", "fr_CA"}) {
-    Write(std::string("Quillet.") + language + ".po", entry("lang", language));
+  for (const char* language : {"en", "ja", "fr", "fr_CA"}) {
+    Write(std::string("Quillet.") + language + ".po", {{"lang", language}});
   }
   const struct {
     const char *lc_all, *lc_messages, *lang, *expected;
   } cases[] = {
       {nullptr, nullptr, "ja_JP.eucJP@mod", "ja"},
-      {nullptr, nullptr, "fr_CA.UTF-8", "fr_CA"},
-      {nullptr, nullptr, "fr", "en"},
+      {nullptr, nullptr, "fr_CA.UTF-8", "fr_CA"},  // the full name before the language alone
+      {nullptr, nullptr, "de_DE", "en"},
       {nullptr, nullptr, "C.UTF-8", "en"},
       {nullptr, nullptr, nullptr, "en"},
       {"ja_JP.UTF-8", "de_DE", "fr_CA", "ja"},
       {"", "ja_JP", "fr_CA", "ja"},
-      {nullptr, "", "fr_CA", "fr_CA"},
       {"C", "ja_JP", "ja_JP", "en"},
       {nullptr, nullptr, "../../ja", "en"},
   };
@@ -66,26 +66,19 @@ TEST_F(BLocaleTest, ChoosesTheLanguageFromTheEnvironment) {
         << (c.lc_all ? c.lc_all : "-") << " " << (c.lc_messages ? c.lc_messages : "-") << " "
         << (c.lang ? c.lang : "-");
   }
-  // The full locale name is preferred to its language alone.
-  Write("Quillet.ja_JP.po", entry("lang", "ja_JP"));
-  setenv("LANG", "ja_JP.UTF-8", 1);
-  BLocale locale;
-  ASSERT_EQ(Load(locale, "Quillet"), B_OK);
-  EXPECT_STREQ(locale.GetString("lang"), "ja_JP");
 }
 
 TEST_F(BLocaleTest, LaterDictionaryWinsAndFailedLoadsChangeNothing) {
   setenv("LANG", "ja_JP.UTF-8", 1);
-  Write("VornCommon.ja.po",
-        entry("shared", "common") + entry("only_common", "C") + entry("emptied", "kept"));
-  Write("Quillet.ja.po", entry("shared", "tool") + entry("emptied", ""));
+  Write("VornCommon.ja.po", {{"shared", "common"}, {"only_common", "C"}, {"emptied", "kept"}});
+  Write("Quillet.ja.po", {{"shared", "tool"}, {"emptied", ""}});
+  std::filesystem::create_directory(fFolder + "Folder.ja.po");
   BLocale locale;
   EXPECT_EQ(Load(locale, "Missing"), B_ENTRY_NOT_FOUND);
   EXPECT_EQ(locale.LoadLanguageFile(nullptr), B_BAD_VALUE);
   EXPECT_EQ(locale.LoadLanguageFile(""), B_BAD_VALUE);
   ASSERT_EQ(Load(locale, "VornCommon"), B_OK);
   ASSERT_EQ(Load(locale, "Quillet"), B_OK);
-  std::filesystem::create_directory(fFolder + "Folder.ja.po");
   EXPECT_NE(Load(locale, "Folder"), B_OK);
   EXPECT_STREQ(locale.GetString("shared"), "tool");
   EXPECT_STREQ(locale.GetString("only_common"), "C");
@@ -101,9 +94,6 @@ TEST_F(BLocaleTest, LaterDictionaryWinsAndFailedLoadsChangeNothing) {
   const char* key = "@Err_Unknown_Option %Option%@";
   EXPECT_EQ(locale.GetString(key), key);
   EXPECT_STREQ(BLocale().GetString(nullptr), "");
-  ASSERT_NE(be_locale, nullptr);
-  ASSERT_EQ(be_locale->LoadLanguageFile((fFolder + "Quillet").c_str()), B_OK);
-  EXPECT_STREQ(be_locale->GetString("shared"), "tool");
 }
 
 }  // namespace
