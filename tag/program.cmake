@@ -17,9 +17,11 @@ if(NOT QUILLET_SANITIZE AND NOT QUILLET_FUZZ)
   # two; the library's objects are used and deleted only through their own virtual
   # operations, its entry points have C linkage, and its exported symbols are only those.
   # Dropping the unused parts of the static runtime and packing the relative relocations
-  # leaves fewer pages to map and fault in and fewer relocations to apply at start.
+  # leaves fewer pages to map and fault in and fewer relocations to apply at start; one
+  # read-only segment for code and constants (noseparate-code) means two mappings fewer per
+  # image and fewer first-touch faults.
   set(quillet_lean_link -static-libstdc++ -static-libgcc -Wl,--gc-sections
-                        -Wl,-z,pack-relative-relocs -Wl,-O1)
+                        -Wl,-z,pack-relative-relocs -Wl,-O1 -Wl,-z,noseparate-code)
   target_link_options(quillet PRIVATE ${quillet_lean_link})
   target_link_options(MonkeysAudio PRIVATE ${quillet_lean_link})
 endif()
