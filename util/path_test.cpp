@@ -56,11 +56,10 @@ TEST(Path, TrimsBlanksAndTabsAndCountsLineEnds) {
   EXPECT_EQ(trim("  a b \t"), "a b");
   EXPECT_EQ(trim(" \t \t"), "");
   EXPECT_EQ(trim("\t\r x\r\v \n"), "\r x\r\v \n");
+  // Only the counts decide, not whether CR and LF stand in pairs; the walk ends at the NUL.
   const std::pair<const char*, int> cases[] = {
       {"a\r\nb\r\n", kLineEndCrLf}, {"", kLineEndLf},       {"a\r\nb\n", kLineEndLf},
-      {"\r\r\n", kLineEndCr},       {"\n\r", kLineEndCrLf},  // only the counts decide, not whether
-                                                             // CR and LF stand in pairs
-      {"a\n\0\r\r", kLineEndLf},                             // the walk ends at the terminating NUL
+      {"\r\r\n", kLineEndCr},       {"\n\r", kLineEndCrLf}, {"a\n\0\r\r", kLineEndLf},
   };
   for (const auto& [text, expected] : cases)
     EXPECT_EQ(detect_cr_type(text), expected) << testing::PrintToString(std::string(text));
