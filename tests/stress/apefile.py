@@ -1,10 +1,56 @@
-"""Small helpers shared by the stress scripts: where a file's tag region starts, and runs."""
+"""Helpers shared by the stress scripts: their options, runs of Quillet, a file's tag region, and
+the fields as Quillet and mutagen read them."""
+import argparse
 import hashlib
 import os
+import shutil
 import struct
 import subprocess
 
 FIELDS = ["Title", "Artist", "Album", "Comment", "Year", "Genre", "Track"]
+# Quillet shows at most this many bytes of a field (its buffer less the terminator).
+SHOWN_BYTES = 2047
+_program = _env = None
+
+
+def setup(*arguments) -> argparse.Namespace:
+    """Parses --quillet, --home, --work and `arguments` ((name, keywords) pairs), makes the work
+    folder and readies run() for the installed program in that HOME."""
+    global _program, _env
+    parser = argparse.ArgumentParser()
+    for name in ("--quillet", "--home", "--work"):
+        parser.add_argument(name, required=True)
+    for name, keywords in arguments:
+        parser.add_argument(name, **keywords)
+    options = parser.parse_args()
+    os.makedirs(options.work, exist_ok=True)
+    _program = options.quillet
+    _env = dict(os.environ, HOME=options.home, LANG="C")
+    for name in ("LC_ALL", "LC_MESSAGES", "LD_PRELOAD"):
+        _env.pop(name, None)
+    # A sanitizer report must not pass for the program's own exit code 1. A preloaded fault
+    # library comes before the sanitizer runtime, which must accept that.
+    _env["ASAN_OPTIONS"] = _env.get("ASAN_OPTIONS", "") + ":exitcode=86:verify_asan_link_order=0"
+    _env["UBSAN_OPTIONS"] = _env.get("UBSAN_OPTIONS", "") + ":exitcode=87:print_stacktrace=1"
+    return options
+
+
+def run(args: list, path: str, wait=True, **extra_env):
+    """Runs Quillet with `args` on `path`: the finished run, or the running process."""
+    command, env = [_program] + args + [path], dict(_env, **extra_env)
+    if not wait:
+        return subprocess.Popen(command, env=env, stdout=subprocess.DEVNULL)
+    return subprocess.run(command, env=env, capture_output=True, timeout=60)
+
+
+def read(path: str) -> bytes:
+    with open(path, "rb") as handle:
+        return handle.read()
+
+
+def write(path: str, data: bytes):
+    with open(path, "wb") as handle:
+        handle.write(data)
 
 
 def tag_region_start(data: bytes) -> int:
@@ -14,8 +60,7 @@ def tag_region_start(data: bytes) -> int:
             end >= 131 and data[end - 131:end - 123] == b"APETAGEX"):
         end -= 128
     if end >= 32 and data[end - 32:end - 24] == b"APETAGEX":
-        size = struct.unpack_from("<I", data, end - 20)[0]
-        flags = struct.unpack_from("<I", data, end - 12)[0]
+        size, _, flags = struct.unpack_from("<III", data, end - 20)
         start = end - size
         if flags & 0x80000000 and start >= 32 and data[start - 32:start - 24] == b"APETAGEX":
             start -= 32
@@ -25,68 +70,45 @@ def tag_region_start(data: bytes) -> int:
 
 
 def audio_digest(path: str, length: int) -> str:
-    with open(path, "rb") as handle:
-        return hashlib.sha256(handle.read(length)).hexdigest()
+    return hashlib.sha256(read(path)[:length]).hexdigest()
 
 
-def listing(quillet: str, path: str, env: dict) -> tuple:
+def copy(source: str, path: str) -> tuple:
+    """Copies `source` to `path`; returns (length, digest) of what precedes its tag region."""
+    shutil.copyfile(source, path)
+    length = tag_region_start(read(path))
+    return length, audio_digest(path, length)
+
+
+def listing(path: str) -> tuple:
     """Runs a list-only Quillet and returns (exit code, the seven field texts or None)."""
-    run = subprocess.run([quillet, path], env=env, capture_output=True, timeout=60)
-    lines = run.stdout.decode("utf-8", "replace").splitlines()
-    if run.returncode != 0:
-        return run.returncode, None
-    values = {}
-    for line in lines:
-        for field in FIELDS:
-            prefix = field + ": "
-            if line.startswith(prefix):
-                values[field] = line[len(prefix):]
-    return run.returncode, tuple(values.get(field, "") for field in FIELDS)
+    done = run([], path)
+    parts = (line.partition(": ") for line in done.stdout.decode("utf-8", "replace").splitlines())
+    values = {field: value for field, colon, value in parts if colon and field in FIELDS}
+    if done.returncode != 0:
+        return done.returncode, None
+    return 0, tuple(values.get(field, "") for field in FIELDS)
 
 
-def mutagen_fields(path: str):
+def mutagen_fields(path: str) -> tuple:
     """The file's fields as mutagen reads them, or raises when mutagen cannot read the file."""
     import mutagen.monkeysaudio
-    audio = mutagen.monkeysaudio.MonkeysAudio(path)
-    tags = audio.tags or {}
-    out = []
-    for field in FIELDS:
-        value = tags.get(field)
-        out.append("; ".join(str(v) for v in value) if value is not None else "")
-    return tuple(out)
-
-
-# Quillet shows at most this many bytes of a field (its buffer less the terminator).
-SHOWN_BYTES = 2047
+    tags = mutagen.monkeysaudio.MonkeysAudio(path).tags or {}
+    return tuple("" if (value := tags.get(f)) is None else "; ".join(str(v) for v in value)
+                 for f in FIELDS)
 
 
 def same_fields(full: tuple, shown: tuple) -> bool:
     """True when Quillet's listing `shown` is `full` (another reader's fields) as Quillet shows
     it: each field whole, or cut to what fits the listing's buffer at a character boundary."""
-    for whole, cut in zip(full, shown):
-        if whole == cut:
-            continue
-        cut_bytes = cut.encode("utf-8")
-        if not (len(cut_bytes) > SHOWN_BYTES - 4 and whole.encode("utf-8").startswith(cut_bytes)):
-            return False
-    return True
+    return all(whole == cut or (len(cut.encode()) > SHOWN_BYTES - 4
+                                and whole.encode().startswith(cut.encode()))
+               for whole, cut in zip(full, shown))
 
 
-def brief(fields) -> str:
-    """Fields for a message, each cut to a readable length."""
-    if fields is None:
-        return "None"
-    return "(" + ", ".join(repr(f if len(f) <= 40 else f[:40] + "...") for f in fields) + ")"
-
-
-def program_env(home: str) -> dict:
-    env = dict(os.environ)
-    env["HOME"] = home
-    env["LANG"] = "C"
-    env.pop("LC_ALL", None)
-    env.pop("LC_MESSAGES", None)
-    env.pop("LD_PRELOAD", None)
-    # A sanitizer report must not pass for the program's own exit code 1.
-    env["ASAN_OPTIONS"] = env.get("ASAN_OPTIONS", "") + ":exitcode=86"
-    env["UBSAN_OPTIONS"] = env.get("UBSAN_OPTIONS", "") + ":exitcode=87:print_stacktrace=1"
-    return env
+def summary(passed: int, failed: int, problems: list) -> int:
+    """Prints the first problems and the counts; the exit code of the script."""
+    for problem in problems[:50]:
+        print("FAIL", problem)
+    print(f"{passed} passed, {failed} failed")
+    return 0 if not problems and failed == 0 and passed > 0 else 1

@@ -12,22 +12,15 @@
 #define _GNU_SOURCE
 #include <dlfcn.h>
 #include <errno.h>
-#include <fcntl.h>
 #include <signal.h>
 #include <stdio.h>
 #include <stdlib.h>
-#include <string.h>
 #include <sys/stat.h>
-#include <sys/types.h>
 #include <unistd.h>
 
-static dev_t target_device;
-static ino_t target_inode;
-static int target_known;
-static long fault_at;
-static long kill_after;
-static int fault_errno = ENOSPC;
-static long counted;
+static struct stat target;
+static int target_known, fault_errno;
+static long fault_at, kill_after, counted;
 
 static long env_number(const char* name) {
   const char* text = getenv(name);
@@ -36,25 +29,16 @@ static long env_number(const char* name) {
 
 __attribute__((constructor)) static void fault_setup(void) {
   const char* file = getenv("QUILLET_FAULT_FILE");
-  struct stat status;
-  if (file != NULL && stat(file, &status) == 0) {
-    target_device = status.st_dev;
-    target_inode = status.st_ino;
-    target_known = 1;
-  }
+  target_known = file != NULL && stat(file, &target) == 0;
   fault_at = env_number("QUILLET_FAULT_AT");
   kill_after = env_number("QUILLET_KILL_AFTER");
-  if (env_number("QUILLET_FAULT_ERRNO") > 0) {
-    fault_errno = (int)env_number("QUILLET_FAULT_ERRNO");
-  }
+  fault_errno =
+      env_number("QUILLET_FAULT_ERRNO") > 0 ? (int)env_number("QUILLET_FAULT_ERRNO") : ENOSPC;
 }
 
 __attribute__((destructor)) static void fault_report(void) {
   const char* path = getenv("QUILLET_FAULT_COUNT");
-  if (path == NULL) {
-    return;
-  }
-  FILE* out = fopen(path, "w");
+  FILE* out = path != NULL ? fopen(path, "w") : NULL;
   if (out != NULL) {
     fprintf(out, "%ld\n", counted);
     fclose(out);
@@ -63,57 +47,33 @@ __attribute__((destructor)) static void fault_report(void) {
 
 static int is_target(int fd) {
   struct stat status;
-  return target_known && fstat(fd, &status) == 0 && status.st_dev == target_device &&
-         status.st_ino == target_inode;
+  return target_known && fstat(fd, &status) == 0 && status.st_dev == target.st_dev &&
+         status.st_ino == target.st_ino;
 }
 
-static void* next_symbol(const char* name) {
-  void* symbol = dlsym(RTLD_NEXT, name);
-  if (symbol == NULL) {
-    abort();
-  }
-  return symbol;
-}
-
-// Called before a counted call: returns 1 when this call must fail.
-static int before_call(int fd) {
-  if (!is_target(fd)) {
-    return 0;
-  }
-  ++counted;
-  if (fault_at > 0 && counted == fault_at) {
-    errno = fault_errno;
-    return 1;
-  }
-  return 0;
-}
-
-static void after_call(int fd) {
-  if (kill_after > 0 && counted == kill_after && is_target(fd)) {
-    raise(SIGKILL);
-  }
-}
-
-#define COUNTED(result_type, name, params, args, fd)    \
-  result_type name params {                             \
-    static result_type(*real) params;                   \
-    if (real == NULL) {                                 \
-      real = (result_type(*) params)next_symbol(#name); \
-    }                                                   \
-    if (before_call(fd)) {                              \
-      return -1;                                        \
-    }                                                   \
-    result_type result = real args;                     \
-    after_call(fd);                                     \
-    return result;                                      \
+// Every wrapped call takes the file descriptor as `fd`.
+#define COUNTED(result_type, name, params, args)                                         \
+  result_type name params {                                                              \
+    static result_type(*real) params;                                                    \
+    if (real == NULL && (real = (result_type(*) params)dlsym(RTLD_NEXT, #name)) == NULL) \
+      abort();                                                                           \
+    const int counts = is_target(fd);                                                    \
+    if (counts && ++counted == fault_at) {                                               \
+      errno = fault_errno;                                                               \
+      return -1;                                                                         \
+    }                                                                                    \
+    result_type result = real args;                                                      \
+    if (counts && counted == kill_after)                                                 \
+      raise(SIGKILL);                                                                    \
+    return result;                                                                       \
   }
 
-COUNTED(ssize_t, write, (int fd, const void* buffer, size_t count), (fd, buffer, count), fd)
+COUNTED(ssize_t, write, (int fd, const void* buffer, size_t count), (fd, buffer, count))
 COUNTED(ssize_t, pwrite, (int fd, const void* buffer, size_t count, off_t offset),
-        (fd, buffer, count, offset), fd)
+        (fd, buffer, count, offset))
 COUNTED(ssize_t, pwrite64, (int fd, const void* buffer, size_t count, off_t offset),
-        (fd, buffer, count, offset), fd)
-COUNTED(int, ftruncate, (int fd, off_t length), (fd, length), fd)
-COUNTED(int, ftruncate64, (int fd, off_t length), (fd, length), fd)
-COUNTED(int, fsync, (int fd), (fd), fd)
-COUNTED(int, fdatasync, (int fd), (fd), fd)
+        (fd, buffer, count, offset))
+COUNTED(int, ftruncate, (int fd, off_t length), (fd, length))
+COUNTED(int, ftruncate64, (int fd, off_t length), (fd, length))
+COUNTED(int, fsync, (int fd), (fd))
+COUNTED(int, fdatasync, (int fd), (fd))
