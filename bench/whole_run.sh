@@ -8,8 +8,10 @@
 #
 # Installs the build into a scratch HOME inside the build folder, as a user would, and
 # prints hyperfine's results and a table of mean times with their ratio to the minimal
-# program. Set BENCH_RUNS to change the number of runs (default 100), BENCH_SPARSE=1 to make
-# the 1 GiB file sparse.
+# program. Then it times Quillet and the minimal program taken in turn, run for run, which
+# keeps the drift of a shared machine out of their ratio. Set BENCH_RUNS to change the number
+# of hyperfine runs (default 100), BENCH_ROUNDS the rounds taken in turn (default 500), and
+# BENCH_SPARSE=1 to make the 1 GiB file sparse.
 set -euo pipefail
 
 build=$(cd "${1:-build}" && pwd)
@@ -25,6 +27,8 @@ cmake --install "$build" --prefix "$HOME/.local" >/dev/null
 quillet="$HOME/.local/bin/quillet"
 taglib="$build/bench/bench_taglib_tag"
 minimal="$build/bench/bench_minimal_read"
+alternate="$build/bench/bench_alternate_runs"
+rounds=${BENCH_ROUNDS:-500}
 mutagen="/usr/bin/python3 $here/mutagen_tag.py"
 
 sparse=()
@@ -70,18 +74,31 @@ folder = sys.argv[1]
 def load(name):
     with open(os.path.join(folder, name + ".json")) as f:
         return {r["command"]: r for r in json.load(f)["results"]}
-print("| work | file | tool | mean ± σ (ms) | × minimal C | × Quillet |")
-print("|---|---|---|---|---|---|")
+# Ratios are taken between medians: on a shared machine a few slow runs move a mean far more.
+print("| work | file | tool | mean ± σ (ms) | median (ms) | × minimal C | × Quillet |")
+print("|---|---|---|---|---|---|---|")
 for work in ("list", "write"):
     for size, label in (("small", "100 KB"), ("big", "1 GiB")):
         results = load(work + "-" + size)
-        floor = load("list-" + size)["minimal-c"]["mean"]
-        quillet = results["quillet"]["mean"]
+        floor = load("list-" + size)["minimal-c"]["median"]
+        quillet = results["quillet"]["median"]
         for tool, r in results.items():
-            print("| %s | %s | %s | %.2f ± %.2f | %.2f | %.2f |" % (
-                work, label, tool, r["mean"] * 1000, r["stddev"] * 1000,
-                r["mean"] / floor, r["mean"] / quillet))
+            print("| %s | %s | %s | %.2f ± %.2f | %.2f | %.2f | %.2f |" % (
+                work, label, tool, r["mean"] * 1000, r["stddev"] * 1000, r["median"] * 1000,
+                r["median"] / floor, r["median"] / quillet))
 PY
+
+echo
+echo "Quillet and the minimal C program taken in turn, $rounds rounds:"
+for size in small big; do
+  file="$scratch/$size.ape"
+  label=$([ "$size" = small ] && echo "100 KB" || echo "1 GiB")
+  echo "list, $label:"
+  "$alternate" "$rounds" "$minimal" "$file" -- "$quillet" "$file"
+  echo "write, $label:"
+  "$alternate" "$rounds" "$minimal" "$file" -- "$quillet" "-T=$title" "-A=$artist" "-L=$album" \
+    "-C=$comment" "-Y=$year" "-G=$genre" "-R=$track" "$file"
+done
 
 # Peak memory of one run of each tool (maximum resident set size, /usr/bin/time).
 peak() {
