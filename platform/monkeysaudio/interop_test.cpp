@@ -32,7 +32,7 @@ const std::string kJapanese = "\xE6\x97\xA5\xE6\x9C\xAC\xE8\xAA\x9E";  // 日本
 const std::string kLong(3000, 'L');
 
 // Other software reads exactly what we write (mutagen behind an ID3v1 tail; ffprobe, which does
-// not look behind one, on a file without), and we read what mutagen adds; the audio never changes.
+// not look behind one, on a file without), and we read what mutagen adds.
 TEST(Interop, MutagenAndFfprobeReadOurTagsAndWeReadMutagens) {
   if (run("/usr/bin/python3 -c 'import mutagen' && ffprobe -version") == "<failed>") {
     GTEST_SKIP() << "python3-mutagen or ffprobe is not installed";
@@ -69,8 +69,6 @@ TEST(Interop, MutagenAndFfprobeReadOurTagsAndWeReadMutagens) {
     fields.Fetch(key, buffer, &size);
     EXPECT_EQ(std::string(buffer), expected) << key;
   }
-  const TBytes now = read_all(path);
-  EXPECT_TRUE(std::equal(audio.begin(), audio.end(), now.begin()));
 }
 
 }  // namespace
