@@ -73,7 +73,7 @@ TEST_F(BEntryTest, ResolvesPathsOrRefusesThem) {
   fs::current_path(saved_cwd);
 }
 
-// The entry's own bits, special ones included; a link not traversed answers with its own.
+// The entry's own bits, setgid included; a link not traversed answers with its own.
 TEST_F(BEntryTest, GetPermissionsReadsTheEntrysOwnBits) {
   const std::string song = fRoot + "/real/song.ape";
   const std::string link = fRoot + "/other/link.ape";
