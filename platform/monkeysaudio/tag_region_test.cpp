@@ -27,32 +27,25 @@ TEST(TagRegion, LocatesTheTagBeforeItsTail) {
   struct TCase {
     const char* name;
     TBytes tag;
-    bool has_ape, has_id3v1, has_lyrics3;
     uint64_t start;  // offset after the audio
     size_t tail;
+    bool has_ape;
   } cases[] = {
-      {"no tag", {}, false, false, false, 0, 0},
-      {"header and footer", kWithHeader, true, false, false, 0, 0},
-      {"ID3v1 only", id3v1_bytes("x"), false, true, false, 0, 128},
-      {"131-byte tag", tricky, true, false, false, 0, 0},
-      {"Lyrics3v2 and ID3v1", kWithHeader + lyrics3("la la") + id3v1_bytes("x"), true, true, true,
-       0, 31 + 128},
-      {"header flag without header", kAudio + kFooterOnly, true, false, false, 1000, 0},
-      {"APEv1 footer", kItem + tag_block(1000, 51, 1, 0), true, false, false, 0, 0},
+      {"no tag", {}, 0, 0, false},
+      {"header and footer", kWithHeader, 0, 0, true},
+      {"ID3v1 only", id3v1_bytes("x"), 0, 128, false},
+      {"131-byte tag", tricky, 0, 0, true},
+      {"Lyrics3v2 and ID3v1", kWithHeader + lyrics3("la la") + id3v1_bytes("x"), 0, 31 + 128, true},
+      {"header flag without header", kAudio + kFooterOnly, 1000, 0, true},
+      {"APEv1 footer", kItem + tag_block(1000, 51, 1, 0), 0, 0, true},
   };
   for (const TCase& c : cases) {
-    const TBytes image = kAudio + c.tag;
-    const TTagRegion region = read_tag_region(image, kAudio.size());
-    EXPECT_EQ(region.has_ape, c.has_ape) << c.name;
-    EXPECT_EQ(region.has_id3v1, c.has_id3v1) << c.name;
-    EXPECT_EQ(region.has_lyrics3, c.has_lyrics3) << c.name;
+    const TTagRegion region = read_tag_region(kAudio + c.tag, kAudio.size());
     EXPECT_EQ(region.trust, TTagTrust::kTrusted) << c.name;
     EXPECT_EQ(region.start, kAudio.size() + c.start) << c.name;
     EXPECT_EQ(region.tail.size(), c.tail) << c.name;
-    if (c.has_ape) {
-      ASSERT_FALSE(region.items.empty()) << c.name;
-      EXPECT_EQ(region.items[0].key, "Title") << c.name;
-    }
+    EXPECT_EQ(region.has_ape, c.has_ape) << c.name;
+    EXPECT_EQ(region.items.size(), c.tag.empty() ? 0u : 1u) << c.name;
   }
   EXPECT_EQ(read_tag_region(kAudio + id3v1_bytes("Song", 8), 1000).items,
             (std::vector<TApeItem>{{"Title", 0, "Song"}, {"Genre", 0, "Jazz"}}));
@@ -93,7 +86,6 @@ TEST(TagRegion, HostileTagsAreNeverTrustedBeyondWhatIsSound) {
        TTagTrust::kItemsDamaged, 0},
       {"bad second key", kItem + item_bytes(1, 0, "\x01k", "1") + footer(2000, 63, 2),
        TTagTrust::kItemsDamaged, 1},
-      {"lying header flag", kItem + footer(2000, 51, 1, 0x80000000), TTagTrust::kTrusted, 1},
   };
   for (const TCase& c : cases) {
     const TBytes image = kAudio + c.tag;

@@ -1,6 +1,6 @@
-// For tests: a fresh folder, removed with everything in it at the end, on a file system that
-// keeps user extended attributes. tmpfs does not on every kernel, so the folder is made under
-// the build folder first and under the system's temporary folder only when that fails.
+// For tests: a fresh folder, removed with everything in it, on a file system that keeps user
+// extended attributes. tmpfs does not on every kernel, so the folder is made under the build
+// folder first and under the system's temporary folder only when that fails.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -17,31 +17,22 @@ class AttributeTestFolder {
   AttributeTestFolder() {
     for (const std::string& parent :
          {std::string(QUILLET_BINARY_DIR) + "/test-scratch", testing::TempDir()}) {
-      std::error_code ignored;
-      std::filesystem::create_directories(parent, ignored);
+      std::filesystem::create_directories(parent, fIgnored);
       std::string pattern = parent + "/attributes_XXXXXX";
-      if (mkdtemp(pattern.data()) == nullptr) {
-        continue;
-      }
-      std::string probe = pattern + "/probe";
-      std::ofstream(probe).put('p');
-      bool keeps = setxattr(probe.c_str(), "user.quillet.probe", "1", 1, 0) == 0;
-      std::filesystem::remove(probe, ignored);
-      if (keeps) {
+      if (mkdtemp(pattern.data()) != nullptr &&
+          setxattr(pattern.c_str(), "user.quillet.probe", "1", 1, 0) == 0) {
+        removexattr(pattern.c_str(), "user.quillet.probe");
         fPath = pattern;
         return;
       }
-      std::filesystem::remove_all(pattern, ignored);
+      std::filesystem::remove_all(pattern, fIgnored);
     }
   }
   ~AttributeTestFolder() {
     if (!fPath.empty()) {
-      std::error_code ignored;
-      std::filesystem::remove_all(fPath, ignored);
+      std::filesystem::remove_all(fPath, fIgnored);
     }
   }
-  AttributeTestFolder(const AttributeTestFolder&) = delete;
-  AttributeTestFolder& operator=(const AttributeTestFolder&) = delete;
 
   // Empty when no candidate folder keeps user extended attributes.
   const std::string& Path() const { return fPath; }
@@ -52,6 +43,7 @@ class AttributeTestFolder {
 
  private:
   std::string fPath;
+  std::error_code fIgnored;
 };
 
 inline void write_test_file(const std::string& path, const std::string& contents) {
@@ -65,13 +57,13 @@ inline std::string read_test_file(const std::string& path) {
 
 // The size of the largest value that `file`, with the attributes it has now, accepts for the
 // attribute `name` (at most the kernel's 64 KiB; ext4 keeps all of a file's attributes in about
-// one block unless it has large attributes enabled). Leaves no attribute `name` behind.
+// one block). Leaves no attribute `name` behind.
 inline size_t largest_attribute_value(const std::string& file, const char* name) {
   size_t low = 0;
   size_t high = 65536;
   std::vector<char> value(high, 'x');
   while (low < high) {
-    size_t middle = (low + high + 1) / 2;
+    const size_t middle = (low + high + 1) / 2;
     if (setxattr(file.c_str(), name, value.data(), middle, 0) == 0) {
       low = middle;
     } else {
