@@ -19,10 +19,10 @@ TEST(LibMonkeysAudioLoader, LoadsAndBindsEveryEntryAndUnloadsOnce) {
   ASSERT_FALSE(home.Path().empty());
   setenv("HOME", home.Path().c_str(), 1);
   const fs::path installed = fs::path(home.Path()) / ".local/lib/libMonkeysAudio.so";
-  const auto install = [&installed](const char* library) {
-    fs::create_directories(installed.parent_path());
-    fs::remove(installed);
-    fs::copy_file(library, installed);
+  const auto install = [](const char* library) {
+    const fs::path target = path_name_lib_monkeys_audio();
+    fs::create_directories(target.parent_path());
+    fs::copy_file(library, target);
   };
   long image = -1;
   EXPECT_EQ(path_name_lib_monkeys_audio(), installed.string());
@@ -40,6 +40,9 @@ TEST(LibMonkeysAudioLoader, LoadsAndBindsEveryEntryAndUnloadsOnce) {
   EXPECT_EQ(image, -1);
   unload_lib_monkeys_audio(nullptr);
 
+  // An unloaded image stays mapped, so another library comes from another HOME.
+  TTempFolder other_home;
+  setenv("HOME", other_home.Path().c_str(), 1);
   lma::verify_file = nullptr;
   install(FAKE_LMA_NO_VERIFY);
   ASSERT_EQ(load_lib_monkeys_audio(&image), 0);

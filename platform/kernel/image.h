@@ -18,8 +18,9 @@ constexpr int32 B_SYMBOL_TYPE_ANY = 5;
 // system's library search path is never consulted.
 image_id load_add_on(const char* path);
 
-// Unloads an image loaded by load_add_on. Returns B_OK, or B_BAD_VALUE for an id that names no
-// loaded image (already unloaded, never loaded, negative).
+// Unloads an image loaded by load_add_on: its id names nothing afterwards, and its code stays
+// mapped until the process ends. Returns B_OK, or B_BAD_VALUE for an id that names no loaded
+// image (already unloaded, never loaded, negative).
 status_t unload_add_on(image_id image);
 
 // Looks `name` up among the image's own exported symbols and stores its address in *location.
