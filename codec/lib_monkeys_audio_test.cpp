@@ -56,8 +56,8 @@ const char* gVersionText = nullptr;
 TEST(LibMonkeysAudioVersion, ReadsTheNumberAfterFourCharacters) {
   // Blanks after the prefix are skipped; "Ver1.50" reads ".50".
   const std::pair<const char*, int> cases[] = {
-      {"Ver 1.4", 0},          {"Ver 1.399", -1}, {"Ver   2", 0},  {"Ver1.50", -1}, {"Ver x", -1},
-      {"Ver 12.10 (2024)", 0}, {"Ver", -1},       {"Ver nan", -1}, {nullptr, -1}};
+      {"Ver 1.4", 0},          {"Ver 1.399", -1}, {"Ver   2", 0}, {"Ver1.50", -1},
+      {"Ver 12.10 (2024)", 0}, {"Ver nan", -1},   {nullptr, -1}};
   lma::lib_monkeys_audio_version = [] { return gVersionText; };
   for (const auto& [text, expected] : cases) {
     gVersionText = text;

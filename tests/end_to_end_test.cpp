@@ -1,7 +1,6 @@
 // The installed program as a user runs it: every test installs the build into a HOME of its
 // own, makes or copies an audio file there, runs ~/.local/bin/quillet and compares the whole
 // output, the exit code and the file's bytes.
-#include <dlfcn.h>
 #include <gtest/gtest.h>
 #include <stdlib.h>
 #include <strings.h>
@@ -155,22 +154,6 @@ class EndToEnd : public ::testing::Test {
     const size_t start = out.find('\n', 1) + 1;
     return "\nQuillet    Ver 1.30\n" + out.substr(start, out.find('\n', start) + 1 - start) + "\n";
   }
-  // The texts of the installed library, as its own entry points give them.
-  std::string LibraryInfo() const {
-    void* library = dlopen(Library().c_str(), RTLD_NOW | RTLD_LOCAL);
-    if (library == nullptr)
-      return "<no library>";
-    auto text = [library](const char* name) {
-      auto entry = reinterpret_cast<const char* (*)()>(dlsym(library, name));
-      return std::string(entry ? entry() : "<missing>");
-    };
-    std::string info = text("lib_monkeys_audio_name") + "    " + text("lib_monkeys_audio_version") +
-                       "\n" + text("lib_monkeys_audio_copyright") + "\n" +
-                       text("lib_monkeys_audio_components") + "\n\n";
-    dlclose(library);
-    return info;
-  }
-
   TRun Quillet(const Arguments& arguments, std::string program = "") const {
     if (program.empty())
       program = Prefix() / "bin/quillet";
@@ -209,33 +192,65 @@ TEST_F(EndToEnd, WholeRunRemovesWritesAndLists) {
   EXPECT_EQ(audio_of(read_file(file)), audio);
 }
 
-// Listing, -V and every failure on one file: all on standard output, and the file unchanged.
+// Listing and every failure, the library's among them: all on standard output, and the file
+// unchanged.
 TEST_F(EndToEnd, ListsOrFailsWithoutChangingTheFile) {
-  MakeSample("song.ape");
+  const std::string before = read_file(MakeSample("song.ape")), banner = Banner();
   std::ofstream(fWork / "notes.ape") << "These are not Monkey's Audio bytes.\n";
   fs::copy_file(fWork / "song.ape", fWork / "locked.ape");
   fs::permissions(fWork / "locked.ape", fs::perms(0444));
-  ASSERT_NE(LibraryInfo().find("Ver 1.40"), std::string::npos);
+  const fs::path real = fHome / "real.so",
+                 built = QUILLET_BINARY_DIR "/platform/monkeysaudio/libMonkeysAudio.so";
+  fs::copy_file(Library(), real);
+  const std::string not_loaded = Error("@Err_Load_Lib_Monkeys_Audio %FileName%@");
   const struct {
+    fs::path library, installed_as;  // in place of the installed library; empty: none
     Arguments arguments;
     std::string expected;
     int code;
   } cases[] = {
-      {{"song.ape"}, Header("song.ape") + Listing(), 0},
-      {{"-V", "song.ape"}, Banner() + LibraryInfo() + Header("song.ape") + Listing(), 0},
-      {{"notes.ape"}, Header("notes.ape") + Error("@Err_Access_Failed@"), 1},
-      {{"-T=x", "missing.ape"}, Header("missing.ape") + Error("@Err_Access_Failed@"), 1},
-      {{"-T=x", "locked.ape"}, Header("locked.ape") + Error("@Err_Cannot_Write_Tag@"), 1},
-      {{"locked.ape"}, Header("locked.ape") + Listing(), 0},
+      {real, Library(), {"song.ape"}, Header("song.ape") + Listing(), 0},
+      {real, Library(), {"notes.ape"}, Header("notes.ape") + Error("@Err_Access_Failed@"), 1},
+      {real,
+       Library(),
+       {"-T=x", "missing.ape"},
+       Header("missing.ape") + Error("@Err_Access_Failed@"),
+       1},
+      {real,
+       Library(),
+       {"-T=x", "locked.ape"},
+       Header("locked.ape") + Error("@Err_Cannot_Write_Tag@"),
+       1},
+      {real, Library(), {"locked.ape"}, Header("locked.ape") + Listing(), 0},
+      {"", "", {"-T=x", "song.ape"}, not_loaded, 1},
+      {"", "", {"-?"}, banner + not_loaded, 1},
+      // Beside the program is not where the library is looked for.
+      {built, Prefix() / "lib/quillet/libMonkeysAudio.so", {"song.ape"}, not_loaded, 1},
+      {FAKE_LMA_NO_VERIFY,
+       Library(),
+       {"song.ape"},
+       Error("@Err_Get_Lib_Monkeys_Audio_Entries %FileName%@"),
+       1},
+      {FAKE_LMA_139,
+       Library(),
+       {"-V", "song.ape"},
+       banner +
+           "Fake Monkey's Audio    Ver 1.39\nCopyright nobody, for tests\nEntry points only\n\n" +
+           Error("@Err_Check_Lib_Monkeys_Audio_Version %FileName%@"),
+       1},
   };
   for (const auto& c : cases) {
+    fs::remove(Library());
+    if (!c.library.empty())
+      fs::copy_file(c.library, c.installed_as, fs::copy_options::overwrite_existing);
     const fs::path file = fWork / c.arguments.back();
     auto state = [&file] { return fs::exists(file) ? read_file(file) : "<none>"; };
-    const std::string before = state();
-    SCOPED_TRACE(c.arguments.front());
+    const std::string was = state();
+    SCOPED_TRACE(c.arguments.front() + " with " + c.library.string());
     EXPECT_RUN(Quillet(c.arguments), c.expected, c.code);
-    EXPECT_EQ(state(), before);
+    EXPECT_EQ(state(), was);
   }
+  EXPECT_EQ(read_file(fWork / "song.ape"), before);
 }
 
 // Help, asked for or implied by a missing file name, shows banner and usage and touches nothing.
@@ -245,46 +260,10 @@ TEST_F(EndToEnd, HelpShowsBannerAndUsageOnly) {
   for (const Arguments& arguments : {Arguments{"--help"}, Arguments{}, Arguments{"-T=Song"}})
     EXPECT_RUN(Quillet(arguments), help.out, 1);
   EXPECT_EQ(help.exit_code, 1);
-  const std::string example =
-      "  Quillet MyApe.ape -Title=Seasons -Artist=\"Jack and Ken\" -Charset=UTF-8\n\n";
+  // The usage text itself is pinned by its unit test; here it follows the banner.
   EXPECT_EQ(help.out.substr(0, banner.size()), banner);
   EXPECT_NE(help.out.find(T("=== Usage ===") + "\n"), std::string::npos);
-  EXPECT_EQ(help.out.substr(help.out.size() - example.size()), example);
   EXPECT_EQ(read_file(fWork / "song.ape"), before);
-  // With -V as well, the library's texts come between banner and usage.
-  EXPECT_EQ(Quillet({"-?", "-V"}).out, banner + LibraryInfo() + help.out.substr(banner.size()));
-}
-
-TEST_F(EndToEnd, EveryLoaderFailureStopsTheRun) {
-  const std::string before = read_file(MakeSample("song.ape")), banner = Banner();
-  const fs::path built = QUILLET_BINARY_DIR "/platform/monkeysaudio/libMonkeysAudio.so";
-  const std::string not_loaded = Error("@Err_Load_Lib_Monkeys_Audio %FileName%@");
-  const std::string no_entries = Error("@Err_Get_Lib_Monkeys_Audio_Entries %FileName%@");
-  const std::string too_old_with_info =
-      banner +
-      "Fake Monkey's Audio    Ver 1.39\nCopyright nobody, for tests\nEntry points only\n\n" +
-      Error("@Err_Check_Lib_Monkeys_Audio_Version %FileName%@");
-  const struct {
-    fs::path library;  // empty: none installed
-    fs::path installed_as;
-    Arguments arguments;
-    std::string expected;
-  } cases[] = {
-      {"", "", {"-T=x", "song.ape"}, not_loaded},
-      {"", "", {"-?"}, banner + not_loaded},
-      // Beside the program is not where the library is looked for.
-      {built, Prefix() / "lib/quillet/libMonkeysAudio.so", {"song.ape"}, not_loaded},
-      {FAKE_LMA_NO_VERIFY, Library(), {"song.ape"}, no_entries},
-      {FAKE_LMA_139, Library(), {"-V", "song.ape"}, too_old_with_info},
-  };
-  for (const auto& c : cases) {
-    fs::remove(Library());
-    if (!c.library.empty())
-      fs::copy_file(c.library, c.installed_as, fs::copy_options::overwrite_existing);
-    SCOPED_TRACE(c.library.string());
-    EXPECT_RUN(Quillet(c.arguments), c.expected, 1);
-    EXPECT_EQ(read_file(fWork / "song.ape"), before);
-  }
 }
 
 TEST_F(EndToEnd, WithoutDictionariesKeysPrintAsThemselves) {

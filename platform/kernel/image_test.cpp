@@ -40,7 +40,6 @@ TEST(Image, LoadsBindsAndUnloadsAnAddOn) {
 
   EXPECT_EQ(unload_add_on(image), B_OK);
   EXPECT_EQ(unload_add_on(image), B_BAD_VALUE);
-  EXPECT_EQ(get_image_symbol(image, "addon_answer", B_SYMBOL_TYPE_TEXT, &function), B_BAD_VALUE);
   // A reload gets a new id, so the old one stays dead.
   image_id again = load_add_on(KERNEL_TEST_ADDON);
   EXPECT_NE(again, image);
@@ -53,7 +52,6 @@ TEST(Image, LoadFailuresAreNegative) {
   const auto saved_cwd = std::filesystem::current_path();
   std::filesystem::current_path(folder);
   std::ofstream("libText.so") << "not a library\n";
-  EXPECT_EQ(load_add_on(nullptr), B_BAD_VALUE);
   EXPECT_EQ(load_add_on(""), B_BAD_VALUE);
   EXPECT_EQ(load_add_on("missing.so"), B_ENTRY_NOT_FOUND);
   EXPECT_EQ(load_add_on("libText.so"), B_ERROR);

