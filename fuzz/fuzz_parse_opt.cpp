@@ -8,7 +8,8 @@
 #include "tag/tag_option.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  static std::string sink;
+  // Never destroyed: the console still flushes into it when the process ends.
+  static std::string& sink = *new std::string;
   static std::string* const original = console::cout.SetSink(&sink);
   (void)original;
   sink.clear();
