@@ -54,14 +54,14 @@ results="$scratch/results"
 mkdir "$results"
 for size in small big; do
   file="$scratch/$size.ape"
-  hyperfine -N --warmup 10 --runs "$runs" --export-json "$results/list-$size.json" \
+  hyperfine -N --warmup 30 --runs "$runs" --export-json "$results/list-$size.json" \
     -n quillet "$quillet $file" \
     -n minimal-c "$minimal $file" \
     -n taglib "$taglib list $file" \
     -n mutagen "$mutagen list $file" \
     -n kid3-cli "kid3-cli -c get $file"
   quoted_values="'$title' '$artist' '$album' '$comment' '$year' '$genre' '$track'"
-  hyperfine -N --warmup 10 --runs "$runs" --export-json "$results/write-$size.json" \
+  hyperfine -N --warmup 30 --runs "$runs" --export-json "$results/write-$size.json" \
     -n quillet "$quillet '-T=$title' '-A=$artist' '-L=$album' '-C=$comment' '-Y=$year' '-G=$genre' '-R=$track' $file" \
     -n taglib "$taglib write $file $quoted_values" \
     -n mutagen "$mutagen write $file $quoted_values" \
