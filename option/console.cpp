@@ -15,7 +15,8 @@ std::string make_message(const char* key, std::initializer_list<TPlaceholder> va
 }
 
 void exp_err(const std::string& message) {
-  console::cout << be_locale->GetString("ERROR: ") << message << console::endl;
+  // A message may quote a command-line argument, which can be a hostile file name.
+  console::cout << be_locale->GetString("ERROR: ") << console::untrusted(message) << console::endl;
 }
 
 void exp_app_info(const TOption& option) {

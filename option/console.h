@@ -17,8 +17,8 @@ using TPlaceholder = std::pair<const char*, std::string>;
 // text lacks is skipped.
 std::string make_message(const char* key, std::initializer_list<TPlaceholder> values = {});
 
-// Writes the looked-up "ERROR: ", then `message` (already looked up and filled), then a
-// newline, and flushes.
+// Writes the looked-up "ERROR: ", then `message` (already looked up and filled; at a terminal
+// with its control bytes made visible, see append_visible), then a newline, and flushes.
 void exp_err(const std::string& message);
 
 // The banner when `option.verbose` is set: an empty line, the name and version, the credit

@@ -51,8 +51,15 @@ int tag_main(int argc, char* argv[]) {
       throw -1;
     }
     // Printed before the file is opened, so that it also stands above an access error.
+    // At a terminal the name is shown with its control bytes made visible; it is still opened
+    // exactly as given.
+    std::string visible_name;
+    if (console::cout.IsTerminal()) {
+      append_visible(option.file_name, &visible_name);
+    }
     BString header(be_locale->GetString("Tag file: %FileNameAPE%"));
-    header.ReplaceAll("%FileNameAPE%", option.file_name.c_str(), 0);
+    header.ReplaceAll("%FileNameAPE%",
+                      (visible_name.empty() ? option.file_name : visible_name).c_str(), 0);
     console::cout << header.String() << console::endl;
 
     decompressor.reset(lma::create_iapedecompress(option.file_name.c_str(), &error_code));

@@ -42,7 +42,9 @@ int exp_tag(const TTagOption& option) {
       buffer[kFieldBufferSize - 1] = '\0';
     }
     convert_to_utf8(option, buffer, kFieldBufferSize);
-    console::cout << be_locale->GetString(row.label) << buffer << console::endl;
+    // Made visible after the conversion, on the bytes that reach the terminal: a field whose
+    // conversion failed still holds its ESC bytes.
+    console::cout << be_locale->GetString(row.label) << console::untrusted(buffer) << console::endl;
   }
   return 0;
 }

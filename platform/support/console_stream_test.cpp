@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <pty.h>
 #include <unistd.h>
 
 #include <string>
@@ -38,6 +39,72 @@ TEST(ConsoleStream, WritesEachLineWhenItEnds) {
   EXPECT_EQ(drain(ends[0]), "unended");  // what is left goes out when the stream ends
   close(ends[0]);
   close(ends[1]);
+}
+
+// Only what a terminal would act on is escaped; characters whose bytes merely look like C1
+// controls (continuation bytes 0x80-0x9F) pass whole.
+TEST(ConsoleStream, MakesControlBytesVisibleWithoutBreakingCharacters) {
+  const struct {
+    std::string_view text, shown;
+  } cases[] = {
+      {"plain \\ text", "plain \\ text"},
+      {"\x1b]0;t\a\x1b[31mR\r\n\t\x7f", "\\033]0;t\\007\\033[31mR\\015\\012\\011\\177"},
+      {std::string_view("a\0b", 3), "a\\000b"},
+      // U+009B and U+0085 are C1 controls; U+00A0 is not.
+      {"\xc2\x9b"
+       "1m\xc2\x85\xc2\xa0",
+       "\\302\\2331m\\302\\205\xc2\xa0"},
+      // せ (E3 81 9B), 春 (E6 98 A5), 𝄞 (F0 9D 84 9E): continuation bytes in 0x80-0x9F.
+      {"\xe3\x81\x9b\xe6\x98\xa5\xf0\x9d\x84\x9e", "\xe3\x81\x9b\xe6\x98\xa5\xf0\x9d\x84\x9e"},
+      // Stray bytes: 0x80-0x9F is escaped, other bytes are left to the terminal.
+      {"\x9b"
+       "31m\xe9\xff",
+       "\\23331m\xe9\xff"},
+      // Not well-formed, so their 0x80-0x9F bytes stand alone: an overlong ESC, a surrogate,
+      // a code point past U+10FFFF, a character cut short at the end.
+      {"\xc0\x9b", "\xc0\\233"},
+      {"\xed\xa0\x80", "\xed\xa0\\200"},
+      {"\xf4\x90\x80\x80", "\xf4\\220\\200\\200"},
+      {"x\xe3\x81", "x\xe3\\201"},
+  };
+  for (const auto& c : cases) {
+    std::string shown = "kept:";
+    append_visible(c.text, &shown);
+    EXPECT_EQ(shown, "kept:" + std::string(c.shown)) << c.text;
+  }
+}
+
+// The same untrusted text reaches a terminal escaped and a pipe byte for byte; a sink set by a
+// test is no terminal.
+TEST(ConsoleStream, EscapesUntrustedTextOnlyAtATerminal) {
+  int master, terminal, ends[2];
+  ASSERT_EQ(openpty(&master, &terminal, nullptr, nullptr, nullptr), 0);
+  ASSERT_EQ(pipe(ends), 0);
+  ASSERT_EQ(fcntl(ends[0], F_SETFL, O_NONBLOCK), 0);
+  const std::string_view hostile = "T\x1b[2J\n";
+  {
+    TConsoleStream at_terminal(terminal), at_pipe(ends[1]);
+    EXPECT_TRUE(at_terminal.IsTerminal());
+    EXPECT_FALSE(at_pipe.IsTerminal());
+    at_terminal << "x" << console::untrusted(hostile) << console::flush;
+    at_pipe << "x" << console::untrusted(hostile) << console::flush;
+    std::string captured;
+    at_terminal.SetSink(&captured);
+    EXPECT_FALSE(at_terminal.IsTerminal());
+    at_terminal << console::untrusted(hostile) << console::flush;
+    EXPECT_EQ(captured, hostile);
+    at_terminal.SetSink(nullptr);
+  }
+  char buffer[64];
+  const ssize_t count = read(master, buffer, sizeof buffer);
+  // The pseudo-terminal's own output processing turns nothing here into anything else: no
+  // newline reached it.
+  EXPECT_EQ(std::string(buffer, count > 0 ? static_cast<std::size_t>(count) : 0),
+            "xT\\033[2J\\012");
+  EXPECT_EQ(drain(ends[0]), "xT\x1b[2J\n");
+  for (int fd : {master, terminal, ends[0], ends[1]}) {
+    close(fd);
+  }
 }
 
 }  // namespace
