@@ -63,19 +63,17 @@ void append_visible(std::string_view text, std::string* out) {
       ++position;
       continue;
     }
-    std::size_t length = byte < 0x80 ? 1 : utf8_length(text.substr(position));
-    const bool c1 =
-        length == 2 && byte == 0xC2 && static_cast<unsigned char>(text[position + 1]) < 0xA0;
-    if (length > 1 && !c1) {
-      position += length;
-      continue;
-    }
-    if (length == 0) {
-      length = 1;
-      if (byte >= 0xA0) {  // a stray byte that no terminal takes as a control
-        ++position;
+    std::size_t length = 1;  // of what is escaped
+    if (byte >= 0x80) {
+      const std::size_t character = utf8_length(text.substr(position));
+      const bool c1 =
+          character == 2 && byte == 0xC2 && static_cast<unsigned char>(text[position + 1]) < 0xA0;
+      // A stray byte from 0xA0 up is no control in any set a terminal uses.
+      if ((character > 0 && !c1) || (character == 0 && byte >= 0xA0)) {
+        position += character > 0 ? character : 1;
         continue;
       }
+      length = c1 ? 2 : 1;
     }
     out->append(text.substr(plain, position - plain));
     for (std::size_t i = 0; i < length; ++i) {
