@@ -9,8 +9,6 @@
 
 #include <cerrno>
 #include <filesystem>
-#include <fstream>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -62,12 +60,6 @@ TRun run(Arguments command, bool terminal) {
   return done;
 }
 
-std::string read_file(const fs::path& path) {
-  std::ostringstream text;
-  text << std::ifstream(path, std::ios::binary).rdbuf();
-  return text.str();
-}
-
 class Terminal : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -111,73 +103,63 @@ class Terminal : public ::testing::Test {
   BLocale fLocale;
 };
 
-TEST_F(Terminal, ListsHostileFieldsEscapedAtATerminalAndUnchangedInAPipe) {
-  const struct {
-    Arguments write;  // how the title was stored; the listing detects its set
-    std::string title, shown;
-    std::string file = "song.ape", shown_file = "song.ape";
-  } cases[] = {
-      {{"-T=\x1b]0;pwned\a\x1b[31mRED"},
-       "\x1b]0;pwned\a\x1b[31mRED",
-       "\\033]0;pwned\\007\\033[31mRED"},
-      {{"-T=bare\x1b here"}, "bare\x1b here", "bare\\033 here"},
-      {{"-T=Harmless\rEvil"}, "Harmless\rEvil", "Harmless\\015Evil"},
-      {{"-T=Song\nArtist: Someone else"},
-       "Song\nArtist: Someone else",
-       "Song\\012Artist: Someone else"},
-      {{"-T=\xc2\x9b"
-        "31mC1\xc2\x9d"
-        "0;t\xc2\x9c"},
-       "\xc2\x9b"
-       "31mC1\xc2\x9d"
-       "0;t\xc2\x9c",
-       "\\302\\23331mC1\\302\\2350;t\\302\\234"},
-      // Japanese whose UTF-8 holds bytes 0x80-0x9F, stored in each set, prints as it is.
-      {{"-T=春の海 せ"}, "春の海 せ", "春の海 せ"},
-      {{"-CS=S", "-T=春の海 せ"}, "春の海 せ", "春の海 せ"},
-      {{"-CS=J", "-T=春の海 せ"}, "春の海 せ", "春の海 せ"},
-      // Read as JIS for its ESC; an escape that is no JIS one keeps its bytes through the
-      // conversion, and is escaped after it.
-      {{"-T=\x1b(Zbad\a"}, "\x1b(Zbad\a", "\\033(Zbad\\007"},
-      {{"-T=ok"}, "ok", "ok", "evil\x1b]0;x\a.ape", "evil\\033]0;x\\007.ape"},
-  };
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.shown_file + ": " + c.shown);
-    const fs::path file = fHome / "work" / c.file;
-    fs::copy_file(Sample(), file, fs::copy_options::overwrite_existing);
-    Arguments write = c.write;
-    write.push_back(c.file);
-    ASSERT_EQ(Quillet(write).exit_code, 0);
-    const std::string stored = read_file(file);
-    const TRun piped = Quillet({c.file}), shown = Quillet({c.file}, true);
-    EXPECT_EQ(piped.out, Header(c.file) + Listing(c.title));
-    EXPECT_EQ(shown.out, Header(c.shown_file) + Listing(c.shown));
-    EXPECT_EQ(piped.exit_code + shown.exit_code, 0);
-    EXPECT_EQ(read_file(file), stored);
-  }
-}
-
-// An argument quoted by an error line, or a file that cannot be opened, is escaped the same way.
-TEST_F(Terminal, EscapesNamesInErrorLines) {
-  const std::string access = T("ERROR: ") + T("@Err_Access_Failed@") + "\n";
-  const auto unknown_line = [this](const char* option) {
+// Each title is stored in song.ape, then listed into a pipe and at a terminal; the last rows
+// list hostile names from the command line.
+TEST_F(Terminal, ShowsControlBytesEscapedAtATerminalAndUnchangedInAPipe) {
+  const auto title = [this](const std::string& text) { return Header("song.ape") + Listing(text); };
+  const auto unknown = [this](const char* option) {
     BString text(T("@Err_Unknown_Option %Option%@").c_str());
     return T("ERROR: ") + text.ReplaceAll("%Option%", option).Text() + "\n";
   };
+  const std::string access = T("ERROR: ") + T("@Err_Access_Failed@") + "\n";
+  const std::string c1 = "\u009b31mC1\u009d0;t\u009c";  // CSI, OSC and ST in UTF-8
   const struct {
-    Arguments arguments;
+    Arguments write;  // how the title is stored, when it is; the listing detects its set
     std::string piped, shown;
+    Arguments listed = {"song.ape"};
+    int exit_code = 0;
   } cases[] = {
-      {{"-\x1b[2J", "x.ape"}, unknown_line("-\x1b[2J"), unknown_line("-\\033[2J")},
-      {{"gone\r\x7f.ape"},
+      {{"-T=\x1b]0;pwned\a\x1b[31mRED"},
+       title("\x1b]0;pwned\a\x1b[31mRED"),
+       title("\\033]0;pwned\\007\\033[31mRED")},
+      {{"-T=bare\x1b here"}, title("bare\x1b here"), title("bare\\033 here")},
+      {{"-T=Harmless\rEvil"}, title("Harmless\rEvil"), title("Harmless\\015Evil")},
+      {{"-T=Song\nArtist: Someone else"},
+       title("Song\nArtist: Someone else"),
+       title("Song\\012Artist: Someone else")},
+      {{"-T=" + c1}, title(c1), title("\\302\\23331mC1\\302\\2350;t\\302\\234")},
+      // Japanese whose UTF-8 holds bytes 0x80-0x9F, stored in each set, prints as it is.
+      {{"-T=春の海 せ"}, title("春の海 せ"), title("春の海 せ")},
+      {{"-CS=S", "-T=春の海 せ"}, title("春の海 せ"), title("春の海 せ")},
+      {{"-CS=J", "-T=春の海 せ"}, title("春の海 せ"), title("春の海 せ")},
+      // Read as JIS for its ESC; an escape that is no JIS one keeps its bytes through the
+      // conversion, and is escaped after it.
+      {{"-T=\x1b(Zbad\a"}, title("\x1b(Zbad\a"), title("\\033(Zbad\\007")},
+      {{"-T=ok"},
+       Header("evil\x1b]0;x\a.ape") + Listing("ok"),
+       Header("evil\\033]0;x\\007.ape") + Listing("ok"),
+       {"evil\x1b]0;x\a.ape"}},
+      {{}, unknown("-\x1b[2J"), unknown("-\\033[2J"), {"-\x1b[2J", "x.ape"}, 1},
+      {{},
        Header("gone\r\x7f.ape") + access,
-       Header("gone\\015\\177.ape") + access},
+       Header("gone\\015\\177.ape") + access,
+       {"gone\r\x7f.ape"},
+       1},
   };
   for (const auto& c : cases) {
-    EXPECT_EQ(Quillet(c.arguments).out, c.piped);
-    const TRun shown = Quillet(c.arguments, true);
+    SCOPED_TRACE(c.shown);
+    if (!c.write.empty()) {
+      fs::copy_file(Sample(), fHome / "work" / c.listed.back(),
+                    fs::copy_options::overwrite_existing);
+      Arguments write = c.write;
+      write.push_back(c.listed.back());
+      ASSERT_EQ(Quillet(write).exit_code, 0);
+    }
+    const TRun piped = Quillet(c.listed), shown = Quillet(c.listed, true);
+    EXPECT_EQ(piped.out, c.piped);
     EXPECT_EQ(shown.out, c.shown);
-    EXPECT_EQ(shown.exit_code, 1);
+    EXPECT_EQ(piped.exit_code, c.exit_code);
+    EXPECT_EQ(shown.exit_code, c.exit_code);
   }
 }
 
