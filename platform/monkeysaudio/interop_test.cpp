@@ -52,8 +52,8 @@ TEST(Interop, MutagenAndFfprobeReadOurTagsAndWeReadMutagens) {
   EXPECT_NE(out.find("format.tags.Title=\"" + kJapanese + "\""), std::string::npos) << out;
   EXPECT_NE(out.find("format.tags.Comment=\"" + kLong + "\""), std::string::npos) << out;
   EXPECT_EQ(mutagen("read '" + path + "'"),
-            "{\"Year\": [\"2002\"], \"Title\": [\"\\u65e5\\u672c\\u8a9e\"], \"Comment\": [\"" +
-                kLong + "\"]}");
+            "{\"Title\": [\"\\u65e5\\u672c\\u8a9e\"], \"Comment\": [\"" + kLong +
+                "\"], \"Year\": [\"2002\"]}");
 
   ASSERT_NE(mutagen("write '" + path + "' '{\"Artist\": \"" + kJapanese +
                     "\", \"Genre\": [\"Rock\", \"Pop\"]}'"),

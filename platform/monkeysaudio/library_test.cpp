@@ -120,8 +120,8 @@ TEST(MonkeysAudioLibrary, RefusesSavesItCannotMakeSafely) {
   TTempDir dir;
   const std::string damaged = dir.File("damaged.ape");
   const TBytes broken = read_all(fixture("taglib/mac-399.ape")) +
-                        item_bytes(5, 0, "Title", "Intro") + item_bytes(1, 0, "\x01", "x") +
-                        tag_block(2000, 62, 2, 0x80000000);
+                        item_bytes(5, 0, "Title", "Intro") + item_bytes(9, 0, "Year", "x") +
+                        tag_block(2000, 65, 2, 0x80000000);
   write_all(damaged, broken);
   auto opened = open_ape(damaged);
   CAPETag* viewer = bind<create_capetag_2_t>("create_capetag_2")(damaged.c_str(), 1);
