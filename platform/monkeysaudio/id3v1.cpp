@@ -165,20 +165,22 @@ size_t shift_jis_length(std::string_view text, bool* led_by_control_range) {
   return pos;
 }
 
-// `text` (CP932) as UTF-8; nothing when a character has no Unicode mapping.
-std::optional<std::string> cp932_to_utf8(std::string_view text) {
-  const iconv_t descriptor = iconv_open("UTF-8", "CP932");
+// `text` in the set glibc calls `charset`, as UTF-8; nothing when a byte breaks that set or a
+// character has no Unicode mapping.
+std::optional<std::string> to_utf8(std::string_view text, const char* charset) {
+  const iconv_t descriptor = iconv_open("UTF-8", charset);
   if (descriptor == reinterpret_cast<iconv_t>(-1)) {
     return std::nullopt;
   }
   const std::unique_ptr<void, int (*)(iconv_t)> closer(descriptor, iconv_close);
   std::string in(text);
-  std::string out(in.size() * 3, '\0');  // at most three UTF-8 bytes per CP932 byte
+  std::string out(in.size() * 3, '\0');  // at most three UTF-8 bytes per byte in
   char* in_next = in.data();
   size_t in_left = in.size();
   char* out_next = out.data();
   size_t out_left = out.size();
-  if (iconv(descriptor, &in_next, &in_left, &out_next, &out_left) == static_cast<size_t>(-1)) {
+  if (iconv(descriptor, &in_next, &in_left, &out_next, &out_left) == static_cast<size_t>(-1) ||
+      iconv(descriptor, nullptr, nullptr, &out_next, &out_left) == static_cast<size_t>(-1)) {
     return std::nullopt;
   }
   out.resize(out.size() - out_left);
@@ -220,10 +222,15 @@ void add_text(std::vector<TApeItem>& items, const char* key, std::string value) 
 }  // namespace
 
 std::string id3v1_text_to_utf8(std::string_view text) {
+  if (text.find("\x1B$") != std::string_view::npos) {
+    if (auto converted = to_utf8(text, "ISO-2022-JP")) {
+      return *converted;
+    }
+  }
   bool led_by_control_range = false;
   const size_t length = shift_jis_length(text, &led_by_control_range);
   if (length != std::string::npos && led_by_control_range) {
-    if (auto converted = cp932_to_utf8(text.substr(0, length))) {
+    if (auto converted = to_utf8(text.substr(0, length), "CP932")) {
       return *converted;
     }
   }

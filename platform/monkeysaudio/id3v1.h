@@ -19,5 +19,6 @@ std::vector<TApeItem> parse_id3v1(TByteSpan block);
 // well-formed Shift-JIS and hold at least one two-byte character led by a byte 0x81..0x9F: in
 // Latin-1 those bytes are control codes, which no text holds, while every kana and the common
 // kanji start with one. A last lead byte without its second byte (a field cut at 30 bytes) is
-// dropped. Everything else is Latin-1.
+// dropped. Text that switches to a two-byte set by an escape (ESC $) and decodes as JIS
+// (ISO-2022-JP) is JIS. Everything else is Latin-1.
 std::string id3v1_text_to_utf8(std::string_view text);
