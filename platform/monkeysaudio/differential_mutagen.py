@@ -10,7 +10,10 @@ holds what libFuzzer runs grew (BUILD/corpus/<target>, see scripts/run-fuzzers),
 one. The inputs of fuzz_ape_read are file images; those of fuzz_ape_write start with
 operations, which are cut off first. Fields are compared through the rules of our listing (interop_mutagen.shown_fields);
 keys that name another tag format (ID3, TAG, OggS, MP+, in any case) are no fields for us.
-Exits 1 when any file differs.
+Two differences are ours by design and counted apart: mutagen also reads a tag at the start of
+a file (where a Monkey's Audio file holds its header; we look at the end only), and it stops at
+the item count a tag declares, while we read items as far as their bytes go (so we may show more
+fields, the ones it shows being equal). Exits 1 when any other file differs.
 """
 import os
 import pathlib
@@ -81,17 +84,25 @@ def main():
             image.write_bytes(image_of_write_input(path.read_bytes()))
             paths.append(str(image))
         ours = our_fields(driver, paths)
-        tagged = differ = 0
+        tagged = at_start = past_count = differ = 0
         for path in paths:
             theirs = read_shown(path)
             if theirs is None:
                 continue
             tagged += 1
             theirs = {k: v for k, v in theirs.items() if k not in RESERVED_KEYS}
-            if ours.get(path) != theirs:
+            mine = ours.get(path)
+            if mine == theirs:
+                continue
+            if pathlib.Path(path).read_bytes().startswith(b"APETAGEX"):
+                at_start += 1
+            elif mine and all(mine.get(k) == v for k, v in theirs.items()):
+                past_count += 1
+            else:
                 differ += 1
-                print(f"differs: {path}\n  mutagen: {theirs}\n  ours:    {ours.get(path)}")
-    print(f"inputs: {len(paths)}, mutagen reads a tag: {tagged}, fields differ: {differ}")
+                print(f"differs: {path}\n  mutagen: {theirs}\n  ours:    {mine}")
+    print(f"inputs: {len(paths)}, mutagen reads a tag: {tagged}, a tag at the start: {at_start},"
+          f" items past the declared count: {past_count}, fields differ: {differ}")
     return 1 if differ or not tagged else 0
 
 
