@@ -3,12 +3,14 @@
 the text fields wherever mutagen reads a tag.
 
 usage: differential_mutagen.py PRINT_FIELDS TARGETS_TXT [CORPUS_DIR]
+       differential_mutagen.py PRINT_FIELDS --files FILE...
 
 PRINT_FIELDS is the small driver that prints what our library reads (print_fields.cpp);
 TARGETS_TXT is the fuzz build's list of targets and their inputs (fuzz/targets.txt); CORPUS_DIR
 holds what libFuzzer runs grew (BUILD/corpus/<target>, see scripts/run-fuzzers), when there is
 one. The inputs of fuzz_ape_read are file images; those of fuzz_ape_write start with
-operations, which are cut off first. Fields are compared through the rules of our listing (interop_mutagen.shown_fields);
+operations, which are cut off first. With --files, the files given are compared, and only as
+Monkey's Audio files (a file the library refuses is counted, not compared). Fields are compared through the rules of our listing (interop_mutagen.shown_fields);
 keys that name another tag format (ID3, TAG, OggS, MP+, in any case) are no fields for us.
 Two differences are ours by design and counted apart: mutagen also reads a tag at the start of
 a file (where a Monkey's Audio file holds its header; we look at the end only), and it stops at
@@ -58,10 +60,10 @@ def inputs_of(targets_txt, corpus, target):
 
 
 def our_fields(driver, paths):
-    """{path: {key: bytes}} as our library reads them; None for a file it opens no tag of."""
+    """{path: {key: bytes}} as our library reads them; None for a file it refuses."""
     result = {}
     for start in range(0, len(paths), 200):
-        out = subprocess.run([driver, *paths[start:start + 200]], check=True,
+        out = subprocess.run([*driver, *paths[start:start + 200]], check=True,
                              capture_output=True).stdout.decode()
         current = None
         for line in out.splitlines():
@@ -74,7 +76,36 @@ def our_fields(driver, paths):
     return result
 
 
+def compare(driver, paths):
+    """Prints each file whose fields differ, then the counts; returns the number that differ."""
+    ours = our_fields(driver, paths)
+    counts = dict.fromkeys(("mutagen reads a tag", "refused by our library", "a tag at the start",
+                            "items past the declared count", "fields differ"), 0)
+    for path in paths:
+        theirs = read_shown(path)
+        if theirs is None:
+            continue
+        counts["mutagen reads a tag"] += 1
+        theirs = {k: v for k, v in theirs.items() if k not in RESERVED_KEYS}
+        mine = ours.get(path)
+        if mine == theirs:
+            continue
+        if mine is None:
+            counts["refused by our library"] += 1
+        elif pathlib.Path(path).read_bytes().startswith(b"APETAGEX"):
+            counts["a tag at the start"] += 1
+        elif all(mine.get(k) == v for k, v in theirs.items()):
+            counts["items past the declared count"] += 1
+        else:
+            counts["fields differ"] += 1
+            print(f"differs: {path}\n  mutagen: {theirs}\n  ours:    {mine}")
+    print(f"inputs: {len(paths)}, " + ", ".join(f"{k}: {v}" for k, v in counts.items()))
+    return counts["fields differ"] if counts["mutagen reads a tag"] else 1
+
+
 def main():
+    if sys.argv[2] == "--files":
+        return 1 if compare([sys.argv[1], "--monkeys-audio"], sys.argv[3:]) else 0
     driver, targets_txt = sys.argv[1], sys.argv[2]
     corpus = sys.argv[3] if len(sys.argv) > 3 else None
     with tempfile.TemporaryDirectory() as temporary:
@@ -83,27 +114,7 @@ def main():
             image = pathlib.Path(temporary, f"{index}-{path.name}")
             image.write_bytes(image_of_write_input(path.read_bytes()))
             paths.append(str(image))
-        ours = our_fields(driver, paths)
-        tagged = at_start = past_count = differ = 0
-        for path in paths:
-            theirs = read_shown(path)
-            if theirs is None:
-                continue
-            tagged += 1
-            theirs = {k: v for k, v in theirs.items() if k not in RESERVED_KEYS}
-            mine = ours.get(path)
-            if mine == theirs:
-                continue
-            if pathlib.Path(path).read_bytes().startswith(b"APETAGEX"):
-                at_start += 1
-            elif mine and all(mine.get(k) == v for k, v in theirs.items()):
-                past_count += 1
-            else:
-                differ += 1
-                print(f"differs: {path}\n  mutagen: {theirs}\n  ours:    {mine}")
-    print(f"inputs: {len(paths)}, mutagen reads a tag: {tagged}, a tag at the start: {at_start},"
-          f" items past the declared count: {past_count}, fields differ: {differ}")
-    return 1 if differ or not tagged else 0
+        return 1 if compare([driver], paths) else 0
 
 
 if __name__ == "__main__":

@@ -1,7 +1,8 @@
 // Prints the text fields our library reads from each file named, for comparing with other
 // readers: "= FILE" then one "key<TAB>hex of the fetched text" line per text item (lower-case
-// key, sorted), or "! FILE" when the library opens no tag there. A file without a Monkey's Audio
-// header is read as the header-less entry point reads it.
+// key, sorted), or "! FILE" when the library refuses the file. A file without a Monkey's Audio
+// header is read as the header-less entry point reads it, unless the first argument is
+// --monkeys-audio.
 #include <cstdio>
 #include <map>
 #include <string>
@@ -22,10 +23,10 @@ std::string hex(const char* text, int length) {
   return out;
 }
 
-void print_fields(const char* path) {
+void print_fields(const char* path, bool monkeys_audio_only) {
   TTagFileView view;
   int status = load_tag_file(path, true, &view);
-  if (status == kApeErrorInvalidFormat) {
+  if (status == kApeErrorInvalidFormat && !monkeys_audio_only) {
     status = load_tag_file(path, false, &view);
   }
   if (status != kApeSuccess) {
@@ -56,8 +57,9 @@ void print_fields(const char* path) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  for (int i = 1; i < argc; ++i) {
-    print_fields(argv[i]);
+  const bool monkeys_audio_only = argc > 1 && std::string(argv[1]) == "--monkeys-audio";
+  for (int i = monkeys_audio_only ? 2 : 1; i < argc; ++i) {
+    print_fields(argv[i], monkeys_audio_only);
   }
   return 0;
 }
