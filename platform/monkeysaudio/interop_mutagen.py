@@ -2,9 +2,8 @@
 
   interop_mutagen.py read FILE           prints {key: [values...]} as JSON (binary: null)
   interop_mutagen.py write FILE JSON     sets each key of the JSON object to its text value
-  interop_mutagen.py fields FILE...      for each file, "= FILE" then one "key<TAB>hex" line per
-                                         text item, or "! FILE" when mutagen reads no tag: the
-                                         text our library should fetch (see shown_fields)
+
+read_shown() gives the text our library should show of a file's items (differential_mutagen.py).
 """
 import json
 import sys
@@ -48,15 +47,7 @@ def read_shown(path):
 
 
 def main():
-    command = sys.argv[1]
-    if command == "fields":
-        for path in sys.argv[2:]:
-            shown = read_shown(path)
-            print(("! " if shown is None else "= ") + path)
-            for key, data in sorted((shown or {}).items()):
-                print(key + "\t" + data.hex())
-        return 0
-    path = sys.argv[2]
+    command, path = sys.argv[1], sys.argv[2]
     if command == "read":
         tag = APEv2(path)
         out = {}
