@@ -74,8 +74,9 @@ TApeItemsParse parse_ape_items(TByteSpan area, uint32_t version) {
     const uint32_t value_size = read_u32le(area, pos);
     const uint32_t flags = read_u32le(area, pos + 4);
     const size_t key_start = pos + 8;
-    const size_t key_room = std::min(area.size() - key_start, kMaxKeyBytes + 1);
-    const void* nul = std::memchr(area.data() + key_start, 0, key_room);
+    // The terminator is looked for over the whole rest: a key too long to be valid still has a
+    // sound length, and the item can be kept.
+    const void* nul = std::memchr(area.data() + key_start, 0, area.size() - key_start);
     if (nul == nullptr) {
       return result;
     }
@@ -84,13 +85,16 @@ TApeItemsParse parse_ape_items(TByteSpan area, uint32_t version) {
     if (value_size > area.size() - value_start) {
       return result;
     }
+    const auto* bytes = reinterpret_cast<const char*>(area.data());
     TApeItem item;
-    item.key.assign(reinterpret_cast<const char*>(area.data() + key_start), key_end - key_start);
-    if (!is_valid_ape_key(item.key)) {
-      return result;
-    }
+    item.key.assign(bytes + key_start, key_end - key_start);
     item.flags = version == kApeTagVersion1 ? 0 : flags;
-    item.value.assign(reinterpret_cast<const char*>(area.data() + value_start), value_size);
+    item.value.assign(bytes + value_start, value_size);
+    if (!is_valid_ape_key(item.key)) {
+      item.kept_bytes.assign(bytes + pos, value_start + value_size - pos);
+    } else if (version == kApeTagVersion1 && !item.value.empty() && item.value.back() == '\0') {
+      item.value.pop_back();
+    }
     result.items.push_back(std::move(item));
     pos = value_start + value_size;
   }
@@ -98,34 +102,31 @@ TApeItemsParse parse_ape_items(TByteSpan area, uint32_t version) {
   return result;
 }
 
-TBytes render_ape_tag(const std::vector<TApeItem>& items) {
+TBytes render_ape_tag(const std::vector<TApeItem>& items, bool read_only) {
   TBytes out;
   if (items.empty()) {
     return out;
   }
-  std::vector<const TApeItem*> order;
   size_t items_bytes = 0;
   for (const TApeItem& item : items) {
-    order.push_back(&item);
     items_bytes += item.StoredBytes();
   }
-  std::stable_sort(order.begin(), order.end(), [](const TApeItem* a, const TApeItem* b) {
-    if (a->StoredBytes() != b->StoredBytes()) {
-      return a->StoredBytes() < b->StoredBytes();
-    }
-    return a->key < b->key;
-  });
   const auto tag_size = static_cast<uint32_t>(items_bytes + kApeTagBlockBytes);
   const auto count = static_cast<uint32_t>(items.size());
+  const uint32_t flags = kApeTagHasHeader | (read_only ? kApeTagReadOnly : 0);
   out.reserve(items_bytes + 2 * kApeTagBlockBytes);
-  append_block(out, tag_size, count, kApeTagHasHeader | kApeTagIsHeader);
-  for (const TApeItem* item : order) {
-    append_u32le(out, static_cast<uint32_t>(item->value.size()));
-    append_u32le(out, item->flags);
-    out.insert(out.end(), item->key.begin(), item->key.end());
+  append_block(out, tag_size, count, flags | kApeTagIsHeader);
+  for (const TApeItem& item : items) {
+    if (item.IsKept()) {
+      out.insert(out.end(), item.kept_bytes.begin(), item.kept_bytes.end());
+      continue;
+    }
+    append_u32le(out, static_cast<uint32_t>(item.value.size()));
+    append_u32le(out, item.flags);
+    out.insert(out.end(), item.key.begin(), item.key.end());
     out.push_back(0);
-    out.insert(out.end(), item->value.begin(), item->value.end());
+    out.insert(out.end(), item.value.begin(), item.value.end());
   }
-  append_block(out, tag_size, count, kApeTagHasHeader);
+  append_block(out, tag_size, count, flags);
   return out;
 }

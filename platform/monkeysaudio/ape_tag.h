@@ -14,6 +14,7 @@ constexpr uint32_t kApeTagVersion2 = 2000;
 constexpr size_t kApeTagBlockBytes = 32;  // header and footer alike
 constexpr uint32_t kApeTagHasHeader = 0x80000000;
 constexpr uint32_t kApeTagIsHeader = 0x20000000;
+constexpr uint32_t kApeTagReadOnly = 0x1;
 constexpr uint32_t kApeItemTypeMask = 0x6;
 constexpr uint32_t kApeItemText = 0x0;
 constexpr uint32_t kApeItemBinary = 0x2;
@@ -27,9 +28,15 @@ struct TApeItem {
   std::string key;     // as stored: case kept
   uint32_t flags = 0;  // type and read-only bits, kept as read
   std::string value;   // raw bytes; text values hold several values separated by NUL
+  // The whole stored item, for an item whose length is sound but whose key may not be written:
+  // it is no field (never fetched or replaced) and goes back into the tag exactly as read.
+  std::string kept_bytes = {};
 
   bool IsText() const { return (flags & kApeItemTypeMask) == kApeItemText; }
-  size_t StoredBytes() const { return 9 + key.size() + value.size(); }
+  bool IsKept() const { return !kept_bytes.empty(); }
+  size_t StoredBytes() const {
+    return IsKept() ? kept_bytes.size() : 9 + key.size() + value.size();
+  }
   bool operator==(const TApeItem&) const = default;
 };
 
@@ -49,16 +56,22 @@ bool is_valid_ape_key(std::string_view key);
 // Case-insensitive (ASCII) key comparison.
 bool ape_keys_equal(std::string_view a, std::string_view b);
 
-// Items of an items area. `sound` is true when every byte of the area belongs to a well-formed
-// item, so that writing the items back loses nothing; otherwise `items` holds those before the
-// first fault. The declared count is not trusted: parsing follows the bytes, up to
-// kApeTagMaxItems items. Version 1 items are all text (their flags are ignored).
+// Items of an items area. `sound` is true when every byte of the area belongs to an item whose
+// length is sound, so that writing the items back loses nothing; otherwise `items` holds those
+// before the first fault. An item with a key that may not be stored (too short or long, a
+// control byte, a reserved name) does not stop the parse: it comes back kept (IsKept), so that
+// the items after it still show and a rewrite keeps it. The declared count is not trusted:
+// parsing follows the bytes, up to kApeTagMaxItems items. Version 1 items are all text (their
+// flags are ignored), and their writers ended each value with a NUL, which is dropped: in a
+// version 2 tag it would add an empty value.
 struct TApeItemsParse {
   std::vector<TApeItem> items;
   bool sound = false;
 };
 TApeItemsParse parse_ape_items(TByteSpan area, uint32_t version);
 
-// An APEv2 tag with header and footer: items in ascending order of stored size (ties by key),
-// flags kept. No items: no bytes.
-TBytes render_ape_tag(const std::vector<TApeItem>& items);
+// An APEv2 tag with header and footer: items in the order given, flags kept, kept items byte for
+// byte; `read_only` sets the tag's read-only flag. No items: no bytes. The order is kept rather
+// than sorted by size because readers resolve two items of one name in different case by the
+// later one: re-sorting would change a field nobody wrote.
+TBytes render_ape_tag(const std::vector<TApeItem>& items, bool read_only = false);

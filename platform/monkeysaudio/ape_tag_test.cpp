@@ -14,24 +14,32 @@ std::vector<TApeItem> round_trip(const std::vector<TApeItem>& items) {
   return parse.items;
 }
 
-// Items are stored smallest first; flags, key spelling and binary values come back as
-// they went in.
+// Items are stored in the order given, so that of two items whose names differ only in case
+// the one every reader shows stays the later; flags, key spelling, binary values and kept items
+// come back as they went in; the tag's read-only flag is set on request.
 TEST(ApeTag, RendersGoldenBytesAndParsesThemBack) {
   const std::vector<TApeItem> items = {{"Title", 0, "Intro"}, {"Year", 0, "2002"}};
   EXPECT_EQ(render_ape_tag(items),
-            tag_block(2000, 68, 2, 0xA0000000) + item_bytes(4, 0, "Year", "2002") +
-                item_bytes(5, 0, "Title", "Intro") + tag_block(2000, 68, 2, 0x80000000));
-  EXPECT_EQ(round_trip(items), (std::vector<TApeItem>{items[1], items[0]}));
+            tag_block(2000, 68, 2, 0xA0000000) + item_bytes(5, 0, "Title", "Intro") +
+                item_bytes(4, 0, "Year", "2002") + tag_block(2000, 68, 2, 0x80000000));
+  EXPECT_EQ(round_trip(items), items);
   EXPECT_TRUE(render_ape_tag({}).empty());
+  const TBytes read_only = render_ape_tag(items, true);
+  EXPECT_EQ(TBytes(read_only.begin(), read_only.begin() + 32), tag_block(2000, 68, 2, 0xA0000001));
+  EXPECT_EQ(TBytes(read_only.end() - 32, read_only.end()), tag_block(2000, 68, 2, 0x80000001));
 
+  const TBytes kept = item_bytes(1, 0, "MP+", "x");
   const std::vector<TApeItem> odd = {
       {"REPLAYGAIN_TRACK_GAIN", kApeItemReadOnly, "-6.48 dB"},
       {"Cover Art (Front)", kApeItemBinary, std::string("front.jpg\0\xFF\xD8\xFF\x00\x01", 15)},
+      {"MP+", 0, "x", std::string(kept.begin(), kept.end())},
       {"tItLe", 0, std::string("a\0b", 3)}};
-  EXPECT_EQ(round_trip(odd), (std::vector<TApeItem>{odd[2], odd[0], odd[1]}));
+  EXPECT_EQ(round_trip(odd), odd);
 }
 
-TEST(ApeTag, ItemsParseAsFarAsTheyAreSound) {
+// An item whose length is sound is never a reason to lose the items after it: a key that may
+// not be stored makes it a kept item instead.
+TEST(ApeTag, ItemsParseAsFarAsTheirLengthsAreSound) {
   const TBytes good = item_bytes(2, 0, "Title", "ok");
   struct TCase {
     const char* name;
@@ -41,12 +49,8 @@ TEST(ApeTag, ItemsParseAsFarAsTheyAreSound) {
   } cases[] = {
       {"value runs past the area", good + item_bytes(100, 0, "Year", "1"), 1, false},
       {"key without terminator", good + TBytes{1, 0, 0, 0, 0, 0, 0, 0, 'Y', 'e', 'a'}, 1, false},
-      {"key of one byte", good + item_bytes(1, 0, "Y", "1"), 1, false},
-      {"key of 256 bytes", good + item_bytes(1, 0, std::string(256, 'k'), "1"), 1, false},
-      {"key of 255 bytes", good + item_bytes(1, 0, std::string(255, 'k'), "1"), 2, true},
-      {"control byte in key", good + item_bytes(1, 0, "Ye\tar", "1"), 1, false},
-      {"forbidden key in other case", good + item_bytes(1, 0, "oggs", "1"), 1, false},
       {"trailing junk shorter than an item", good + TBytes(5, 0), 1, false},
+      {"key of 255 bytes", good + item_bytes(1, 0, std::string(255, 'k'), "1"), 2, true},
       {"reserved type kept", good + item_bytes(1, 6, "Odd", "1"), 2, true},
   };
   for (const TCase& c : cases) {
@@ -54,8 +58,21 @@ TEST(ApeTag, ItemsParseAsFarAsTheyAreSound) {
     EXPECT_EQ(parse.items.size(), c.items) << c.name;
     EXPECT_EQ(parse.sound, c.sound) << c.name;
   }
-  // Version 1 items are text whatever their flags say.
-  EXPECT_TRUE(parse_ape_items(item_bytes(1, kApeItemBinary, "Year", "1"), 1000).items[0].IsText());
+  for (const std::string& key :
+       {std::string("Y"), std::string(256, 'k'), std::string("Ye\tar"), std::string("oggs"),
+        std::string("MP+"), std::string("tag"), std::string()}) {
+    const TBytes bad = item_bytes(3, 0, key, std::string("1\0x", 3));
+    const auto parse = parse_ape_items(good + bad + good, kApeTagVersion2);
+    ASSERT_TRUE(parse.sound) << key;
+    ASSERT_EQ(parse.items.size(), 3u) << key;
+    EXPECT_EQ(parse.items[1].kept_bytes, std::string(bad.begin(), bad.end())) << key;
+    EXPECT_FALSE(parse.items[2].IsKept()) << key;
+  }
+  // Version 1 items are text whatever their flags say, and their closing NUL goes.
+  const auto v1 = parse_ape_items(item_bytes(5, kApeItemBinary, "Year", std::string("1989\0", 5)) +
+                                      item_bytes(4, 0, "Genre", std::string("a\0b\0", 4)),
+                                  kApeTagVersion1);
+  EXPECT_EQ(v1.items, (std::vector<TApeItem>{{"Year", 0, "1989"}, {"Genre", 0, {"a\0b", 3}}}));
 }
 
 using TFetched = std::pair<int, std::string>;
@@ -72,21 +89,35 @@ TFetched fetch(const TTagFields& fields, const char* name, int room) {
 TEST(TagFields, FetchAlwaysLeavesATerminatedTextThatFits) {
   const TTagFields fields({{"TITLE", 0, std::string("one\0two", 7)},
                            {"Art", kApeItemBinary, "xyz"},
-                           {"Album", 0, "\xE6\x97\xA5\xE6\x9C\xAC"}});  // two 3-byte characters
+                           {"Album", 0, "\xE6\x97\xA5\xE6\x9C\xAC"},  // two 3-byte characters
+                           {"Year", 0, std::string("1989\0", 5)},
+                           {"ye", 0, "kept", "raw bytes"}});
   EXPECT_EQ(fetch(fields, "title", 2048), (TFetched{kApeSuccess, "one; two"}));
   EXPECT_EQ(fetch(fields, "Title", 5), (TFetched{kApeErrorBufferTooSmall, "one;"}));
   EXPECT_EQ(fetch(fields, "Title", 1), (TFetched{kApeErrorBufferTooSmall, ""}));
   // Never half a character.
   EXPECT_EQ(fetch(fields, "Album", 6), (TFetched{kApeErrorBufferTooSmall, "\xE6\x97\xA5"}));
   EXPECT_EQ(fetch(fields, "Art", 2048), (TFetched{kApeErrorFieldNotFound, ""}));
+  // A closing NUL is no separator; a kept item is no field.
+  EXPECT_EQ(fetch(fields, "Year", 2048), (TFetched{kApeSuccess, "1989"}));
+  EXPECT_EQ(fetch(fields, "ye", 2048), (TFetched{kApeErrorFieldNotFound, ""}));
 }
 
-TEST(TagFields, PutReplacesEveryCaseKeepsSpellingAndEmptyRemoves) {
-  TTagFields fields({{"TITLE", 0, "old"}, {"Title", 0, "older"}, {"Genre", 0, "Jazz"}});
-  EXPECT_EQ(fields.Put("title", "new", 0), kApeSuccess);
+// Writing one field leaves every other item where it was: of "Title" then "TITLE" every reader
+// shows the later, and must go on doing so after another field is written.
+TEST(TagFields, PutTouchesOnlyItsFieldAndKeepsTheStoredOrder) {
+  const TBytes stored = item_bytes(1, 0, "T", "x");
+  const TApeItem kept{"T", 0, "x", std::string(stored.begin(), stored.end())};
+  TTagFields fields({{"Title", 0, "Long original title"}, kept, {"TITLE", 0, "Short"}});
   EXPECT_EQ(fields.Put("Artist", "Someone", 0), kApeSuccess);
+  EXPECT_EQ(fetch(TTagFields(round_trip(fields.Items())), "title", 2048),
+            (TFetched{kApeSuccess, "Short"}));
+  EXPECT_EQ(fields.Put("title", "new", 0), kApeSuccess);
   EXPECT_EQ(fields.Put("GENRE", "", 0), kApeSuccess);
-  EXPECT_EQ(fields.Items(), (std::vector<TApeItem>{{"TITLE", 0, "new"}, {"Artist", 0, "Someone"}}));
+  EXPECT_EQ(fields.Items(),
+            (std::vector<TApeItem>{{"Title", 0, "new"}, kept, {"Artist", 0, "Someone"}}));
+  EXPECT_EQ(fields.Put("artist", "", 0), kApeSuccess);
+  EXPECT_EQ(fields.Items(), (std::vector<TApeItem>{{"Title", 0, "new"}, kept}));
   for (const char* bad_key : {"T", "TAG", "Tab\there", ""}) {
     EXPECT_EQ(fields.Put(bad_key, "x", 0), kApeErrorInvalidArgument) << bad_key;
   }
@@ -94,6 +125,38 @@ TEST(TagFields, PutReplacesEveryCaseKeepsSpellingAndEmptyRemoves) {
   fields.EraseAll();
   EXPECT_TRUE(fields.Items().empty());
   EXPECT_TRUE(fields.Erased());
+}
+
+// A text cut at a byte count loses its last, broken character when the rest is UTF-8, so the
+// tag stays readable; anything that is not UTF-8, and binary values, are stored as given.
+TEST(TagFields, PutDropsACutLastCharacterOfUtf8TextOnly) {
+  std::string e_acute;
+  for (int i = 0; i < 1100; ++i) {
+    e_acute += "\xC3\xA9";
+  }
+  const std::string cut = e_acute.substr(0, 2047);
+  const std::string sjis = "\x93\xFA\x96\x7B\x8C\xEA";  // 日本語 in Shift-JIS
+  const struct {
+    std::string given;
+    uint32_t flags;
+    std::string stored;
+  } cases[] = {
+      {cut, 0, e_acute.substr(0, 2046)},
+      {"abc\xE6\x97", 0, "abc"},
+      {"abc\xF0\x9F\x98", 0, "abc"},
+      {e_acute.substr(0, 2046), 0, e_acute.substr(0, 2046)},
+      {sjis, 0, sjis},
+      {sjis.substr(0, 5), 0, sjis.substr(0, 5)},  // Shift-JIS cut short is still not UTF-8
+      {"\x1B$B%F%9%H\x1B(B", 0, "\x1B$B%F%9%H\x1B(B"},
+      {"ab\xC0\xAF\xE6", 0, "ab\xC0\xAF\xE6"},  // an overlong form makes it not UTF-8
+      {"abc\xE6\x97", kApeItemBinary, "abc\xE6\x97"},
+  };
+  for (const auto& c : cases) {
+    TTagFields fields;
+    ASSERT_EQ(fields.Put("Comment", c.given, c.flags), kApeSuccess);
+    ASSERT_EQ(fields.Items().size(), 1u);
+    EXPECT_EQ(fields.Items()[0].value, c.stored) << c.given.substr(0, 12);
+  }
 }
 
 }  // namespace

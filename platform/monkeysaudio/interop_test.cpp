@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <filesystem>
 #include <memory>
 
 #include "platform/monkeysaudio/tag_fields.h"
@@ -28,13 +29,24 @@ std::string mutagen(const std::string& arguments) {
              "/platform/monkeysaudio/interop_mutagen.py " + arguments);
 }
 
+bool have_mutagen() {
+  return run("/usr/bin/python3 -c 'import mutagen'") != "<failed>";
+}
+
+std::string fetch(const TTagFields& fields, const std::string& key) {
+  char buffer[2048];
+  int size = sizeof buffer;
+  fields.Fetch(key.c_str(), buffer, &size);
+  return buffer;
+}
+
 const std::string kJapanese = "\xE6\x97\xA5\xE6\x9C\xAC\xE8\xAA\x9E";  // 日本語
 const std::string kLong(3000, 'L');
 
 // Other software reads exactly what we write (mutagen behind an ID3v1 tail; ffprobe, which does
 // not look behind one, on a file without), and we read what mutagen adds.
 TEST(Interop, MutagenAndFfprobeReadOurTagsAndWeReadMutagens) {
-  if (run("/usr/bin/python3 -c 'import mutagen' && ffprobe -version") == "<failed>") {
+  if (!have_mutagen() || run("ffprobe -version") == "<failed>") {
     GTEST_SKIP() << "python3-mutagen or ffprobe is not installed";
   }
   TTempDir dir;
@@ -52,8 +64,8 @@ TEST(Interop, MutagenAndFfprobeReadOurTagsAndWeReadMutagens) {
   EXPECT_NE(out.find("format.tags.Title=\"" + kJapanese + "\""), std::string::npos) << out;
   EXPECT_NE(out.find("format.tags.Comment=\"" + kLong + "\""), std::string::npos) << out;
   EXPECT_EQ(mutagen("read '" + path + "'"),
-            "{\"Year\": [\"2002\"], \"Title\": [\"\\u65e5\\u672c\\u8a9e\"], \"Comment\": [\"" +
-                kLong + "\"]}");
+            "{\"Title\": [\"\\u65e5\\u672c\\u8a9e\"], \"Comment\": [\"" + kLong +
+                "\"], \"Year\": [\"2002\"]}");
 
   ASSERT_NE(mutagen("write '" + path + "' '{\"Artist\": \"" + kJapanese +
                     "\", \"Genre\": [\"Rock\", \"Pop\"]}'"),
@@ -64,11 +76,64 @@ TEST(Interop, MutagenAndFfprobeReadOurTagsAndWeReadMutagens) {
   for (const auto& [key, expected] : {std::pair<const char*, std::string>{"ARTIST", kJapanese},
                                       {"genre", "Rock; Pop"},
                                       {"Title", kJapanese}}) {
-    char buffer[2048];
-    int size = sizeof buffer;
-    fields.Fetch(key, buffer, &size);
-    EXPECT_EQ(std::string(buffer), expected) << key;
+    EXPECT_EQ(fetch(fields, key), expected) << key;
   }
+}
+
+// Text the library makes from its own reading is UTF-8 that other software reads: an ID3v1 tag
+// in Latin-1 carried into a new tag, and a value cut at the tool's byte limit.
+TEST(Interop, TagsWeMakeFromOurOwnReadingAreUtf8ForMutagen) {
+  if (!have_mutagen()) {
+    GTEST_SKIP() << "python3-mutagen is not installed";
+  }
+  TTempDir dir;
+  const std::string path = dir.File("song.ape");
+  write_all(path, read_all(fixture("taglib/mac-399.ape")) + id3v1_bytes("Caf\xE9 del Mar"));
+  TTagFileView view;
+  ASSERT_EQ(load_tag_file(path.c_str(), true, &view), kApeSuccess);
+  TTagFields fields(view.region.items);
+  EXPECT_EQ(fetch(fields, "Title"), "Caf\xC3\xA9 del Mar");
+  std::string e_acute;
+  std::string e_acute_json;
+  for (int i = 0; i < 1100; ++i) {
+    e_acute += "\xC3\xA9";
+    e_acute_json += i < 1023 ? "\\u00e9" : "";
+  }
+  ASSERT_EQ(fields.Put("Comment", e_acute.substr(0, 2047), 0), kApeSuccess);
+  ASSERT_EQ(save_tag_file(path.c_str(), true, fields.Items(), false), kApeSuccess);
+  EXPECT_EQ(mutagen("read '" + path + "'"),
+            "{\"Title\": [\"Caf\\u00e9 del Mar\"], \"Comment\": [\"" + e_acute_json + "\"]}");
+}
+
+// Every tagged file from other software that our library opens shows what mutagen reads, within
+// the rules of our listing (see differential_mutagen.py). Tags cut from other formats' files are
+// tried after real audio.
+TEST(Interop, WeShowWhatMutagenReadsInFilesFromOtherSoftware) {
+  if (!have_mutagen()) {
+    GTEST_SKIP() << "python3-mutagen is not installed";
+  }
+  TTempDir dir;
+  const std::filesystem::path fixtures(QUILLET_FIXTURES_DIR);
+  const TBytes audio = read_all((fixtures / "peer-suite/taglib-mac-399.ape").string());
+  std::string paths;
+  for (const char* folder : {"wild", "peer-suite"}) {
+    for (const auto& entry : std::filesystem::directory_iterator(fixtures / folder)) {
+      const auto extension = entry.path().extension();
+      if (extension == ".ape") {
+        paths += " '" + entry.path().string() + "'";
+      } else if (extension == ".tail" || extension == ".apev2") {
+        const std::string grafted = dir.File(entry.path().filename().string() + ".ape");
+        write_all(grafted, audio + read_all(entry.path().string()));
+        paths += " '" + grafted + "'";
+      }
+    }
+  }
+  const std::string out =
+      run(std::string("/usr/bin/python3 ") + QUILLET_SOURCE_DIR +
+          "/platform/monkeysaudio/differential_mutagen.py " + QUILLET_BINARY_DIR +
+          "/platform/monkeysaudio/print_fields --files" + paths);
+  EXPECT_NE(out.find("fields differ: 0"), std::string::npos) << out;
+  std::printf("%s", out.c_str());
 }
 
 }  // namespace

@@ -115,13 +115,40 @@ TEST(MonkeysAudioLibrary, AStaleObjectSavesAtTheTagsCurrentPlace) {
   EXPECT_EQ(read_all(path), audio + render_ape_tag({{"Title", 0, "mine"}}));
 }
 
+// Writing one field changes no other field any reader shows: duplicate names stay in their
+// order (the later shows), an item with a key that may not be written stays and hides nothing,
+// and the tag keeps its read-only flag.
+TEST(MonkeysAudioLibrary, WritingAFieldLeavesEveryOtherAsReadersShowIt) {
+  TTempDir dir;
+  const std::string path = dir.File("song.ape");
+  const TBytes audio = read_all(fixture("taglib/mac-399.ape"));
+  const TBytes items =
+      item_bytes(19, 0, "Title", "Long original title") + item_bytes(1, 0, "MP+", "x") +
+      item_bytes(5, 0, "TITLE", "Short") +
+      item_bytes(3, kApeItemBinary, "Cover Art (Front)", std::string("c\0\xFF", 3)) +
+      item_bytes(4, 0, "Year", "1989");
+  const auto size = static_cast<uint32_t>(items.size() + 32);
+  write_all(path, audio + tag_block(2000, size, 5, 0xA0000001) + items +
+                      tag_block(2000, size, 5, 0x80000001));
+  auto opened = open_ape(path);
+  ASSERT_TRUE(opened);
+  EXPECT_EQ(fetch(tag_of(opened), "Year"), "1989");
+  ASSERT_EQ(tag_of(opened)->PutField("Artist", "Someone", -1, 0), kApeSuccess);
+  ASSERT_EQ(tag_of(opened)->SaveTag(0), kApeSuccess);
+  const TBytes more = items + item_bytes(7, 0, "Artist", "Someone");
+  const auto new_size = static_cast<uint32_t>(more.size() + 32);
+  EXPECT_EQ(read_all(path), audio + tag_block(2000, new_size, 6, 0xA0000001) + more +
+                                tag_block(2000, new_size, 6, 0x80000001));
+  EXPECT_EQ(fetch(tag_of(open_ape(path)), "title"), "Short");
+}
+
 // A damaged tag or a read-only view is never saved over; the file keeps every byte.
 TEST(MonkeysAudioLibrary, RefusesSavesItCannotMakeSafely) {
   TTempDir dir;
   const std::string damaged = dir.File("damaged.ape");
   const TBytes broken = read_all(fixture("taglib/mac-399.ape")) +
-                        item_bytes(5, 0, "Title", "Intro") + item_bytes(1, 0, "\x01", "x") +
-                        tag_block(2000, 62, 2, 0x80000000);
+                        item_bytes(5, 0, "Title", "Intro") + item_bytes(9, 0, "Year", "x") +
+                        tag_block(2000, 65, 2, 0x80000000);
   write_all(damaged, broken);
   auto opened = open_ape(damaged);
   CAPETag* viewer = bind<create_capetag_2_t>("create_capetag_2")(damaged.c_str(), 1);

@@ -23,7 +23,7 @@ int plan_tag_save(const TTagRegion& region, uint64_t file_size, const std::vecto
   if (items.empty()) {
     result.action = region.start < file_size ? TSaveAction::kTruncate : TSaveAction::kNothing;
   } else {
-    result.block = render_ape_tag(items);
+    result.block = render_ape_tag(items, region.ape_read_only);
     result.block.insert(result.block.end(), region.tail.begin(), region.tail.end());
     result.action = result.start + result.block.size() >= file_size ? TSaveAction::kWriteInPlace
                                                                     : TSaveAction::kAppendThenMove;

@@ -4,6 +4,8 @@
 #include <cstring>
 #include <string>
 
+#include "platform/monkeysaudio/utf8_text.h"
+
 namespace {
 
 constexpr std::string_view kValueSeparator = "; ";
@@ -48,13 +50,20 @@ int TTagFields::Fetch(const char* field, char* buffer, int* buffer_bytes) const 
   if (field == nullptr) {
     return kApeErrorInvalidArgument;
   }
-  auto found = std::find_if(fItems.rbegin(), fItems.rend(),
-                            [&](const TApeItem& item) { return ape_keys_equal(item.key, field); });
+  auto found = std::find_if(fItems.rbegin(), fItems.rend(), [&](const TApeItem& item) {
+    return !item.IsKept() && ape_keys_equal(item.key, field);
+  });
   if (found == fItems.rend() || !found->IsText()) {
     return kApeErrorFieldNotFound;
   }
+  // A NUL at the very end closes the value (as writers of version 1 tags did); only a NUL
+  // between values separates them.
+  std::string_view value = found->value;
+  if (!value.empty() && value.back() == '\0') {
+    value.remove_suffix(1);
+  }
   std::string text;
-  for (char c : found->value) {
+  for (char c : value) {
     if (c == '\0') {
       text += kValueSeparator;
     } else {
@@ -73,12 +82,25 @@ int TTagFields::Put(std::string_view field, std::string_view value, uint32_t fla
       (flags & ~(kApeItemTypeMask | kApeItemReadOnly)) != 0) {
     return kApeErrorInvalidArgument;
   }
-  auto matches = [&](const TApeItem& item) { return ape_keys_equal(item.key, field); };
+  if ((flags & kApeItemTypeMask) == kApeItemText) {
+    value = value.substr(0, utf8_without_cut_tail(value));
+  }
+  auto matches = [&](const TApeItem& item) {
+    return !item.IsKept() && ape_keys_equal(item.key, field);
+  };
   auto first = std::find_if(fItems.begin(), fItems.end(), matches);
-  std::string key = first != fItems.end() ? first->key : std::string(field);
-  std::erase_if(fItems, matches);
-  if (!value.empty()) {
-    fItems.push_back(TApeItem{std::move(key), flags, std::string(value)});
+  if (first == fItems.end()) {
+    if (!value.empty()) {
+      fItems.push_back(TApeItem{std::string(field), flags, std::string(value)});
+    }
+  } else if (value.empty()) {
+    std::erase_if(fItems, matches);
+  } else {
+    // The first item of that name takes the new value in its place; the others go. Every other
+    // item stays where it was, so no field nobody wrote changes in any reader.
+    first->flags = flags;
+    first->value = value;
+    fItems.erase(std::remove_if(std::next(first), fItems.end(), matches), fItems.end());
   }
   fModified = true;
   return kApeSuccess;

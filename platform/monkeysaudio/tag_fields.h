@@ -13,16 +13,19 @@ class TTagFields {
   explicit TTagFields(std::vector<TApeItem> items) : fItems(std::move(items)) {}
 
   // Copies the text of the item named `field` (any case; the last such item when a damaged tag
-  // holds several) into `buffer`, of room *buffer_bytes (at least 1), with its values joined by
-  // "; ". The buffer always ends up NUL-terminated: cut to fit (at a character boundary when the
-  // text is UTF-8), empty for a missing or non-text item. *buffer_bytes becomes the length
-  // copied. Returns kApeSuccess, kApeErrorFieldNotFound (missing or not text),
-  // kApeErrorBufferTooSmall (cut) or kApeErrorInvalidArgument (buffer unchanged).
+  // holds several, as other readers do) into `buffer`, of room *buffer_bytes (at least 1), with
+  // its values joined by "; " (a NUL ending the value is no separator). The buffer always ends up
+  // NUL-terminated: cut to fit (at a character boundary when the text is UTF-8), empty for a
+  // missing or non-text item. *buffer_bytes becomes the length copied. Returns kApeSuccess,
+  // kApeErrorFieldNotFound (missing or not text), kApeErrorBufferTooSmall (cut) or
+  // kApeErrorInvalidArgument (buffer unchanged).
   int Fetch(const char* field, char* buffer, int* buffer_bytes) const;
 
-  // Sets the text item `field` to `value`, replacing every item of that name (the first keeps
-  // its stored spelling). An empty value removes the item instead. Returns kApeSuccess or
-  // kApeErrorInvalidArgument (a key that may not be stored, a value too large for a tag, flags
+  // Sets the item `field` to `value`, replacing every item of that name: the first keeps its
+  // place and stored spelling, a new item goes last. An empty value removes the item instead.
+  // A text value (type bits 0) loses a last character cut short when the rest is UTF-8 (a value
+  // cut at a byte count); a value that is not UTF-8 at all is stored as given. Returns kApeSuccess
+  // or kApeErrorInvalidArgument (a key that may not be stored, a value too large for a tag, flags
   // other than the item type and read-only bits); nothing changes then.
   int Put(std::string_view field, std::string_view value, uint32_t flags);
 

@@ -70,6 +70,7 @@ bool read_ape_tag(TFileEnd& file, uint64_t footer, uint64_t floor, uint64_t audi
   const auto block = parse_ape_tag_block(file.Bytes(footer, kApeTagBlockBytes));
   region.has_ape = true;
   region.ape_version = block->version;
+  region.ape_read_only = block->version == kApeTagVersion2 && (block->flags & kApeTagReadOnly);
   region.tail_start = footer + kApeTagBlockBytes;
   region.trust = TTagTrust::kExtentDamaged;
   const uint64_t available = region.tail_start - floor;

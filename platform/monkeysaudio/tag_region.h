@@ -18,6 +18,7 @@ struct TTagRegion {
   bool has_id3v1 = false;
   bool has_lyrics3 = false;
   uint32_t ape_version = 0;
+  bool ape_read_only = false;  // the APEv2 tag's own read-only flag, which a rewrite keeps
   // First byte of the APE tag (its header, or its first item). Without an APE tag: tail_start.
   uint64_t start = 0;
   // First byte after the APE footer (= tail_start); without an APE tag, equal to start.

@@ -84,7 +84,7 @@ TEST(TagRegion, HostileTagsAreNeverTrustedBeyondWhatIsSound) {
       {"count below the items", kItem + kItem + footer(2000, 70, 1), TTagTrust::kTrusted, 2},
       {"value past the tag", item_bytes(0xFFFFFFF0, 0, "Title", "Intro") + footer(2000, 51, 1),
        TTagTrust::kItemsDamaged, 0},
-      {"bad second key", kItem + item_bytes(1, 0, "\x01k", "1") + footer(2000, 63, 2),
+      {"second value past the tag", kItem + item_bytes(5, 0, "Year", "1") + footer(2000, 65, 2),
        TTagTrust::kItemsDamaged, 1},
   };
   for (const TCase& c : cases) {
