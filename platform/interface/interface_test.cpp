@@ -7,7 +7,6 @@
 #include <QImage>
 #include <QPixmap>
 #include <QThread>
-#include <chrono>
 #include <vector>
 
 #include "platform/interface/app_signature.h"
@@ -63,18 +62,6 @@ TEST(ThreadPriority, EveryChangeCanBeUndone) {
   EXPECT_EQ(set_thread_priority(&stopped, B_NORMAL_PRIORITY), B_NOT_ALLOWED);
 }
 
-TEST(Snooze, WaitsAtLeastTheTimeGivenAndNotAtAllForNone) {
-  using std::chrono::steady_clock;
-  for (const bigtime_t wait : {bigtime_t{-1}, bigtime_t{0}, bigtime_t{30000}}) {
-    const auto start = steady_clock::now();
-    EXPECT_EQ(snooze(wait), B_OK);
-    const auto took =
-        std::chrono::duration_cast<std::chrono::microseconds>(steady_clock::now() - start).count();
-    EXPECT_GE(took, wait) << wait;
-    EXPECT_LT(took, 1000000) << wait;  // a negative wait must not turn into a huge one
-  }
-}
-
 // The signature is the desktop file name; the icon is the theme's, else the window icon, and a
 // failure leaves the image as it was.
 TEST(AppSignature, SignatureAndIconOrAnHonestFailure) {
@@ -127,11 +114,6 @@ TEST(DividedControl, LabelAndFieldMeetAtTheDivider) {
   control.resize(120, 24);
   EXPECT_EQ(control.Field()->geometry(), QRect(50, 0, 70, 24));
   EXPECT_EQ(control.sizeHint().width(), 50 + control.Field()->sizeHint().width());
-
-  BMenuField menu("Charset");
-  menu.Menu()->addItem("UTF-8");
-  EXPECT_EQ(menu.Menu()->currentText(), "UTF-8");
-  EXPECT_EQ(menu.Label(), "Charset");
 }
 
 }  // namespace
