@@ -15,8 +15,22 @@ all: build
 deps:
 	@scripts/install-deps
 
+# Our own builds treat warnings as errors; a packager's build (plain CMake) does not.
+OUR_FLAGS ?= -DQUILLET_WERROR=ON
+
+# The main tree is built as Debian builds a package: build type None and the flags that
+# dpkg-buildflags gives, hardening included, so that every test runs on that build. Its own
+# tests also build a fresh Release tree as a packager does and run its tests there.
+DEB_FLAGS = DEB_BUILD_MAINT_OPTIONS=hardening=+all dpkg-buildflags --get
+DEB_CMAKE_FLAGS = -DCMAKE_BUILD_TYPE=None \
+  -DCMAKE_C_FLAGS="$$($(DEB_FLAGS) CPPFLAGS) $$($(DEB_FLAGS) CFLAGS)" \
+  -DCMAKE_CXX_FLAGS="$$($(DEB_FLAGS) CPPFLAGS) $$($(DEB_FLAGS) CXXFLAGS)" \
+  -DCMAKE_EXE_LINKER_FLAGS="$$($(DEB_FLAGS) LDFLAGS)" \
+  -DCMAKE_SHARED_LINKER_FLAGS="$$($(DEB_FLAGS) LDFLAGS)" \
+  -DCMAKE_MODULE_LINKER_FLAGS="$$($(DEB_FLAGS) LDFLAGS)"
+
 configure: deps
-	cmake -S . -B $(BUILD) $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=RelWithDebInfo
+	cmake -S . -B $(BUILD) $(CMAKE_GEN) $(DEB_CMAKE_FLAGS) $(OUR_FLAGS)
 
 build: configure
 	cmake --build $(BUILD) -j $(JOBS)
@@ -25,7 +39,7 @@ test: build
 	ctest --test-dir $(BUILD) $(CTEST_ARGS)
 
 asan: deps
-	cmake -S . -B $(ASAN_BUILD) $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=Debug -DQUILLET_SANITIZE=ON
+	cmake -S . -B $(ASAN_BUILD) $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=Debug -DQUILLET_SANITIZE=ON $(OUR_FLAGS)
 	cmake --build $(ASAN_BUILD) -j $(JOBS)
 	ctest --test-dir $(ASAN_BUILD) $(CTEST_ARGS)
 
@@ -38,7 +52,7 @@ format-check:
 # libFuzzer targets, built with clang, ASan and UBSan, each run for FUZZ_SECONDS.
 fuzz-build: deps
 	CC=clang CXX=clang++ cmake -S . -B $(FUZZ_BUILD) $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-	  -DQUILLET_FUZZ=ON -DQUILLET_BUILD_TESTS=OFF -DQUILLET_BUILD_INTERFACE=OFF
+	  -DQUILLET_FUZZ=ON -DQUILLET_BUILD_TESTS=OFF -DQUILLET_BUILD_INTERFACE=OFF $(OUR_FLAGS)
 	cmake --build $(FUZZ_BUILD) -j $(JOBS) --target fuzz-all
 
 fuzz: fuzz-build

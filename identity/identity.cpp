@@ -1,5 +1,7 @@
 #include "identity/identity.h"
 
+#include <cstring>
+
 #include "platform/storage/entry.h"
 #include "util/path.h"
 
@@ -12,11 +14,23 @@ const char* const gAppSignature = "application/x-vnd.TARVIK-Quillet";
 
 TVornAppPrivacy gAppPrivacy;
 
+namespace {
+
+constexpr const char* kRunningExecutable = "/proc/self/exe";
+
+}  // namespace
+
 void TAppPrivacy::AnalyzeExePath(const char* start_path) {
   exe_name.clear();
   exe_path.clear();
   if (start_path == nullptr) {
     return;
+  }
+  // A start path without "/" is a name the shell found through PATH (or any text the caller
+  // chose), not a path: resolved against the current folder it would find whatever lies there
+  // under that name. The kernel knows which file it started.
+  if (std::strchr(start_path, '/') == nullptr) {
+    start_path = kRunningExecutable;
   }
   BEntry entry(start_path, true);
   BPath path;

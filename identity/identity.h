@@ -22,10 +22,13 @@ class TAppPrivacy {
   TAppPrivacy() = default;
   virtual ~TAppPrivacy() = default;
 
-  // Records the name and folder of the executable started as `start_path` (argv[0]). The
-  // path is made absolute against the current folder and symbolic links are followed, so
-  // the folder is that of the real file. A null path, or one that does not lead to an
-  // existing file, leaves both empty. Calling it again replaces both.
+  // Records the name and folder of the executable started as `start_path` (argv[0]). A path
+  // with a "/" is made absolute against the current folder and symbolic links are followed,
+  // so the folder is that of the real file. A bare name (no "/", as a shell passes a program
+  // found through PATH) says nothing about where the file lies: the running executable as the
+  // kernel names it (/proc/self/exe) is taken instead, never a file of that name in the
+  // current folder. A null path, or one that does not lead to an existing file, leaves both
+  // empty. Calling it again replaces both.
   void AnalyzeExePath(const char* start_path);
 
   // Absolute folder of the executable, ending in "/"; empty before AnalyzeExePath.

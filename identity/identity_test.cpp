@@ -26,16 +26,23 @@ TEST(Identity, AnalyzeExePathFindsTheRealExecutableOrNothing) {
 
   TVornAppPrivacy privacy;
   for (const std::string& start : {
-           root + "/bin/quillet",  // a link in another folder
-           std::string("chain"),   // relative, a relative link leading to a second link
+           root + "/bin/quillet",   // a link in another folder
+           std::string("./chain"),  // relative, a relative link leading to a second link
            std::string("../apps/Quillet//Quillet"),
        }) {
     privacy.AnalyzeExePath(start.c_str());
     EXPECT_EQ(privacy.ExeName() + " " + privacy.ExePath(), "Quillet " + root + "/apps/Quillet/")
         << start;
   }
+  // A bare name is the program found through PATH, never a file of that name here: this
+  // folder holds a "chain" leading to a program, yet the running executable is what counts.
+  const std::string running = fs::canonical("/proc/self/exe").string();
+  for (const char* bare : {"chain", "no-such-name", ""}) {
+    privacy.AnalyzeExePath(bare);
+    EXPECT_EQ(privacy.ExePath() + privacy.ExeName(), running) << bare;
+  }
   // What cannot be resolved clears what an earlier call found.
-  for (const char* start : {"/no/such/folder/Quillet", "", static_cast<const char*>(nullptr)}) {
+  for (const char* start : {"/no/such/folder/Quillet", static_cast<const char*>(nullptr)}) {
     privacy.AnalyzeExePath(real.c_str());
     privacy.AnalyzeExePath(start);
     EXPECT_EQ(privacy.ExeName() + privacy.ExePath(), "") << (start ? start : "null");

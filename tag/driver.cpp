@@ -20,7 +20,13 @@ namespace {
 constexpr const char* kDictionaryFolder = "Language/Dictionaries";
 constexpr float kLowestLibraryVersion = 1.4f;
 
+// Without the executable's folder there is no place the dictionaries are known to be: a path
+// relative to the current folder would read whatever lies there. The keys then print as
+// themselves.
 void load_dictionary(const char* name) {
+  if (gAppPrivacy.ExePath().empty()) {
+    return;
+  }
   const std::string path = gAppPrivacy.ExePath() + kDictionaryFolder + "/" + name;
   be_locale->LoadLanguageFile(path.c_str());
 }

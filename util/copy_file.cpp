@@ -2,6 +2,7 @@
 
 #include <sys/stat.h>
 
+#include <cstring>
 #include <memory>
 #include <string>
 
@@ -14,6 +15,7 @@ namespace {
 // Only the permission bits travel to a new copy: set-user-ID, set-group-ID and sticky bits
 // are dropped, as cp does without --preserve.
 constexpr mode_t kCopiedPermissionBits = 0777;
+constexpr char kCopiedAttributePrefix[] = "user.";
 
 std::string decide_target(const char* source, const char* destination) {
   std::string target = destination;
@@ -44,17 +46,33 @@ status_t copy_contents(const BFile& sourceFile, const std::string& target) {
   if (is_same_file(sourceFile, target)) {
     return B_NOT_ALLOWED;
   }
-  BFile targetFile(target.c_str(), B_WRITE_ONLY | B_CREATE_FILE | B_ERASE_FILE,
-                   sourceStat.st_mode & kCopiedPermissionBits);
+  // An existing target is overwritten in place and keeps its mode. Only when there is none is
+  // one created, exclusively: O_EXCL refuses to follow a dangling symbolic link, so the copy
+  // never lands wherever such a link points (cp refuses it too).
+  BFile targetFile(target.c_str(), B_WRITE_ONLY | B_ERASE_FILE);
+  if (targetFile.InitCheck() == B_ENTRY_NOT_FOUND) {
+    targetFile.SetTo(target.c_str(), B_WRITE_ONLY | B_CREATE_FILE | B_FAIL_IF_EXISTS,
+                     sourceStat.st_mode & kCopiedPermissionBits);
+  }
   if (status_t status = targetFile.InitCheck(); status != B_OK) {
     return status;
   }
   return copy_file_data(sourceFile, targetFile);
 }
 
+// The family's attributes live in the user namespace. The others are the kernel's: an ACL
+// (system.posix_acl_*) would rewrite the target's permission bits and grant other users
+// access, and security.* would hand the copy capabilities or a security label.
+bool is_copied_attribute(const char* name) {
+  return std::strncmp(name, kCopiedAttributePrefix, sizeof kCopiedAttributePrefix - 1) == 0;
+}
+
 void copy_attributes(BFile& sourceFile, BFile& targetFile) {
   char name[B_ATTR_NAME_LENGTH];
   while (sourceFile.GetNextAttrName(name) == B_OK) {
+    if (!is_copied_attribute(name)) {
+      continue;
+    }
     attr_info info;
     if (sourceFile.GetAttrInfo(name, &info) != B_OK) {
       continue;

@@ -6,10 +6,12 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <map>
 #include <string>
+#include <vector>
 
 #include "platform/storage/attribute_test_folder.h"
 
@@ -21,6 +23,23 @@ using Attributes = std::map<std::string, std::string>;
 void set_attributes(const std::string& path, const Attributes& attributes) {
   for (const auto& [name, value] : attributes)
     ASSERT_EQ(setxattr(path.c_str(), name.c_str(), value.data(), value.size(), 0), 0) << name;
+}
+
+// Every attribute name the kernel lists, whatever its namespace.
+std::vector<std::string> attribute_names(const std::string& path) {
+  std::string names(65536, '\0');
+  names.resize(static_cast<size_t>(
+      std::max<ssize_t>(0, listxattr(path.c_str(), names.data(), names.size()))));
+  std::vector<std::string> result;
+  for (size_t i = 0; i < names.size(); i += strlen(&names[i]) + 1)
+    result.emplace_back(&names[i]);
+  return result;
+}
+
+mode_t mode_of(const std::string& path) {
+  struct stat st {};
+  stat(path.c_str(), &st);
+  return st.st_mode & 07777;
 }
 
 Attributes user_attributes(const std::string& path) {
@@ -151,6 +170,57 @@ TEST_F(CopyFileTest, FailsOnlyWhenNoTargetOpens) {
   EXPECT_EQ(copy_file(missing.c_str(), older.c_str()), 0);
   EXPECT_EQ(read_test_file(older), "older");
   EXPECT_EQ(user_attributes(older), (Attributes{{"user.own", "kept"}}));
+}
+
+// A source with an ACL that grants another user rwx (its group bits then show the ACL's mask)
+// and, as root, a file capability: only the user attribute travels. An existing private
+// target stays private; a new one gets what cp gives it under the same umask.
+TEST_F(CopyFileTest, CopiesUserAttributesOnlyAndNeverWidensPermissions) {
+  const std::string quoted = "'" + fSource + "'";
+  if (std::system(("setfacl -m u:65534:rwx " + quoted + " 2>/dev/null").c_str()) != 0)
+    GTEST_SKIP() << "setfacl (Debian package acl) is missing or the file system has no ACLs";
+  const bool capability =
+      geteuid() == 0 &&
+      std::system(("setcap cap_net_raw=ep " + quoted + " 2>/dev/null").c_str()) == 0;
+  set_attributes(fSource, {{"user.kept", "1"}});
+  ASSERT_EQ(mode_of(fSource), 0674u);
+
+  const std::string older = fFolder / "to/older.ape", fresh = fFolder / "to/fresh.ape",
+                    by_cp = fFolder / "to/by_cp.ape";
+  write_test_file(older, "older");
+  ASSERT_EQ(chmod(older.c_str(), 0600), 0);
+  const mode_t saved = umask(023);
+  EXPECT_EQ(copy_file(fSource.c_str(), older.c_str()), 0);
+  EXPECT_EQ(copy_file(fSource.c_str(), fresh.c_str()), 0);
+  const int cp_status = std::system(("cp '" + fSource + "' '" + by_cp + "'").c_str());
+  umask(saved);
+
+  EXPECT_EQ(mode_of(older), 0600u);
+  ASSERT_EQ(cp_status, 0);
+  EXPECT_EQ(mode_of(fresh), mode_of(by_cp));
+  EXPECT_EQ(mode_of(fresh), 0654u);
+  for (const std::string& target : {older, fresh}) {
+    EXPECT_EQ(read_test_file(target), "audio data");
+    EXPECT_EQ(attribute_names(target), std::vector<std::string>{"user.kept"})
+        << target << (capability ? " (source had a capability)" : "");
+  }
+}
+
+// A dangling symbolic link as the target, named or found in the destination folder, is
+// refused: nothing is created where it points.
+TEST_F(CopyFileTest, RefusesToWriteThroughADanglingLink) {
+  const std::string pointed = fFolder / "from/pointed_at.ape";
+  fs::create_symlink(pointed, fFolder / "to/dangling.ape");
+  fs::create_symlink(pointed, fFolder / "to/song.ape");
+  for (const std::string& destination : {fFolder / "to/dangling.ape", fFolder / "to"}) {
+    EXPECT_EQ(copy_file(fSource.c_str(), destination.c_str()), -1) << destination;
+    EXPECT_FALSE(fs::exists(pointed)) << destination;
+  }
+  // A link to an existing file is written through, as cp does.
+  write_test_file(pointed, "old");
+  EXPECT_EQ(copy_file(fSource.c_str(), (fFolder / "to/dangling.ape").c_str()), 0);
+  EXPECT_EQ(read_test_file(pointed), "audio data");
+  EXPECT_TRUE(fs::is_symlink(fFolder / "to/dangling.ape"));
 }
 
 }  // namespace

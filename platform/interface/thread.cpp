@@ -1,5 +1,9 @@
 #include "platform/interface/thread.h"
 
+#include <pthread.h>
+#include <sched.h>
+
+#include <QAbstractEventDispatcher>
 #include <cerrno>
 #include <ctime>
 
@@ -20,27 +24,35 @@ status_t snooze(bigtime_t microseconds) {
   return B_OK;
 }
 
-QThread::Priority qt_thread_priority(int32 priority) {
-  if (priority <= B_IDLE_PRIORITY)
-    return QThread::IdlePriority;
-  if (priority < B_LOW_PRIORITY)
-    return QThread::LowestPriority;
-  if (priority < B_NORMAL_PRIORITY)
-    return QThread::LowPriority;
-  if (priority < B_DISPLAY_PRIORITY)
-    return QThread::NormalPriority;
-  if (priority < B_URGENT_DISPLAY_PRIORITY)
-    return QThread::HighPriority;
-  if (priority < B_REAL_TIME_DISPLAY_PRIORITY)
-    return QThread::HighestPriority;
-  return QThread::TimeCriticalPriority;
+int thread_policy_for_priority(int32 priority) {
+  return priority <= B_IDLE_PRIORITY ? SCHED_BATCH : SCHED_OTHER;
 }
+
+namespace {
+
+// Qt's own QThread::setPriority is not used: its idle band is SCHED_IDLE, and once there it
+// keeps the policy for every later band, so the thread could never come back.
+status_t set_own_policy(int policy) {
+  const sched_param parameters{};  // both policies take priority 0
+  return pthread_setschedparam(pthread_self(), policy, &parameters) == 0 ? B_OK : B_ERROR;
+}
+
+}  // namespace
 
 status_t set_thread_priority(QThread* thread, int32 priority) {
   if (thread == nullptr)
     return B_BAD_VALUE;
   if (!thread->isRunning())
     return B_NOT_ALLOWED;
-  thread->setPriority(qt_thread_priority(priority));
+  const int policy = thread_policy_for_priority(priority);
+  if (thread == QThread::currentThread())
+    return set_own_policy(policy);
+  // A thread's scheduling can only be set through its own handle, which Qt keeps to itself:
+  // the thread applies the change when its event loop runs.
+  QAbstractEventDispatcher* const dispatcher = thread->eventDispatcher();
+  if (dispatcher == nullptr)
+    return B_NOT_ALLOWED;
+  QMetaObject::invokeMethod(
+      dispatcher, [policy] { set_own_policy(policy); }, Qt::QueuedConnection);
   return B_OK;
 }

@@ -23,14 +23,17 @@ constexpr int32 B_REAL_TIME_PRIORITY = 120;
 // when signals interrupt the wait. Returns B_OK.
 status_t snooze(bigtime_t microseconds);
 
-// The Qt priority band for a priority on the family's scale: up to B_IDLE_PRIORITY idle,
-// below B_LOW_PRIORITY lowest, below B_NORMAL_PRIORITY low, below B_DISPLAY_PRIORITY normal,
-// below B_URGENT_DISPLAY_PRIORITY high, below B_REAL_TIME_DISPLAY_PRIORITY highest, from
-// there on time-critical.
-QThread::Priority qt_thread_priority(int32 priority);
+// The Linux scheduling policy that stands for `priority` on the family's scale: SCHED_BATCH up
+// to B_IDLE_PRIORITY, SCHED_OTHER above it. A normal Linux thread has a single level, and the
+// lower ones are one-way for an unprivileged thread: leaving SCHED_IDLE, or taking back a
+// raised nice value, needs CAP_SYS_NICE or an RLIMIT_NICE the default of 0 does not give.
+// SCHED_BATCH (no preference on wake-up, for background work) is the lowest scheduling that a
+// later call can always undo.
+int thread_policy_for_priority(int32 priority);
 
-// Gives `thread` the Qt band of `priority`. Returns B_BAD_VALUE for a null thread and
-// B_NOT_ALLOWED for one that is not running (Qt sets priorities of running threads only);
-// otherwise B_OK, although the system may keep its own priority (Linux threads under the
-// normal policy have a single level, and Qt changes them only for the idle band).
+// Gives `thread` the policy of `priority` (thread_policy_for_priority), reversibly: any later
+// call can raise or lower it again. The calling thread changes at once; another thread when
+// its event loop next runs. Returns B_BAD_VALUE for a null thread, B_NOT_ALLOWED for one that
+// is not running or has no event loop to take the change, B_ERROR when the system refuses the
+// calling thread's change, and B_OK otherwise.
 status_t set_thread_priority(QThread* thread, int32 priority);

@@ -3,10 +3,12 @@
 
 #include <stdlib.h>
 
+#include <cerrno>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <string>
+#include <system_error>
 
 #include "platform/monkeysaudio/ape_tag.h"
 
@@ -14,7 +16,8 @@
 class TTempDir {
  public:
   TTempDir() : fPath((std::filesystem::temp_directory_path() / "quillet-ape-XXXXXX").string()) {
-    mkdtemp(fPath.data());
+    if (mkdtemp(fPath.data()) == nullptr)
+      throw std::system_error(errno, std::generic_category(), "mkdtemp " + fPath);
   }
   ~TTempDir() { std::filesystem::remove_all(fPath); }
   std::string File(const std::string& name) const { return fPath + "/" + name; }

@@ -20,6 +20,7 @@ int get_icons(std::unique_ptr<QImage>* large, std::unique_ptr<QImage>* mini);
 status_t show_help(const char* path);
 
 // Sets the priority of the thread that runs `panel`'s window: for a Qt dialog that is the
-// application's GUI thread, with every other window on it. Returns -1 for a null panel and 0
-// otherwise, whether or not the system took the priority.
+// application's GUI thread, with every other window on it. The change is never one-way: a
+// later call raises or lowers it again (set_thread_priority). Returns -1 for a null panel and
+// 0 otherwise, whether or not the system took the priority.
 int set_file_panel_priority(QFileDialog* panel, long priority);

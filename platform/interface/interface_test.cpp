@@ -1,0 +1,119 @@
+#include <gtest/gtest.h>
+#include <pthread.h>
+#include <sched.h>
+
+#include <QAbstractEventDispatcher>
+#include <QGuiApplication>
+#include <QImage>
+#include <QPixmap>
+#include <QThread>
+#include <vector>
+
+#include "platform/interface/app_signature.h"
+#include "platform/interface/divided_control.h"
+#include "platform/interface/test_application.h"
+#include "platform/interface/thread.h"
+
+namespace {
+
+int own_policy() {
+  int policy = -1;
+  sched_param parameters{};
+  pthread_getschedparam(pthread_self(), &policy, &parameters);
+  return policy;
+}
+
+// Every priority can be taken back by a later call, in both directions and on both the calling
+// thread and another one; the calling thread ends as it began.
+TEST(ThreadPriority, EveryChangeCanBeUndone) {
+  const int initial = own_policy();
+  const std::pair<int32, int> steps[] = {
+      {B_IDLE_PRIORITY, SCHED_BATCH},
+      {B_NORMAL_PRIORITY, SCHED_OTHER},
+      {-5, SCHED_BATCH},
+      {B_REAL_TIME_PRIORITY, SCHED_OTHER},
+      {B_IDLE_PRIORITY, SCHED_BATCH},
+      {B_LOWEST_ACTIVE_PRIORITY, SCHED_OTHER},
+  };
+  for (const auto& [priority, policy] : steps) {
+    EXPECT_EQ(set_thread_priority(QThread::currentThread(), priority), B_OK) << priority;
+    EXPECT_EQ(own_policy(), policy) << priority;
+  }
+  EXPECT_EQ(own_policy(), initial);
+
+  QThread other;  // runs an event loop
+  other.start();
+  QAbstractEventDispatcher* dispatcher = nullptr;
+  while (dispatcher == nullptr)
+    dispatcher = other.eventDispatcher();
+  std::vector<int> seen;
+  for (const auto& [priority, policy] : steps) {
+    EXPECT_EQ(set_thread_priority(&other, priority), B_OK) << priority;
+    QMetaObject::invokeMethod(
+        dispatcher, [&seen] { seen.push_back(own_policy()); }, Qt::BlockingQueuedConnection);
+  }
+  other.quit();
+  other.wait();
+  EXPECT_EQ(seen, (std::vector<int>{SCHED_BATCH, SCHED_OTHER, SCHED_BATCH, SCHED_OTHER, SCHED_BATCH,
+                                    SCHED_OTHER}));
+
+  QThread stopped;
+  EXPECT_EQ(set_thread_priority(nullptr, B_NORMAL_PRIORITY), B_BAD_VALUE);
+  EXPECT_EQ(set_thread_priority(&stopped, B_NORMAL_PRIORITY), B_NOT_ALLOWED);
+}
+
+// The signature is the desktop file name; the icon is the theme's, else the window icon, and a
+// failure leaves the image as it was.
+TEST(AppSignature, SignatureAndIconOrAnHonestFailure) {
+  QGuiApplication::setDesktopFileName(QString());
+  QGuiApplication::setWindowIcon(QIcon());
+  EXPECT_EQ(app_signature(), QString());
+  QGuiApplication::setDesktopFileName("org.vorn.QuilletTest");
+  EXPECT_EQ(app_signature(), "org.vorn.QuilletTest");
+
+  QImage image(16, 16, QImage::Format_ARGB32_Premultiplied);
+  image.fill(Qt::blue);
+  const QImage before = image;
+  QImage empty;
+  EXPECT_EQ(get_app_icon("", &image), B_BAD_VALUE);
+  EXPECT_EQ(get_app_icon("org.vorn.QuilletTest", nullptr), B_BAD_VALUE);
+  EXPECT_EQ(get_app_icon("org.vorn.QuilletTest", &empty), B_BAD_VALUE);
+  EXPECT_EQ(get_app_icon("org.vorn.QuilletTest", &image), B_ENTRY_NOT_FOUND);
+  EXPECT_EQ(image, before);
+
+  QPixmap red(64, 64);
+  red.fill(Qt::red);
+  QGuiApplication::setWindowIcon(QIcon(red));
+  EXPECT_EQ(get_app_icon("org.vorn.QuilletTest", &image), B_OK);
+  EXPECT_EQ(image.pixelColor(0, 0), QColor(Qt::red));
+  EXPECT_EQ(image.pixelColor(15, 15), QColor(Qt::red));
+  QGuiApplication::setWindowIcon(QIcon());
+  QGuiApplication::setDesktopFileName(QString());
+}
+
+// The label fills the control up to the divider and the field the rest, whatever the divider
+// is set to and however the control is resized.
+TEST(DividedControl, LabelAndFieldMeetAtTheDivider) {
+  BTextControl control("Title", "Seasons");
+  EXPECT_EQ(control.Divider(), control.LabelView()->sizeHint().width());
+  EXPECT_EQ(control.Text(), "Seasons");
+  control.resize(200, 30);
+  control.show();  // a hidden widget gets its resize events only when shown
+  const struct {
+    float divider, kept;
+    int label_width;
+  } cases[] = {{60.4f, 60.4f, 60}, {-3, 0, 0}, {500, 500, 200}};
+  for (const auto& c : cases) {
+    control.SetDivider(c.divider);
+    EXPECT_EQ(control.Divider(), c.kept) << c.divider;
+    EXPECT_EQ(control.LabelView()->geometry(), QRect(0, 0, c.label_width, 30)) << c.divider;
+    EXPECT_EQ(control.Field()->geometry(), QRect(c.label_width, 0, 200 - c.label_width, 30))
+        << c.divider;
+  }
+  control.SetDivider(50);
+  control.resize(120, 24);
+  EXPECT_EQ(control.Field()->geometry(), QRect(50, 0, 70, 24));
+  EXPECT_EQ(control.sizeHint().width(), 50 + control.Field()->sizeHint().width());
+}
+
+}  // namespace

@@ -1,0 +1,76 @@
+#include "util/interface/application.h"
+
+#include <gtest/gtest.h>
+#include <pthread.h>
+#include <sched.h>
+
+#include <QGuiApplication>
+
+#include "platform/interface/test_application.h"
+#include "util/interface/color.h"
+
+namespace {
+
+int own_policy() {
+  int policy = -1;
+  sched_param parameters{};
+  pthread_getschedparam(pthread_self(), &policy, &parameters);
+  return policy;
+}
+
+TEST(GetIcons, BothSizesOnlyWhereAskedAndNothingWithoutASignature) {
+  std::unique_ptr<QImage> large, mini;
+  QGuiApplication::setDesktopFileName(QString());
+  EXPECT_EQ(get_icons(&large, &mini), -1);
+  EXPECT_TRUE(large == nullptr && mini == nullptr);
+
+  QGuiApplication::setDesktopFileName("org.vorn.QuilletTest");
+  EXPECT_EQ(get_icons(nullptr, nullptr), 0);
+  EXPECT_EQ(get_icons(nullptr, &mini), 0);
+  EXPECT_TRUE(large == nullptr);
+  ASSERT_TRUE(mini != nullptr);
+  EXPECT_EQ(mini->size(), QSize(16, 16));
+  EXPECT_EQ(get_icons(&large, nullptr), 0);
+  ASSERT_TRUE(large != nullptr);
+  EXPECT_EQ(large->size(), QSize(32, 32));
+  QGuiApplication::setDesktopFileName(QString());
+}
+
+TEST(ShowHelp, RefusesWhatIsNoDocument) {
+  EXPECT_EQ(show_help(nullptr), B_BAD_VALUE);
+  EXPECT_EQ(show_help(""), B_BAD_VALUE);
+  EXPECT_EQ(show_help("/no/such/folder/help.html"), B_ENTRY_NOT_FOUND);
+}
+
+// The panel's thread is the GUI thread, this one: every priority set can be taken back.
+TEST(SetFilePanelPriority, EveryCallCanBeUndone) {
+  QFileDialog panel;
+  EXPECT_EQ(set_file_panel_priority(nullptr, 10), -1);
+  const std::pair<long, int> steps[] = {
+      {0, SCHED_BATCH},         {10, SCHED_OTHER},       {0, SCHED_BATCH}, {120, SCHED_OTHER},
+      {-1L << 40, SCHED_BATCH}, {1L << 40, SCHED_OTHER},  // clamped, not wrapped
+  };
+  for (const auto& [priority, policy] : steps) {
+    EXPECT_EQ(set_file_panel_priority(&panel, priority), 0) << priority;
+    EXPECT_EQ(own_policy(), policy) << priority;
+  }
+}
+
+TEST(IsSameRgbColor, ComparesTheFourChannelsOnly) {
+  const struct {
+    QColor a, b;
+    bool same;
+  } cases[] = {
+      {QColor(255, 0, 0), QColor::fromRgbF(1, 0, 0), true},  // another model, same channels
+      {QColor(255, 0, 0), QColor::fromHsv(0, 255, 255), true},
+      {QColor(10, 20, 30, 40), QColor(10, 20, 30, 41), false},
+      {QColor(10, 20, 30), QColor(11, 20, 30), false},
+      {QColor(10, 20, 30), QColor(10, 21, 30), false},
+      {QColor(10, 20, 30), QColor(10, 20, 31), false},
+  };
+  for (const auto& c : cases)
+    EXPECT_EQ(is_same_rgb_color(c.a, c.b), c.same) << c.a.name(QColor::HexArgb).toStdString() << " "
+                                                   << c.b.name(QColor::HexArgb).toStdString();
+}
+
+}  // namespace
