@@ -3,6 +3,21 @@
 #include <algorithm>
 
 #include "platform/monkeysaudio/ape_header.h"
+#include "platform/monkeysaudio/id3v1.h"
+
+namespace {
+
+// A Lyrics3v2 block and its ID3v1 tag with every ID3v1 field blank.
+TBytes without_fields(const TBytes& tail) {
+  TBytes out(tail.begin(), tail.end() - kId3v1Bytes);
+  const size_t id3v1 = out.size();
+  out.resize(id3v1 + kId3v1Bytes, 0);
+  std::copy_n("TAG", 3, out.begin() + id3v1);
+  out.back() = 0xFF;  // no genre
+  return out;
+}
+
+}  // namespace
 
 int plan_tag_save(const TTagRegion& region, uint64_t file_size, const std::vector<TApeItem>& items,
                   bool erased, TSavePlan* plan) {
@@ -20,7 +35,18 @@ int plan_tag_save(const TTagRegion& region, uint64_t file_size, const std::vecto
   TSavePlan result;
   result.start = region.start;
   result.old_size = file_size;
-  if (items.empty()) {
+  if (items.empty() && region.has_lyrics3) {
+    // Lyrics are shown by nothing here, so nothing here may remove them: they stay, with an
+    // ID3v1 tag behind them (where readers look for them) whose fields are blank.
+    result.block = without_fields(region.tail);
+    if (result.start == region.tail_start && result.block == region.tail) {
+      result.action = TSaveAction::kNothing;
+    } else {
+      result.action = result.start + result.block.size() >= file_size
+                          ? TSaveAction::kWriteInPlace
+                          : TSaveAction::kAppendThenMove;
+    }
+  } else if (items.empty()) {
     result.action = region.start < file_size ? TSaveAction::kTruncate : TSaveAction::kNothing;
   } else {
     result.block = render_ape_tag(items);
@@ -51,7 +77,10 @@ void apply_save_plan(const TSavePlan& plan, TBytes& image) {
 }
 
 uint64_t tag_floor(const TApeHeader& header) {
-  return header.header_end;
+  // A whole file of the descriptor layout is bounded by its declared end (tag_audio_end); the
+  // floor stays at the frames so that a tag saved after cut-short audio still reads back.
+  return header.descriptor_layout ? std::min(header.frames_start, header.proven_audio_end)
+                                  : header.proven_audio_end;
 }
 
 uint64_t tag_audio_end(const TApeHeader& header) {

@@ -63,39 +63,61 @@ uint64_t lyrics3_start(TFileEnd& file, uint64_t end, uint64_t floor) {
   return file.HasText(start, "LYRICSBEGIN") ? start : end;
 }
 
+// Where the tag region may lie in a file. Tails (Lyrics3v2, ID3v1) and APE tags known only by
+// their footer start at or after `tail_floor`; an APE tag whose header block confirms its footer
+// may start from `floor` on, since our own saves put one after the last byte of a file whose
+// audio was cut short. Without an audio end the file holds, a footer alone proves the tag's
+// extent only when every byte of the items it claims parses as items.
+struct TBounds {
+  uint64_t floor;
+  uint64_t tail_floor;
+  bool end_known;
+};
+
+bool is_tag_block(const std::optional<TApeTagBlock>& block) {
+  return block && (block->version == kApeTagVersion1 || block->version == kApeTagVersion2);
+}
+
 // Fills the APE part of `region` for a footer at `footer`. Returns false when more bytes are
 // needed.
-bool read_ape_tag(TFileEnd& file, uint64_t footer, uint64_t floor, uint64_t audio_end,
-                  TTagRegion& region) {
+bool read_ape_tag(TFileEnd& file, uint64_t footer, const TBounds& bounds, TTagRegion& region) {
   const auto block = parse_ape_tag_block(file.Bytes(footer, kApeTagBlockBytes));
   region.has_ape = true;
   region.ape_version = block->version;
   region.tail_start = footer + kApeTagBlockBytes;
   region.trust = TTagTrust::kExtentDamaged;
-  const uint64_t available = region.tail_start - floor;
-  if ((block->version != kApeTagVersion1 && block->version != kApeTagVersion2) ||
-      (block->flags & kApeTagIsHeader) || block->tag_size < kApeTagBlockBytes ||
+  if (is_tag_block(block) && (block->flags & kApeTagIsHeader) && footer >= bounds.tail_floor) {
+    // The header of a tag whose footer is gone (a rewrite that lost track of it): it belongs to
+    // no audio, and replacing it loses nothing.
+    region.start = footer;
+    region.trust = TTagTrust::kTrusted;
+    return true;
+  }
+  const uint64_t available = region.tail_start - bounds.floor;
+  if (!is_tag_block(block) || (block->flags & kApeTagIsHeader) ||
+      block->tag_size < kApeTagBlockBytes ||
       block->tag_size - kApeTagBlockBytes > kApeTagMaxItemBytes || block->tag_size > available) {
     return true;
   }
   const uint64_t items_start = region.tail_start - block->tag_size;
   region.start = items_start;
   bool header_confirmed = false;
-  if (block->version == kApeTagVersion2 && (block->flags & kApeTagHasHeader) &&
-      items_start - floor >= kApeTagBlockBytes) {
+  // The header is looked for whether or not the footer says there is one: a header the footer
+  // disowns would otherwise outlive every rewrite.
+  if (items_start - bounds.floor >= kApeTagBlockBytes) {
     const uint64_t header_start = items_start - kApeTagBlockBytes;
     if (!file.Covers(header_start, kApeTagBlockBytes)) {
       return false;
     }
     const auto header = parse_ape_tag_block(file.Bytes(header_start, kApeTagBlockBytes));
-    // The flag alone is not enough: cutting 32 bytes of audio for a lying flag is not an option.
+    // A flag alone is not enough: cutting 32 bytes of audio for a lying flag is not an option.
     if (header && header->version == block->version && header->tag_size == block->tag_size &&
         header->item_count == block->item_count && (header->flags & kApeTagIsHeader)) {
       region.start = header_start;
       header_confirmed = true;
     }
   }
-  if (items_start < audio_end && !header_confirmed) {
+  if (items_start < bounds.tail_floor && !header_confirmed) {
     return true;
   }
   if (!file.Covers(items_start, block->tag_size)) {
@@ -103,7 +125,11 @@ bool read_ape_tag(TFileEnd& file, uint64_t footer, uint64_t floor, uint64_t audi
   }
   auto parse = parse_ape_items(file.Bytes(items_start, footer - items_start), block->version);
   region.items = std::move(parse.items);
-  region.trust = parse.sound ? TTagTrust::kTrusted : TTagTrust::kItemsDamaged;
+  if (parse.sound) {
+    region.trust = TTagTrust::kTrusted;
+  } else if (bounds.end_known || header_confirmed) {
+    region.trust = TTagTrust::kItemsDamaged;
+  }
   return true;
 }
 
@@ -115,6 +141,8 @@ TTagScan scan_tag_region(TByteSpan window, uint64_t file_size, uint64_t floor, u
     window = window.last(file_size);
   }
   floor = std::min(floor, file_size);
+  const bool end_known = audio_end != 0 && audio_end <= file_size;
+  const TBounds bounds{floor, end_known ? std::max(floor, audio_end) : floor, end_known};
   TFileEnd file(window, file_size);
   TTagRegion& region = scan.region;
   region.start = region.tail_start = file_size;
@@ -125,9 +153,10 @@ TTagScan scan_tag_region(TByteSpan window, uint64_t file_size, uint64_t floor, u
   if (file_size - floor >= kApeTagBlockBytes && file.HasText(file_size - 32, "APETAGEX")) {
     footer = file_size - kApeTagBlockBytes;
     has_footer = true;
-  } else if (file_size - floor >= kId3v1Bytes && file.HasText(file_size - kId3v1Bytes, "TAG")) {
+  } else if (file_size - bounds.tail_floor >= kId3v1Bytes &&
+             file.HasText(file_size - kId3v1Bytes, "TAG")) {
     region.has_id3v1 = true;
-    tail_start = lyrics3_start(file, file_size - kId3v1Bytes, floor);
+    tail_start = lyrics3_start(file, file_size - kId3v1Bytes, bounds.tail_floor);
     region.has_lyrics3 = tail_start != file_size - kId3v1Bytes;
     if (tail_start - floor >= kApeTagBlockBytes &&
         file.HasText(tail_start - kApeTagBlockBytes, "APETAGEX")) {
@@ -140,7 +169,7 @@ TTagScan scan_tag_region(TByteSpan window, uint64_t file_size, uint64_t floor, u
     return scan;
   }
   region.start = region.tail_start = tail_start;
-  if (has_footer && !read_ape_tag(file, footer, floor, audio_end, region)) {
+  if (has_footer && !read_ape_tag(file, footer, bounds, region)) {
     scan.needed = file.Needed();
     return scan;
   }

@@ -42,13 +42,18 @@ struct TTagScan {
 constexpr uint64_t kTagFirstWindow = 4 << 10;
 
 // Reads the tag of a file of `file_size` bytes whose last window.size() bytes are `window`.
-// No part of the tag may lie before `floor` (the end of the audio, or of the header when the
-// audio end is unknown): a tag that claims to reach there is untrusted, as is a Lyrics3v2 or
-// ID3v1 block that would. An APE tag that starts before `audio_end` (the end of the audio the
-// header declares, 0 when unknown) is trusted only when its header block confirms its footer:
-// a file whose audio was cut short ends below that point, and a tag written after its last
-// byte must still read back, while a footer alone claiming bytes of whole audio must not.
-// Never reads outside `window`.
+// Nothing before `floor` (the lowest offset at which the header and the seek table let the audio
+// end) is ever part of the tag region. `audio_end` is the end of the audio the header declares
+// (0 when it declares none); when the file holds it, nothing before it is a Lyrics3v2 block, an
+// ID3v1 tag, or an APE tag known only by its footer: bytes "TAG" or "APETAGEX" inside audio are
+// audio. An APE tag whose header block confirms its footer may start before it (from `floor`),
+// since a tag saved after the last byte of a file whose audio was cut short ends up there. When
+// the file does not hold the declared end (audio cut short) or there is none (the old layout),
+// an APE tag known only by its footer is trusted as an extent only when every byte it claims
+// parses as items: a footer claiming more than its tag holds would otherwise take audio with it.
+// A lone header block where a footer belongs is the remnant of a tag and is trusted as one with
+// no items. Never reads outside `window`; asks for a larger window (`needed`) as often as the
+// structure requires, never for more than the file.
 TTagScan scan_tag_region(TByteSpan window, uint64_t file_size, uint64_t floor,
                          uint64_t audio_end = 0);
 
