@@ -46,6 +46,7 @@ TEST(SavePlan, NoSaveTouchesTheAudio) {
   TBytes id3v1_in_audio = id3v1_bytes("not a tag");
   id3v1_in_audio.resize(120);
   const std::string tag_text(id3v1_in_audio.begin(), id3v1_in_audio.end());
+  const std::string footer_text(v1_tag.begin(), v1_tag.end());
   enum TOutcome { kRefused, kReplaced, kUntouched };
   struct TCase {
     const char* name;
@@ -63,6 +64,11 @@ TEST(SavePlan, NoSaveTouchesTheAudio) {
       {"old: footer alone, items sound", old_stream(300), v1_tag, kReplaced, kReplaced},
       {"old: ID3v1 bytes before the last frame",
        old_stream(10, tag_text),
+       {},
+       kReplaced,
+       kUntouched},
+      {"3.99: APE footer ending the audio",
+       descriptor_stream(300, footer_text),
        {},
        kReplaced,
        kUntouched},

@@ -86,7 +86,7 @@ bool read_ape_tag(TFileEnd& file, uint64_t footer, const TBounds& bounds, TTagRe
   region.ape_version = block->version;
   region.tail_start = footer + kApeTagBlockBytes;
   region.trust = TTagTrust::kExtentDamaged;
-  if (is_tag_block(block) && (block->flags & kApeTagIsHeader) && footer >= bounds.tail_floor) {
+  if (block && (block->flags & kApeTagIsHeader) && footer >= bounds.tail_floor) {
     // The header of a tag whose footer is gone (a rewrite that lost track of it): it belongs to
     // no audio, and replacing it loses nothing.
     region.start = footer;
@@ -115,6 +115,10 @@ bool read_ape_tag(TFileEnd& file, uint64_t footer, const TBounds& bounds, TTagRe
         header->item_count == block->item_count && (header->flags & kApeTagIsHeader)) {
       region.start = header_start;
       header_confirmed = true;
+    } else if (header && header_start >= bounds.tail_floor) {
+      // A damaged header still belongs to its tag: left behind, it would end the file once the
+      // tag is removed. It proves nothing about the tag's extent, though.
+      region.start = header_start;
     }
   }
   if (items_start < bounds.tail_floor && !header_confirmed) {
@@ -150,7 +154,10 @@ TTagScan scan_tag_region(TByteSpan window, uint64_t file_size, uint64_t floor, u
   uint64_t tail_start = file_size;
   uint64_t footer = 0;
   bool has_footer = false;
-  if (file_size - floor >= kApeTagBlockBytes && file.HasText(file_size - 32, "APETAGEX")) {
+  // A footer that ends inside the declared audio is audio.
+  const bool footer_past_audio = !end_known || file_size > audio_end;
+  if (file_size - floor >= kApeTagBlockBytes && footer_past_audio &&
+      file.HasText(file_size - 32, "APETAGEX")) {
     footer = file_size - kApeTagBlockBytes;
     has_footer = true;
   } else if (file_size - bounds.tail_floor >= kId3v1Bytes &&
@@ -158,7 +165,7 @@ TTagScan scan_tag_region(TByteSpan window, uint64_t file_size, uint64_t floor, u
     region.has_id3v1 = true;
     tail_start = lyrics3_start(file, file_size - kId3v1Bytes, bounds.tail_floor);
     region.has_lyrics3 = tail_start != file_size - kId3v1Bytes;
-    if (tail_start - floor >= kApeTagBlockBytes &&
+    if (tail_start - floor >= kApeTagBlockBytes && (!end_known || tail_start > audio_end) &&
         file.HasText(tail_start - kApeTagBlockBytes, "APETAGEX")) {
       footer = tail_start - kApeTagBlockBytes;
       has_footer = true;
