@@ -17,6 +17,17 @@ TBytes without_fields(const TBytes& tail) {
   return out;
 }
 
+// A block that would reach the declared end of cut-short audio starts there instead, the missing
+// audio filled with zeros: once the file holds that end, anything before it is audio, and a tag
+// there would be lost to every reader. Only bytes past the old end of the file, or of our own
+// tag, are written.
+void reach_no_declared_end(const TTagRegion& region, TSavePlan& plan) {
+  const uint64_t end = region.missing_audio_end;
+  if (end > plan.start && plan.block.size() >= end - plan.start) {
+    plan.block.insert(plan.block.begin(), end - plan.start, 0);
+  }
+}
+
 }  // namespace
 
 int plan_tag_save(const TTagRegion& region, uint64_t file_size, const std::vector<TApeItem>& items,
@@ -39,6 +50,7 @@ int plan_tag_save(const TTagRegion& region, uint64_t file_size, const std::vecto
     // Lyrics are shown by nothing here, so nothing here may remove them: they stay, with an
     // ID3v1 tag behind them (where readers look for them) whose fields are blank.
     result.block = without_fields(region.tail);
+    reach_no_declared_end(region, result);
     if (result.start == region.tail_start && result.block == region.tail) {
       result.action = TSaveAction::kNothing;
     } else {
@@ -51,6 +63,7 @@ int plan_tag_save(const TTagRegion& region, uint64_t file_size, const std::vecto
   } else {
     result.block = render_ape_tag(items);
     result.block.insert(result.block.end(), region.tail.begin(), region.tail.end());
+    reach_no_declared_end(region, result);
     result.action = result.start + result.block.size() >= file_size ? TSaveAction::kWriteInPlace
                                                                     : TSaveAction::kAppendThenMove;
   }
@@ -77,10 +90,7 @@ void apply_save_plan(const TSavePlan& plan, TBytes& image) {
 }
 
 uint64_t tag_floor(const TApeHeader& header) {
-  // A whole file of the descriptor layout is bounded by its declared end (tag_audio_end); the
-  // floor stays at the frames so that a tag saved after cut-short audio still reads back.
-  return header.descriptor_layout ? std::min(header.frames_start, header.proven_audio_end)
-                                  : header.proven_audio_end;
+  return header.proven_audio_end;
 }
 
 uint64_t tag_audio_end(const TApeHeader& header) {

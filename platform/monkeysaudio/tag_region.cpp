@@ -63,14 +63,11 @@ uint64_t lyrics3_start(TFileEnd& file, uint64_t end, uint64_t floor) {
   return file.HasText(start, "LYRICSBEGIN") ? start : end;
 }
 
-// Where the tag region may lie in a file. Tails (Lyrics3v2, ID3v1) and APE tags known only by
-// their footer start at or after `tail_floor`; an APE tag whose header block confirms its footer
-// may start from `floor` on, since our own saves put one after the last byte of a file whose
-// audio was cut short. Without an audio end the file holds, a footer alone proves the tag's
-// extent only when every byte of the items it claims parses as items.
+// Where the tag region may lie in a file: nothing before `floor`. Without an audio end the
+// file holds, a footer alone proves its tag's extent only when every byte of the items it
+// claims parses as items.
 struct TBounds {
   uint64_t floor;
-  uint64_t tail_floor;
   bool end_known;
 };
 
@@ -86,7 +83,7 @@ bool read_ape_tag(TFileEnd& file, uint64_t footer, const TBounds& bounds, TTagRe
   region.ape_version = block->version;
   region.tail_start = footer + kApeTagBlockBytes;
   region.trust = TTagTrust::kExtentDamaged;
-  if (block && (block->flags & kApeTagIsHeader) && footer >= bounds.tail_floor) {
+  if (block && (block->flags & kApeTagIsHeader) && footer >= bounds.floor) {
     // The header of a tag whose footer is gone (a rewrite that lost track of it): it belongs to
     // no audio, and replacing it loses nothing.
     region.start = footer;
@@ -115,14 +112,11 @@ bool read_ape_tag(TFileEnd& file, uint64_t footer, const TBounds& bounds, TTagRe
         header->item_count == block->item_count && (header->flags & kApeTagIsHeader)) {
       region.start = header_start;
       header_confirmed = true;
-    } else if (header && header_start >= bounds.tail_floor) {
+    } else if (header && header_start >= bounds.floor) {
       // A damaged header still belongs to its tag: left behind, it would end the file once the
       // tag is removed. It proves nothing about the tag's extent, though.
       region.start = header_start;
     }
-  }
-  if (items_start < bounds.tail_floor && !header_confirmed) {
-    return true;
   }
   if (!file.Covers(items_start, block->tag_size)) {
     return false;
@@ -146,26 +140,27 @@ TTagScan scan_tag_region(TByteSpan window, uint64_t file_size, uint64_t floor, u
   }
   floor = std::min(floor, file_size);
   const bool end_known = audio_end != 0 && audio_end <= file_size;
-  const TBounds bounds{floor, end_known ? std::max(floor, audio_end) : floor, end_known};
+  const TBounds bounds{end_known ? std::max(floor, audio_end) : floor, end_known};
+  floor = bounds.floor;
   TFileEnd file(window, file_size);
   TTagRegion& region = scan.region;
   region.start = region.tail_start = file_size;
+  if (audio_end > file_size) {
+    region.missing_audio_end = audio_end;
+  }
 
   uint64_t tail_start = file_size;
   uint64_t footer = 0;
   bool has_footer = false;
-  // A footer that ends inside the declared audio is audio.
-  const bool footer_past_audio = !end_known || file_size > audio_end;
-  if (file_size - floor >= kApeTagBlockBytes && footer_past_audio &&
-      file.HasText(file_size - 32, "APETAGEX")) {
+  if (file_size - floor >= kApeTagBlockBytes && file.HasText(file_size - 32, "APETAGEX")) {
     footer = file_size - kApeTagBlockBytes;
     has_footer = true;
-  } else if (file_size - bounds.tail_floor >= kId3v1Bytes &&
+  } else if (file_size - bounds.floor >= kId3v1Bytes &&
              file.HasText(file_size - kId3v1Bytes, "TAG")) {
     region.has_id3v1 = true;
-    tail_start = lyrics3_start(file, file_size - kId3v1Bytes, bounds.tail_floor);
+    tail_start = lyrics3_start(file, file_size - kId3v1Bytes, bounds.floor);
     region.has_lyrics3 = tail_start != file_size - kId3v1Bytes;
-    if (tail_start - floor >= kApeTagBlockBytes && (!end_known || tail_start > audio_end) &&
+    if (tail_start - floor >= kApeTagBlockBytes &&
         file.HasText(tail_start - kApeTagBlockBytes, "APETAGEX")) {
       footer = tail_start - kApeTagBlockBytes;
       has_footer = true;

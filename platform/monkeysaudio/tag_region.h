@@ -24,6 +24,9 @@ struct TTagRegion {
   uint64_t tail_start = 0;
   TBytes tail;  // the file's bytes from tail_start to its end
   TTagTrust trust = TTagTrust::kTrusted;
+  // The end of the audio the header declares when the file ends before it (audio cut short),
+  // else 0. A tag saved there must not reach it, or it would read as audio afterwards.
+  uint64_t missing_audio_end = 0;
   // The APE tag's items, or the ID3v1 tag's fields when there is no APE tag.
   std::vector<TApeItem> items;
   bool items_from_id3v1 = false;
@@ -43,17 +46,16 @@ constexpr uint64_t kTagFirstWindow = 4 << 10;
 
 // Reads the tag of a file of `file_size` bytes whose last window.size() bytes are `window`.
 // Nothing before `floor` (the lowest offset at which the header and the seek table let the audio
-// end) is ever part of the tag region. `audio_end` is the end of the audio the header declares
-// (0 when it declares none); when the file holds it, nothing before it is a Lyrics3v2 block, an
-// ID3v1 tag, or an APE tag known only by its footer: bytes "TAG" or "APETAGEX" inside audio are
-// audio. An APE tag whose header block confirms its footer may start before it (from `floor`),
-// since a tag saved after the last byte of a file whose audio was cut short ends up there. When
-// the file does not hold the declared end (audio cut short) or there is none (the old layout),
-// an APE tag known only by its footer is trusted as an extent only when every byte it claims
-// parses as items: a footer claiming more than its tag holds would otherwise take audio with it.
-// A lone header block where a footer belongs is the remnant of a tag and is trusted as one with
-// no items. Never reads outside `window`; asks for a larger window (`needed`) as often as the
-// structure requires, never for more than the file.
+// end) is ever part of the tag region, and nothing before `audio_end` (the end of the audio the
+// header declares, 0 when it declares none) when the file holds that end: bytes "TAG",
+// "LYRICS200" or "APETAGEX" inside audio are audio. When the file ends before the declared end
+// (audio cut short) or there is none (the old layout), an APE tag known only by its footer is
+// trusted as an extent only when every byte it claims parses as items: a footer claiming more
+// than its tag holds would otherwise take audio with it. The 32 bytes before a tag's items
+// belong to it when they start like a header, whatever the footer says; a lone header where a
+// footer belongs is the remnant of a tag, trusted as one with no items. Never reads outside
+// `window`; asks for a larger window (`needed`) as often as the structure requires, never for
+// more than the file.
 TTagScan scan_tag_region(TByteSpan window, uint64_t file_size, uint64_t floor,
                          uint64_t audio_end = 0);
 
