@@ -22,9 +22,9 @@ inline uint64_t u32(const uint8_t* data, size_t at) {
 // The bytes no save may change:
 // - descriptor layout (3.98 on): the sum of the descriptor's sizes when the image holds it all;
 //   a file cut short holds no provable audio end, so only its header, seek table and stored WAV
-//   header count;
+//   header count, or its header alone when the file ends before its frames;
 // - old layout: the offset of the last frame (the seek table's last entry) plus the WAV tail
-//   after it, when the image holds it; otherwise the header and seek table.
+//   after it, when the image holds it; otherwise as for a file cut short.
 inline uint64_t audio_end(const uint8_t* data, size_t size) {
   if (size < 32 || (std::memcmp(data, "MAC ", 4) != 0 && std::memcmp(data, "MACF", 4) != 0)) {
     return 0;
@@ -41,7 +41,7 @@ inline uint64_t audio_end(const uint8_t* data, size_t size) {
     if (declared <= size) {
       return declared;
     }
-    return std::min<uint64_t>(frames_start, size);
+    return frames_start <= size ? frames_start : descriptor + u32(data, 12);
   }
   const uint64_t flags = u16(data, 8);
   const uint64_t frames = u32(data, 24);
@@ -64,7 +64,7 @@ inline uint64_t audio_end(const uint8_t* data, size_t size) {
       return end;
     }
   }
-  return std::min<uint64_t>(std::max(frames_start, header), size);
+  return frames_start <= size ? frames_start : header;
 }
 
 }  // namespace oracle

@@ -38,6 +38,12 @@ bool is_sane_stream(const TApeHeader& header) {
          header.sample_rate > 0 && (bits == 8 || bits == 16 || bits == 24 || bits == 32);
 }
 
+// Where the frames start, or, in a file that ends before they do (cut short inside its seek
+// table), the end of the header: a tag saved after such a file's last byte must read back.
+uint64_t frames_or_header_end(const TApeHeader& header, uint64_t file_size) {
+  return header.frames_start <= file_size ? header.frames_start : header.header_end;
+}
+
 std::optional<TApeHeader> parse_descriptor_layout(TByteSpan bytes, TApeHeader header,
                                                   uint64_t file_size) {
   if (bytes.size() < kMinDescriptorBytes) {
@@ -78,7 +84,7 @@ std::optional<TApeHeader> parse_descriptor_layout(TByteSpan bytes, TApeHeader he
   if (header.declared_audio_end <= file_size) {
     header.proven_audio_end = header.declared_audio_end;
   } else {
-    header.proven_audio_end = std::min(header.frames_start, file_size);
+    header.proven_audio_end = frames_or_header_end(header, file_size);
   }
   return header;
 }
@@ -127,10 +133,7 @@ std::optional<TApeHeader> parse_old_layout(TByteSpan bytes, TApeHeader header, u
   if (header.total_frames >= 1 && seek_entries >= header.total_frames) {
     header.last_seek_entry_at = seek_table + uint64_t{header.total_frames - 1} * 4;
   }
-  header.proven_audio_end = std::min(header.frames_start, file_size);
-  if (header.proven_audio_end < header.header_end) {
-    header.proven_audio_end = header.header_end;
-  }
+  header.proven_audio_end = frames_or_header_end(header, file_size);
   return header;
 }
 
