@@ -154,7 +154,14 @@ TEST(SavePlan, StepsFollowTheSizeOfTheNewBlock) {
   }
 }
 
-TEST(SavePlan, WholeImageSavesRefuseOversizedTagsAndOtherFormats) {
+TEST(SavePlan, WholeImageSavesTakeLargeCoversAndRefuseOversizedTagsAndOtherFormats) {
+  // A 17 MB cover: real files hold them, and a later write must keep it.
+  const std::vector<TApeItem> cover = {
+      {"Cover Art (Front)", kApeItemBinary, std::string(17000000, 'j')}};
+  TBytes covered = stream();
+  ASSERT_EQ(save_tag_image(covered, cover, false), kApeSuccess);
+  ASSERT_EQ(save_tag_image(covered, {cover[0], {"Title", 0, "t"}}, false), kApeSuccess);
+  EXPECT_EQ(read_tag_region(covered, 172, 172).items.size(), 2u);
   TBytes image = stream();
   EXPECT_EQ(
       save_tag_image(image, {{"Comment", 0, std::string(kApeTagMaxItemBytes + 1, 'c')}}, false),
