@@ -42,16 +42,18 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const TByteSpan image(data, size);
   uint64_t floor = 0;
   uint64_t audio_end = 0;
+  uint64_t frames_start = 0;
   uint64_t oracle_end = 0;
   if (auto header = recognise_ape_image(image)) {
     oracle_end = header->magic_offset == 0 ? oracle::audio_end(data, size) : 0;
     floor = tag_floor(*header);
     audio_end = tag_audio_end(*header);
+    frames_start = header->frames_start;
     if (floor > size) {
       fail("invariant broken");
     }
   }
-  const TTagRegion region = read_tag_region(image, floor, audio_end);
+  const TTagRegion region = read_tag_region(image, floor, audio_end, frames_start);
   if (region.start > region.tail_start || region.tail_start > size ||
       region.tail.size() != size - region.tail_start) {
     fail("invariant broken");
@@ -68,7 +70,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   for (uint64_t first : {uint64_t{64}, kTagFirstWindow}) {
     uint64_t window = std::min<uint64_t>(size, first);
     for (;;) {
-      const TTagScan scan = scan_tag_region(image.subspan(size - window), size, floor, audio_end);
+      const TTagScan scan =
+          scan_tag_region(image.subspan(size - window), size, floor, audio_end, frames_start);
       if (scan.complete) {
         if (scan.region.start != region.start || scan.region.items != region.items ||
             scan.region.trust != region.trust) {

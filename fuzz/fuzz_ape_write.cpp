@@ -57,7 +57,7 @@ TTagRegion read_region(const TBytes& image, bool* recognised) {
   if (!header) {
     return read_tag_region(image, 0);
   }
-  return read_tag_region(image, tag_floor(*header), tag_audio_end(*header));
+  return read_tag_region(image, tag_floor(*header), tag_audio_end(*header), header->frames_start);
 }
 
 }  // namespace

@@ -175,11 +175,13 @@ std::optional<TApeHeader> parse_ape_header(TByteSpan bytes, uint64_t magic_offse
 void settle_audio_end(TApeHeader& header, uint32_t last_seek_entry, uint64_t file_size) {
   const uint64_t last_frame = header.magic_offset + last_seek_entry;
   if (header.descriptor_layout || header.last_seek_entry_at == 0 ||
-      last_frame < header.frames_start || last_frame > file_size ||
-      file_size - last_frame < header.terminating_bytes) {
+      last_frame < header.frames_start) {
     return;
   }
-  header.proven_audio_end = last_frame + header.terminating_bytes;
+  header.seek_audio_end = last_frame + header.terminating_bytes;
+  if (header.seek_audio_end <= file_size) {
+    header.proven_audio_end = header.seek_audio_end;
+  }
 }
 
 std::optional<TApeHeader> find_ape_header(TByteSpan window, uint64_t window_offset,

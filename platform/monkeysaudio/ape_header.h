@@ -29,6 +29,9 @@ struct TApeHeader {
   // frames) and the WAV tail stored after the last frame.
   uint64_t last_seek_entry_at = 0;
   uint32_t terminating_bytes = 0;
+  // Old layout: the last frame's start plus the WAV tail, once settle_audio_end has read a sane
+  // last seek entry; 0 otherwise. May lie past the end of a file cut short.
+  uint64_t seek_audio_end = 0;
   // The lowest offset at which the audio can end, as far as the header and the seek table prove
   // it within this file: the declared end on a whole file of the descriptor layout, the start of
   // the last frame plus the WAV tail in the old layout, else the start of the frames (or of

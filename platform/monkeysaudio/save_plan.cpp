@@ -17,15 +17,18 @@ TBytes without_fields(const TBytes& tail) {
   return out;
 }
 
-// A block that would reach the declared end of cut-short audio starts there instead, the missing
-// audio filled with zeros: once the file holds that end, anything before it is audio, and a tag
-// there would be lost to every reader. Only bytes past the old end of the file, or of our own
-// tag, are written.
-void reach_no_declared_end(const TTagRegion& region, TSavePlan& plan) {
-  const uint64_t end = region.missing_audio_end;
-  if (end > plan.start && plan.block.size() >= end - plan.start) {
-    plan.block.insert(plan.block.begin(), end - plan.start, 0);
+// A block that would reach the frames or the declared end of a file cut short before them starts
+// there instead, the missing bytes written as zeros: once the file holds that point, anything
+// before it reads as audio, and a tag there would be lost to every reader. The zeros are never
+// more than the block, and only bytes past the old end of the file, or of our own tag, change.
+void reach_no_missing_audio(const TTagRegion& region, TSavePlan& plan) {
+  uint64_t begin = plan.start;
+  for (uint64_t point : {region.missing_frames_start, region.missing_audio_end}) {
+    if (point > begin && plan.block.size() >= point - begin) {
+      begin = point;
+    }
   }
+  plan.block.insert(plan.block.begin(), begin - plan.start, 0);
 }
 
 }  // namespace
@@ -50,7 +53,7 @@ int plan_tag_save(const TTagRegion& region, uint64_t file_size, const std::vecto
     // Lyrics are shown by nothing here, so nothing here may remove them: they stay, with an
     // ID3v1 tag behind them (where readers look for them) whose fields are blank.
     result.block = without_fields(region.tail);
-    reach_no_declared_end(region, result);
+    reach_no_missing_audio(region, result);
     if (result.start == region.tail_start && result.block == region.tail) {
       result.action = TSaveAction::kNothing;
     } else {
@@ -63,7 +66,7 @@ int plan_tag_save(const TTagRegion& region, uint64_t file_size, const std::vecto
   } else {
     result.block = render_ape_tag(items);
     result.block.insert(result.block.end(), region.tail.begin(), region.tail.end());
-    reach_no_declared_end(region, result);
+    reach_no_missing_audio(region, result);
     result.action = result.start + result.block.size() >= file_size ? TSaveAction::kWriteInPlace
                                                                     : TSaveAction::kAppendThenMove;
   }
@@ -94,7 +97,12 @@ uint64_t tag_floor(const TApeHeader& header) {
 }
 
 uint64_t tag_audio_end(const TApeHeader& header) {
-  return header.descriptor_layout ? header.declared_audio_end : 0;
+  if (header.descriptor_layout) {
+    return header.declared_audio_end;
+  }
+  // The old layout declares no end; what the seek table proves counts as one only where the file
+  // ends before it, so that a save there does not reach it.
+  return header.seek_audio_end > header.proven_audio_end ? header.seek_audio_end : 0;
 }
 
 int save_tag_image(TBytes& image, const std::vector<TApeItem>& items, bool erased) {
@@ -102,7 +110,8 @@ int save_tag_image(TBytes& image, const std::vector<TApeItem>& items, bool erase
   if (!header) {
     return kApeErrorInvalidFormat;
   }
-  const TTagRegion region = read_tag_region(image, tag_floor(*header), tag_audio_end(*header));
+  const TTagRegion region =
+      read_tag_region(image, tag_floor(*header), tag_audio_end(*header), header->frames_start);
   TSavePlan plan;
   if (int status = plan_tag_save(region, image.size(), items, erased, &plan);
       status != kApeSuccess) {

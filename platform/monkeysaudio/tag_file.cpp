@@ -102,12 +102,14 @@ int read_tag_file(const TFileDescriptor& file, bool require_header, TTagFileView
   const uint64_t size = view->file_size;
   uint64_t floor = 0;
   uint64_t audio_end = 0;
+  uint64_t frames_start = 0;
   if (require_header) {
     if (int status = read_header(file, size, &view->header); status != kApeSuccess) {
       return status;
     }
     floor = tag_floor(*view->header);
     audio_end = tag_audio_end(*view->header);
+    frames_start = view->header->frames_start;
   }
   // Each round reads what the structure found so far points at (a Lyrics3v2 block, then the APE
   // tag before it, then its items); the window only grows and never passes the file's start.
@@ -117,7 +119,7 @@ int read_tag_file(const TFileDescriptor& file, bool require_header, TTagFileView
     if (file.ReadAt(size - window_size, window_size, &window) != 0) {
       return kApeErrorReadFile;
     }
-    TTagScan scan = scan_tag_region(window, size, floor, audio_end);
+    TTagScan scan = scan_tag_region(window, size, floor, audio_end, frames_start);
     if (scan.complete) {
       view->region = std::move(scan.region);
       return kApeSuccess;

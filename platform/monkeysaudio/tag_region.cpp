@@ -133,7 +133,8 @@ bool read_ape_tag(TFileEnd& file, uint64_t footer, const TBounds& bounds, TTagRe
 
 }  // namespace
 
-TTagScan scan_tag_region(TByteSpan window, uint64_t file_size, uint64_t floor, uint64_t audio_end) {
+TTagScan scan_tag_region(TByteSpan window, uint64_t file_size, uint64_t floor, uint64_t audio_end,
+                         uint64_t frames_start) {
   TTagScan scan;
   if (window.size() > file_size) {
     window = window.last(file_size);
@@ -145,9 +146,8 @@ TTagScan scan_tag_region(TByteSpan window, uint64_t file_size, uint64_t floor, u
   TFileEnd file(window, file_size);
   TTagRegion& region = scan.region;
   region.start = region.tail_start = file_size;
-  if (audio_end > file_size) {
-    region.missing_audio_end = audio_end;
-  }
+  region.missing_frames_start = frames_start > file_size ? frames_start : 0;
+  region.missing_audio_end = audio_end > file_size ? audio_end : 0;
 
   uint64_t tail_start = file_size;
   uint64_t footer = 0;
@@ -184,6 +184,7 @@ TTagScan scan_tag_region(TByteSpan window, uint64_t file_size, uint64_t floor, u
   return scan;
 }
 
-TTagRegion read_tag_region(TByteSpan image, uint64_t floor, uint64_t audio_end) {
-  return scan_tag_region(image, image.size(), floor, audio_end).region;
+TTagRegion read_tag_region(TByteSpan image, uint64_t floor, uint64_t audio_end,
+                           uint64_t frames_start) {
+  return scan_tag_region(image, image.size(), floor, audio_end, frames_start).region;
 }

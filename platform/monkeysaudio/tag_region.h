@@ -24,8 +24,10 @@ struct TTagRegion {
   uint64_t tail_start = 0;
   TBytes tail;  // the file's bytes from tail_start to its end
   TTagTrust trust = TTagTrust::kTrusted;
-  // The end of the audio the header declares when the file ends before it (audio cut short),
-  // else 0. A tag saved there must not reach it, or it would read as audio afterwards.
+  // Where the frames start and where the declared audio ends, each when the file ends before
+  // it (cut short), else 0. A tag saved after such a file's end must not reach either point, or
+  // it would read as audio once the file holds it.
+  uint64_t missing_frames_start = 0;
   uint64_t missing_audio_end = 0;
   // The APE tag's items, or the ID3v1 tag's fields when there is no APE tag.
   std::vector<TApeItem> items;
@@ -55,9 +57,10 @@ constexpr uint64_t kTagFirstWindow = 4 << 10;
 // belong to it when they start like a header, whatever the footer says; a lone header where a
 // footer belongs is the remnant of a tag, trusted as one with no items. Never reads outside
 // `window`; asks for a larger window (`needed`) as often as the structure requires, never for
-// more than the file.
+// more than the file. `frames_start` (0 when unknown) only fills in missing_frames_start.
 TTagScan scan_tag_region(TByteSpan window, uint64_t file_size, uint64_t floor,
-                         uint64_t audio_end = 0);
+                         uint64_t audio_end = 0, uint64_t frames_start = 0);
 
 // The same on a whole file image.
-TTagRegion read_tag_region(TByteSpan image, uint64_t floor, uint64_t audio_end = 0);
+TTagRegion read_tag_region(TByteSpan image, uint64_t floor, uint64_t audio_end = 0,
+                           uint64_t frames_start = 0);
