@@ -17,18 +17,23 @@ TBytes without_fields(const TBytes& tail) {
   return out;
 }
 
-// A block that would reach the frames or the declared end of a file cut short before them starts
-// there instead, the missing bytes written as zeros: once the file holds that point, anything
-// before it reads as audio, and a tag there would be lost to every reader. The zeros are never
-// more than the block, and only bytes past the old end of the file, or of our own tag, change.
-void reach_no_missing_audio(const TTagRegion& region, TSavePlan& plan) {
-  uint64_t begin = plan.start;
-  for (uint64_t point : {region.missing_frames_start, region.missing_audio_end}) {
-    if (point > begin && plan.block.size() >= point - begin) {
-      begin = point;
-    }
+// A block that would reach the declared end of cut-short audio (or the end the old layout's
+// seek table proves) starts there instead, the missing audio written as zeros: once the file
+// holds that point, anything before it reads as audio, and a tag there would be lost to every
+// reader. The zeros are never more than the block, and only bytes past the old end of the file,
+// or of our own tag, change. A file cut short before its frames start cannot take a block that
+// reaches them: the seek table it would complete decides where its audio ends. Returns false
+// then.
+bool reach_no_missing_audio(const TTagRegion& region, TSavePlan& plan) {
+  const uint64_t frames = region.missing_frames_start;
+  if (frames > plan.start && plan.block.size() >= frames - plan.start) {
+    return false;
   }
-  plan.block.insert(plan.block.begin(), begin - plan.start, 0);
+  const uint64_t end = region.missing_audio_end;
+  if (end > plan.start && plan.block.size() >= end - plan.start) {
+    plan.block.insert(plan.block.begin(), end - plan.start, 0);
+  }
+  return true;
 }
 
 }  // namespace
@@ -53,7 +58,9 @@ int plan_tag_save(const TTagRegion& region, uint64_t file_size, const std::vecto
     // Lyrics are shown by nothing here, so nothing here may remove them: they stay, with an
     // ID3v1 tag behind them (where readers look for them) whose fields are blank.
     result.block = without_fields(region.tail);
-    reach_no_missing_audio(region, result);
+    if (!reach_no_missing_audio(region, result)) {
+      return kApeErrorBadTag;
+    }
     if (result.start == region.tail_start && result.block == region.tail) {
       result.action = TSaveAction::kNothing;
     } else {
@@ -66,7 +73,9 @@ int plan_tag_save(const TTagRegion& region, uint64_t file_size, const std::vecto
   } else {
     result.block = render_ape_tag(items);
     result.block.insert(result.block.end(), region.tail.begin(), region.tail.end());
-    reach_no_missing_audio(region, result);
+    if (!reach_no_missing_audio(region, result)) {
+      return kApeErrorBadTag;
+    }
     result.action = result.start + result.block.size() >= file_size ? TSaveAction::kWriteInPlace
                                                                     : TSaveAction::kAppendThenMove;
   }

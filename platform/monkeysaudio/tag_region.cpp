@@ -112,7 +112,7 @@ bool read_ape_tag(TFileEnd& file, uint64_t footer, const TBounds& bounds, TTagRe
         header->item_count == block->item_count && (header->flags & kApeTagIsHeader)) {
       region.start = header_start;
       header_confirmed = true;
-    } else if (header && header_start >= bounds.floor) {
+    } else if (header) {
       // A damaged header still belongs to its tag: left behind, it would end the file once the
       // tag is removed. It proves nothing about the tag's extent, though.
       region.start = header_start;
@@ -155,10 +155,9 @@ TTagScan scan_tag_region(TByteSpan window, uint64_t file_size, uint64_t floor, u
   if (file_size - floor >= kApeTagBlockBytes && file.HasText(file_size - 32, "APETAGEX")) {
     footer = file_size - kApeTagBlockBytes;
     has_footer = true;
-  } else if (file_size - bounds.floor >= kId3v1Bytes &&
-             file.HasText(file_size - kId3v1Bytes, "TAG")) {
+  } else if (file_size - floor >= kId3v1Bytes && file.HasText(file_size - kId3v1Bytes, "TAG")) {
     region.has_id3v1 = true;
-    tail_start = lyrics3_start(file, file_size - kId3v1Bytes, bounds.floor);
+    tail_start = lyrics3_start(file, file_size - kId3v1Bytes, floor);
     region.has_lyrics3 = tail_start != file_size - kId3v1Bytes;
     if (tail_start - floor >= kApeTagBlockBytes &&
         file.HasText(tail_start - kApeTagBlockBytes, "APETAGEX")) {
