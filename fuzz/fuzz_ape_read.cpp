@@ -1,10 +1,12 @@
 // Recognition and tag reading on a whole file image: the library's first contact with any file a
 // user names, so every byte of it is hostile.
+#include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <memory>
 
+#include "fuzz/audio_end_oracle.h"
 #include "platform/monkeysaudio/ape_header.h"
 #include "platform/monkeysaudio/save_plan.h"
 #include "platform/monkeysaudio/tag_fields.h"
@@ -40,25 +42,48 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const TByteSpan image(data, size);
   uint64_t floor = 0;
   uint64_t audio_end = 0;
+  uint64_t frames_start = 0;
+  uint64_t oracle_end = 0;
   if (auto header = recognise_ape_image(image)) {
+    oracle_end = header->magic_offset == 0 ? oracle::audio_end(data, size) : 0;
     floor = tag_floor(*header);
     audio_end = tag_audio_end(*header);
+    frames_start = header->frames_start;
     if (floor > size) {
       fail("invariant broken");
     }
   }
-  const TTagRegion region = read_tag_region(image, floor, audio_end);
+  const TTagRegion region = read_tag_region(image, floor, audio_end, frames_start);
   if (region.start > region.tail_start || region.tail_start > size ||
       region.tail.size() != size - region.tail_start) {
     fail("invariant broken");
   }
   fetch_all(TTagFields(region.items));
 
-  // The file layer reads the end of a file through a window first; it must agree with the whole.
-  const uint64_t window = size < kTagFirstWindow ? size : kTagFirstWindow;
-  const TTagScan scan = scan_tag_region(image.subspan(size - window), size, floor, audio_end);
-  if (scan.complete && (scan.region.start != region.start || scan.region.items != region.items)) {
-    fail("invariant broken");
+  if (region.trust != TTagTrust::kExtentDamaged && region.start < size &&
+      region.start < oracle_end) {
+    fail("a tag or a tail located inside the audio");
+  }
+
+  // The file layer reads the end of a file through a window, as many times as the scan asks for
+  // more; it must agree with the whole. A small first window makes every structure take rounds.
+  for (uint64_t first : {uint64_t{64}, kTagFirstWindow}) {
+    uint64_t window = std::min<uint64_t>(size, first);
+    for (;;) {
+      const TTagScan scan =
+          scan_tag_region(image.subspan(size - window), size, floor, audio_end, frames_start);
+      if (scan.complete) {
+        if (scan.region.start != region.start || scan.region.items != region.items ||
+            scan.region.trust != region.trust) {
+          fail("a windowed read disagrees with the whole image");
+        }
+        break;
+      }
+      if (scan.needed <= window || scan.needed > size) {
+        fail("a read round asks for no more than it had, or for more than the file");
+      }
+      window = scan.needed;
+    }
   }
   return 0;
 }

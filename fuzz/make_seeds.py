@@ -5,12 +5,67 @@ usage: make_seeds.py FIXTURES_DIR OUT_DIR
 """
 import os
 import pathlib
+import struct
 import sys
+
+
+def ape_tag(items, version=2000, header=True, size_error=0):
+    body = b"".join(struct.pack("<II", len(v), 0) + k + b"\0" + v for k, v in items)
+    size = len(body) + 32 + size_error
+
+    def block(flags):
+        return b"APETAGEX" + struct.pack("<IIII", version, size, len(items), flags) + bytes(8)
+
+    return (block(0xA0000000) if header else b"") + body + block(0x80000000 if header else 0)
+
+
+def lyrics3(size):
+    block = b"LYRICSBEGIN" + b"l" * (size - 11)
+    return block + b"%06d" % len(block) + b"LYRICS200"
+
+
+def id3v1(title):
+    return (b"TAG" + title).ljust(127, b"\0") + b"\xff"
+
+
+def streams():
+    """Audio of both header layouts: a 3.99 stream of two frames, and a 3.95 one (seek count
+    stored, no WAV header) whose seek table puts its last frame 2000 bytes in."""
+    new = (b"MAC " + struct.pack("<I7I", 3990, 52, 24, 8, 0, 3000, 0, 0) + bytes(16) +
+           struct.pack("<HHIIIHHI", 2000, 0, 73728, 100, 2, 16, 2, 44100) +
+           struct.pack("<II", 84, 1584))
+    new += b"\x5a" * 3000
+    old = b"MAC " + struct.pack("<HHHHI6I", 3950, 2000, 0x30, 2, 44100, 0, 0, 2, 100, 2, 44)
+    old += struct.pack("<I", 2044) + b"\x5a" * (2044 - 44 + 3000)
+    return {"new": new, "old": old}
+
+
+def tag_shapes():
+    """Tag regions that reach the paths locating depends on."""
+    title = [(b"Title", b"Intro")]
+    return {
+        "apev1-claiming-1000-more": ape_tag(title, 1000, header=False, size_error=1000),
+        "apev2-claiming-3000-more": ape_tag(title, size_error=3000),
+        "lyrics3-5000": ape_tag(title) + lyrics3(5000) + id3v1(b"Lyrics"),
+        "lyrics3-only": lyrics3(300) + id3v1(b"Lyrics"),
+        "id3v1-inside-audio": b"",
+        "lone-header": ape_tag(title)[:32],
+    }
+
+
+def located_images():
+    for layout, audio in streams().items():
+        for shape, region in tag_shapes().items():
+            if shape == "id3v1-inside-audio":
+                region = audio[:-128] + id3v1(b"audio")
+            else:
+                region = audio + region
+            yield f"{layout}-{shape}", region
 
 
 def main() -> int:
     fixtures, out = pathlib.Path(sys.argv[1]), pathlib.Path(sys.argv[2])
-    for name in ("fuzz_ape_write", "fuzz_parse_opt", "fuzz_charset"):
+    for name in ("fuzz_ape_read", "fuzz_ape_write", "fuzz_parse_opt", "fuzz_charset"):
         (out / name).mkdir(parents=True, exist_ok=True)
 
     # Operations (count, then kind / field / length / value), then a file image.
@@ -23,6 +78,10 @@ def main() -> int:
         data = image.read_bytes()
         for variant, prefix in enumerate(operations):
             (out / "fuzz_ape_write" / f"{index}-{variant}-{image.name}").write_bytes(prefix + data)
+    for name, data in located_images():
+        (out / "fuzz_ape_read" / name).write_bytes(data)
+        for variant, prefix in enumerate(operations):
+            (out / "fuzz_ape_write" / f"{name}-{variant}").write_bytes(prefix + data)
 
     command_lines = [
         [b"-REMOVEALL", b"-T=Intro", b"-CS=S", b"MyApe.ape"],

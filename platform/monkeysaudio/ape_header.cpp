@@ -19,17 +19,29 @@ constexpr uint16_t kFlag8Bit = 1;
 constexpr uint16_t kFlagPeakLevel = 4;
 constexpr uint16_t kFlag24Bit = 8;
 constexpr uint16_t kFlagSeekCount = 16;
+constexpr uint16_t kFlagNoWavHeader = 32;
+constexpr uint16_t kFirstFramesWithoutBitTable = 3810;
 
 bool has_magic(TByteSpan bytes) {
   return has_text_at(bytes, 0, "MAC ") || has_text_at(bytes, 0, "MACF");
 }
 
+// The stream's format must be sound; its frames need not be: a file that was never finalised
+// declares none, and a trimmed one keeps its frame count over an empty seek table. Neither stops
+// a tag from being located, since that rests on where the audio ends, not on decoding it.
 bool is_sane_stream(const TApeHeader& header) {
   const uint16_t bits = header.bits_per_sample;
-  return header.total_frames >= 1 && header.blocks_per_frame >= 1 &&
-         header.final_frame_blocks >= 1 && header.final_frame_blocks <= header.blocks_per_frame &&
-         header.channels >= 1 && header.channels <= kMaxChannels && header.sample_rate > 0 &&
-         (bits == 8 || bits == 16 || bits == 24 || bits == 32);
+  const bool frames_sane =
+      header.total_frames == 0 || (header.blocks_per_frame >= 1 && header.final_frame_blocks >= 1 &&
+                                   header.final_frame_blocks <= header.blocks_per_frame);
+  return frames_sane && header.channels >= 1 && header.channels <= kMaxChannels &&
+         header.sample_rate > 0 && (bits == 8 || bits == 16 || bits == 24 || bits == 32);
+}
+
+// Where the frames start, or, in a file that ends before they do (cut short inside its seek
+// table), the end of the header: a tag saved after such a file's last byte must read back.
+uint64_t frames_or_header_end(const TApeHeader& header, uint64_t file_size) {
+  return header.frames_start <= file_size ? header.frames_start : header.header_end;
 }
 
 std::optional<TApeHeader> parse_descriptor_layout(TByteSpan bytes, TApeHeader header,
@@ -61,14 +73,19 @@ std::optional<TApeHeader> parse_descriptor_layout(TByteSpan bytes, TApeHeader he
   header.channels = read_u16le(fields, 18);
   header.sample_rate = read_u32le(fields, 20);
   header.header_end = header.magic_offset + descriptor_bytes + header_bytes;
-  if (header.header_end > file_size || !is_sane_stream(header) ||
-      seek_table_bytes / 4 < header.total_frames) {
+  if (header.header_end > file_size || !is_sane_stream(header)) {
     return std::nullopt;
   }
-  // Every term is below 2^48, so the sum cannot overflow 64 bits.
-  header.declared_audio_end = header.header_end + seek_table_bytes + header_data_bytes +
+  // Every term is below 2^48, so the sums cannot overflow 64 bits.
+  header.frames_start = header.header_end + seek_table_bytes + header_data_bytes;
+  header.declared_audio_end = header.frames_start +
                               ((uint64_t{frame_bytes_high} << 32) | frame_bytes_low) +
                               terminating_bytes;
+  if (header.declared_audio_end <= file_size) {
+    header.proven_audio_end = header.declared_audio_end;
+  } else {
+    header.proven_audio_end = frames_or_header_end(header, file_size);
+  }
   return header;
 }
 
@@ -81,6 +98,8 @@ std::optional<TApeHeader> parse_old_layout(TByteSpan bytes, TApeHeader header, u
   const uint16_t flags = read_u16le(bytes, 8);
   header.channels = read_u16le(bytes, 10);
   header.sample_rate = read_u32le(bytes, 12);
+  const uint32_t wav_header_bytes = (flags & kFlagNoWavHeader) ? 0 : read_u32le(bytes, 16);
+  header.terminating_bytes = read_u32le(bytes, 20);
   header.total_frames = read_u32le(bytes, 24);
   header.final_frame_blocks = read_u32le(bytes, 28);
   header.bits_per_sample = (flags & kFlag8Bit) ? 8 : (flags & kFlag24Bit) ? 24 : 16;
@@ -104,10 +123,17 @@ std::optional<TApeHeader> parse_old_layout(TByteSpan bytes, TApeHeader header, u
     size += 4;
   }
   header.header_end = header.magic_offset + size;
-  if (bytes.size() < size || header.header_end > file_size || !is_sane_stream(header) ||
-      seek_entries < header.total_frames) {
+  if (bytes.size() < size || header.header_end > file_size || !is_sane_stream(header)) {
     return std::nullopt;
   }
+  // The stored WAV header, the seek table, and before 3.81 one byte per frame.
+  const uint64_t seek_table = header.header_end + wav_header_bytes;
+  header.frames_start = seek_table + uint64_t{seek_entries} * 4 +
+                        (header.version < kFirstFramesWithoutBitTable ? header.total_frames : 0);
+  if (header.total_frames >= 1 && seek_entries >= header.total_frames) {
+    header.last_seek_entry_at = seek_table + uint64_t{header.total_frames - 1} * 4;
+  }
+  header.proven_audio_end = frames_or_header_end(header, file_size);
   return header;
 }
 
@@ -146,6 +172,18 @@ std::optional<TApeHeader> parse_ape_header(TByteSpan bytes, uint64_t magic_offse
                                   : parse_old_layout(bytes, header, file_size);
 }
 
+void settle_audio_end(TApeHeader& header, uint32_t last_seek_entry, uint64_t file_size) {
+  const uint64_t last_frame = header.magic_offset + last_seek_entry;
+  if (header.descriptor_layout || header.last_seek_entry_at == 0 ||
+      last_frame < header.frames_start) {
+    return;
+  }
+  header.seek_audio_end = last_frame + header.terminating_bytes;
+  if (header.seek_audio_end <= file_size) {
+    header.proven_audio_end = header.seek_audio_end;
+  }
+}
+
 std::optional<TApeHeader> find_ape_header(TByteSpan window, uint64_t window_offset,
                                           uint64_t file_size) {
   const size_t last = std::min<uint64_t>(window.size(), kApeJunkScanLimit + 1);
@@ -165,5 +203,10 @@ std::optional<TApeHeader> recognise_ape_image(TByteSpan image) {
   if (skip >= image.size()) {
     return std::nullopt;
   }
-  return find_ape_header(image.subspan(skip), skip, image.size());
+  auto header = find_ape_header(image.subspan(skip), skip, image.size());
+  if (header && header->last_seek_entry_at != 0 && image.size() >= 4 &&
+      header->last_seek_entry_at <= image.size() - 4) {
+    settle_audio_end(*header, read_u32le(image, header->last_seek_entry_at), image.size());
+  }
+  return header;
 }

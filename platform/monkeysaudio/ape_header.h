@@ -20,8 +20,23 @@ struct TApeHeader {
   uint32_t final_frame_blocks = 0;
   // First byte after the descriptor and header; no tag may start before it.
   uint64_t header_end = 0;
+  // First byte of the frames: after the seek table and the stored WAV header. May lie past the
+  // end of a file cut short.
+  uint64_t frames_start = 0;
   // End of the audio the header declares (descriptor layout only; 0 when not stored).
   uint64_t declared_audio_end = 0;
+  // Old layout: the file offset of the last frame's seek entry (0 when the header declares no
+  // frames) and the WAV tail stored after the last frame.
+  uint64_t last_seek_entry_at = 0;
+  uint32_t terminating_bytes = 0;
+  // Old layout: the last frame's start plus the WAV tail, once settle_audio_end has read a sane
+  // last seek entry; 0 otherwise. May lie past the end of a file cut short.
+  uint64_t seek_audio_end = 0;
+  // The lowest offset at which the audio can end, as far as the header and the seek table prove
+  // it within this file: the declared end on a whole file of the descriptor layout, the start of
+  // the last frame plus the WAV tail in the old layout, else the start of the frames (or of
+  // whatever part of them the file holds). Never past the file's end.
+  uint64_t proven_audio_end = 0;
 };
 
 // Size of an ID3v2 tag at the start of `bytes` (header, body and footer), or 0 when the bytes do
@@ -36,6 +51,11 @@ uint64_t id3v2_prefix_length(TByteSpan bytes);
 std::optional<TApeHeader> parse_ape_header(TByteSpan bytes, uint64_t magic_offset,
                                            uint64_t file_size);
 
+// Settles proven_audio_end of an old-layout header from the value of its last seek entry (an
+// offset from the magic). An entry that points into the header or past the file's end proves
+// nothing beyond the start of the frames.
+void settle_audio_end(TApeHeader& header, uint32_t last_seek_entry, uint64_t file_size);
+
 // The first sane header at or after window[0], which lies at `window_offset` in the file.
 std::optional<TApeHeader> find_ape_header(TByteSpan window, uint64_t window_offset,
                                           uint64_t file_size);
@@ -46,5 +66,6 @@ constexpr uint64_t kApeJunkScanLimit = 1 << 20;
 constexpr uint64_t kApeHeaderMaxBytes = 4096 + 4096;  // descriptor and header, each capped
 constexpr uint64_t kApeHeaderWindow = kApeJunkScanLimit + kApeHeaderMaxBytes;
 
-// Recognition on a whole file image: skips an ID3v2 tag, then scans for the header.
+// Recognition on a whole file image: skips an ID3v2 tag, then scans for the header, and settles
+// the audio end from the seek table.
 std::optional<TApeHeader> recognise_ape_image(TByteSpan image);

@@ -19,8 +19,9 @@ constexpr uint32_t kApeItemTypeMask = 0x6;
 constexpr uint32_t kApeItemText = 0x0;
 constexpr uint32_t kApeItemBinary = 0x2;
 constexpr uint32_t kApeItemReadOnly = 0x1;
-// Items larger than this (all items together) make a tag we neither trust nor write.
-constexpr uint64_t kApeTagMaxItemBytes = 16 << 20;
+// Items larger than this (all items together) make a tag we neither trust nor write: room for
+// the largest cover scans and booklets real files hold, while a save still fits in memory.
+constexpr uint64_t kApeTagMaxItemBytes = 64 << 20;
 constexpr uint32_t kApeTagMaxItems = 65536;
 constexpr size_t kApeItemMinBytes = 11;
 

@@ -31,12 +31,14 @@ TFileDescriptor::~TFileDescriptor() {
 }
 
 int TFileDescriptor::OpenRegular(const char* path, int flags) {
+  // Opened without blocking, so that a FIFO or a device cannot hold the open until a peer
+  // appears; the type is decided on the open descriptor, then blocking I/O is restored.
   int fd;
   do {
-    fd = open(path, flags | O_CLOEXEC);
+    fd = open(path, flags | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
   } while (fd < 0 && errno == EINTR);
   if (fd < 0) {
-    return errno;
+    return errno == ENXIO ? EINVAL : errno;
   }
   TFileDescriptor opened(fd);
   struct stat info;
@@ -45,6 +47,10 @@ int TFileDescriptor::OpenRegular(const char* path, int flags) {
   }
   if (!S_ISREG(info.st_mode)) {
     return S_ISDIR(info.st_mode) ? EISDIR : EINVAL;
+  }
+  const int status = fcntl(fd, F_GETFL);
+  if (status < 0 || fcntl(fd, F_SETFL, status & ~O_NONBLOCK) != 0) {
+    return errno;
   }
   *this = std::move(opened);
   return 0;

@@ -3,6 +3,40 @@
 #include <algorithm>
 
 #include "platform/monkeysaudio/ape_header.h"
+#include "platform/monkeysaudio/id3v1.h"
+
+namespace {
+
+// A Lyrics3v2 block and its ID3v1 tag with every ID3v1 field blank.
+TBytes without_fields(const TBytes& tail) {
+  TBytes out(tail.begin(), tail.end() - kId3v1Bytes);
+  const size_t id3v1 = out.size();
+  out.resize(id3v1 + kId3v1Bytes, 0);
+  std::copy_n("TAG", 3, out.begin() + id3v1);
+  out.back() = 0xFF;  // no genre
+  return out;
+}
+
+// A block that would reach the declared end of cut-short audio (or the end the old layout's
+// seek table proves) starts there instead, the missing audio written as zeros: once the file
+// holds that point, anything before it reads as audio, and a tag there would be lost to every
+// reader. The zeros are never more than the block, and only bytes past the old end of the file,
+// or of our own tag, change. A file cut short before its frames start cannot take a block that
+// reaches them: the seek table it would complete decides where its audio ends. Returns false
+// then.
+bool reach_no_missing_audio(const TTagRegion& region, TSavePlan& plan) {
+  const uint64_t frames = region.missing_frames_start;
+  if (frames > plan.start && plan.block.size() >= frames - plan.start) {
+    return false;
+  }
+  const uint64_t end = region.missing_audio_end;
+  if (end > plan.start && plan.block.size() >= end - plan.start) {
+    plan.block.insert(plan.block.begin(), end - plan.start, 0);
+  }
+  return true;
+}
+
+}  // namespace
 
 int plan_tag_save(const TTagRegion& region, uint64_t file_size, const std::vector<TApeItem>& items,
                   bool erased, TSavePlan* plan) {
@@ -20,11 +54,28 @@ int plan_tag_save(const TTagRegion& region, uint64_t file_size, const std::vecto
   TSavePlan result;
   result.start = region.start;
   result.old_size = file_size;
-  if (items.empty()) {
+  if (items.empty() && region.has_lyrics3) {
+    // Lyrics are shown by nothing here, so nothing here may remove them: they stay, with an
+    // ID3v1 tag behind them (where readers look for them) whose fields are blank.
+    result.block = without_fields(region.tail);
+    if (!reach_no_missing_audio(region, result)) {
+      return kApeErrorBadTag;
+    }
+    if (result.start == region.tail_start && result.block == region.tail) {
+      result.action = TSaveAction::kNothing;
+    } else {
+      result.action = result.start + result.block.size() >= file_size
+                          ? TSaveAction::kWriteInPlace
+                          : TSaveAction::kAppendThenMove;
+    }
+  } else if (items.empty()) {
     result.action = region.start < file_size ? TSaveAction::kTruncate : TSaveAction::kNothing;
   } else {
     result.block = render_ape_tag(items, region.ape_read_only);
     result.block.insert(result.block.end(), region.tail.begin(), region.tail.end());
+    if (!reach_no_missing_audio(region, result)) {
+      return kApeErrorBadTag;
+    }
     result.action = result.start + result.block.size() >= file_size ? TSaveAction::kWriteInPlace
                                                                     : TSaveAction::kAppendThenMove;
   }
@@ -51,11 +102,16 @@ void apply_save_plan(const TSavePlan& plan, TBytes& image) {
 }
 
 uint64_t tag_floor(const TApeHeader& header) {
-  return header.header_end;
+  return header.proven_audio_end;
 }
 
 uint64_t tag_audio_end(const TApeHeader& header) {
-  return header.descriptor_layout ? header.declared_audio_end : 0;
+  if (header.descriptor_layout) {
+    return header.declared_audio_end;
+  }
+  // The old layout declares no end; what the seek table proves counts as one only where the file
+  // ends before it, so that a save there does not reach it.
+  return header.seek_audio_end > header.proven_audio_end ? header.seek_audio_end : 0;
 }
 
 int save_tag_image(TBytes& image, const std::vector<TApeItem>& items, bool erased) {
@@ -63,7 +119,8 @@ int save_tag_image(TBytes& image, const std::vector<TApeItem>& items, bool erase
   if (!header) {
     return kApeErrorInvalidFormat;
   }
-  const TTagRegion region = read_tag_region(image, tag_floor(*header), tag_audio_end(*header));
+  const TTagRegion region =
+      read_tag_region(image, tag_floor(*header), tag_audio_end(*header), header->frames_start);
   TSavePlan plan;
   if (int status = plan_tag_save(region, image.size(), items, erased, &plan);
       status != kApeSuccess) {

@@ -42,5 +42,7 @@ int save_tag_image(TBytes& image, const std::vector<TApeItem>& items, bool erase
 
 // Lowest offset a tag may start at in a file with this header (see scan_tag_region).
 uint64_t tag_floor(const TApeHeader& header);
-// End of the audio the header declares, 0 when it declares none (see scan_tag_region).
+// End of the audio the header declares, 0 when it declares none (see scan_tag_region). For the
+// old layout, where the seek table's last frame lies past the end of a file cut short, what the
+// seek table proves.
 uint64_t tag_audio_end(const TApeHeader& header);

@@ -33,7 +33,17 @@ int read_header(const TFileDescriptor& file, uint64_t size, std::optional<TApeHe
   if (!*header) {
     *header = find_ape_header(bytes, skip, size);
   }
-  return *header ? kApeSuccess : kApeErrorInvalidFormat;
+  if (!*header) {
+    return kApeErrorInvalidFormat;
+  }
+  const uint64_t entry = (*header)->last_seek_entry_at;
+  if (entry != 0 && size >= 4 && entry <= size - 4) {
+    if (file.ReadAt(entry, 4, &bytes) != 0) {
+      return kApeErrorReadFile;
+    }
+    settle_audio_end(**header, read_u32le(bytes, 0), size);
+  }
+  return kApeSuccess;
 }
 
 int execute_plan(const TFileDescriptor& file, const TSavePlan& plan) {
@@ -92,27 +102,33 @@ int read_tag_file(const TFileDescriptor& file, bool require_header, TTagFileView
   const uint64_t size = view->file_size;
   uint64_t floor = 0;
   uint64_t audio_end = 0;
+  uint64_t frames_start = 0;
   if (require_header) {
     if (int status = read_header(file, size, &view->header); status != kApeSuccess) {
       return status;
     }
     floor = tag_floor(*view->header);
     audio_end = tag_audio_end(*view->header);
+    frames_start = view->header->frames_start;
   }
+  // Each round reads what the structure found so far points at (a Lyrics3v2 block, then the APE
+  // tag before it, then its items); the window only grows and never passes the file's start.
   TBytes window;
   uint64_t window_size = std::min(size, kTagFirstWindow);
-  for (int attempt = 0; attempt < 2; ++attempt) {
+  for (;;) {
     if (file.ReadAt(size - window_size, window_size, &window) != 0) {
       return kApeErrorReadFile;
     }
-    TTagScan scan = scan_tag_region(window, size, floor, audio_end);
+    TTagScan scan = scan_tag_region(window, size, floor, audio_end, frames_start);
     if (scan.complete) {
       view->region = std::move(scan.region);
       return kApeSuccess;
     }
-    window_size = std::min(size, scan.needed);
+    if (scan.needed <= window_size || scan.needed > size) {
+      return kApeErrorReadFile;
+    }
+    window_size = scan.needed;
   }
-  return kApeErrorReadFile;
 }
 
 int load_tag_file(const char* path, bool require_header, TTagFileView* view) {

@@ -63,62 +63,92 @@ uint64_t lyrics3_start(TFileEnd& file, uint64_t end, uint64_t floor) {
   return file.HasText(start, "LYRICSBEGIN") ? start : end;
 }
 
+// Where the tag region may lie in a file: nothing before `floor`. Without an audio end the
+// file holds, a footer alone proves its tag's extent only when every byte of the items it
+// claims parses as items.
+struct TBounds {
+  uint64_t floor;
+  bool end_known;
+};
+
+bool is_tag_block(const std::optional<TApeTagBlock>& block) {
+  return block && (block->version == kApeTagVersion1 || block->version == kApeTagVersion2);
+}
+
 // Fills the APE part of `region` for a footer at `footer`. Returns false when more bytes are
 // needed.
-bool read_ape_tag(TFileEnd& file, uint64_t footer, uint64_t floor, uint64_t audio_end,
-                  TTagRegion& region) {
+bool read_ape_tag(TFileEnd& file, uint64_t footer, const TBounds& bounds, TTagRegion& region) {
   const auto block = parse_ape_tag_block(file.Bytes(footer, kApeTagBlockBytes));
   region.has_ape = true;
   region.ape_version = block->version;
   region.ape_read_only = block->version == kApeTagVersion2 && (block->flags & kApeTagReadOnly);
   region.tail_start = footer + kApeTagBlockBytes;
   region.trust = TTagTrust::kExtentDamaged;
-  const uint64_t available = region.tail_start - floor;
-  if ((block->version != kApeTagVersion1 && block->version != kApeTagVersion2) ||
-      (block->flags & kApeTagIsHeader) || block->tag_size < kApeTagBlockBytes ||
+  if (block && (block->flags & kApeTagIsHeader) && footer >= bounds.floor) {
+    // The header of a tag whose footer is gone (a rewrite that lost track of it): it belongs to
+    // no audio, and replacing it loses nothing.
+    region.start = footer;
+    region.trust = TTagTrust::kTrusted;
+    return true;
+  }
+  const uint64_t available = region.tail_start - bounds.floor;
+  if (!is_tag_block(block) || (block->flags & kApeTagIsHeader) ||
+      block->tag_size < kApeTagBlockBytes ||
       block->tag_size - kApeTagBlockBytes > kApeTagMaxItemBytes || block->tag_size > available) {
     return true;
   }
   const uint64_t items_start = region.tail_start - block->tag_size;
   region.start = items_start;
   bool header_confirmed = false;
-  if (block->version == kApeTagVersion2 && (block->flags & kApeTagHasHeader) &&
-      items_start - floor >= kApeTagBlockBytes) {
+  // The header is looked for whether or not the footer says there is one: a header the footer
+  // disowns would otherwise outlive every rewrite.
+  if (items_start - bounds.floor >= kApeTagBlockBytes) {
     const uint64_t header_start = items_start - kApeTagBlockBytes;
     if (!file.Covers(header_start, kApeTagBlockBytes)) {
       return false;
     }
     const auto header = parse_ape_tag_block(file.Bytes(header_start, kApeTagBlockBytes));
-    // The flag alone is not enough: cutting 32 bytes of audio for a lying flag is not an option.
+    // A flag alone is not enough: cutting 32 bytes of audio for a lying flag is not an option.
     if (header && header->version == block->version && header->tag_size == block->tag_size &&
         header->item_count == block->item_count && (header->flags & kApeTagIsHeader)) {
       region.start = header_start;
       header_confirmed = true;
+    } else if (header) {
+      // A damaged header still belongs to its tag: left behind, it would end the file once the
+      // tag is removed. It proves nothing about the tag's extent, though.
+      region.start = header_start;
     }
-  }
-  if (items_start < audio_end && !header_confirmed) {
-    return true;
   }
   if (!file.Covers(items_start, block->tag_size)) {
     return false;
   }
   auto parse = parse_ape_items(file.Bytes(items_start, footer - items_start), block->version);
   region.items = std::move(parse.items);
-  region.trust = parse.sound ? TTagTrust::kTrusted : TTagTrust::kItemsDamaged;
+  if (parse.sound) {
+    region.trust = TTagTrust::kTrusted;
+  } else if (bounds.end_known || header_confirmed) {
+    region.trust = TTagTrust::kItemsDamaged;
+  }
   return true;
 }
 
 }  // namespace
 
-TTagScan scan_tag_region(TByteSpan window, uint64_t file_size, uint64_t floor, uint64_t audio_end) {
+TTagScan scan_tag_region(TByteSpan window, uint64_t file_size, uint64_t floor, uint64_t audio_end,
+                         uint64_t frames_start) {
   TTagScan scan;
   if (window.size() > file_size) {
     window = window.last(file_size);
   }
   floor = std::min(floor, file_size);
+  const bool end_known = audio_end != 0 && audio_end <= file_size;
+  const TBounds bounds{end_known ? std::max(floor, audio_end) : floor, end_known};
+  floor = bounds.floor;
   TFileEnd file(window, file_size);
   TTagRegion& region = scan.region;
   region.start = region.tail_start = file_size;
+  region.missing_frames_start = frames_start > file_size ? frames_start : 0;
+  region.missing_audio_end = audio_end > file_size ? audio_end : 0;
 
   uint64_t tail_start = file_size;
   uint64_t footer = 0;
@@ -141,7 +171,7 @@ TTagScan scan_tag_region(TByteSpan window, uint64_t file_size, uint64_t floor, u
     return scan;
   }
   region.start = region.tail_start = tail_start;
-  if (has_footer && !read_ape_tag(file, footer, floor, audio_end, region)) {
+  if (has_footer && !read_ape_tag(file, footer, bounds, region)) {
     scan.needed = file.Needed();
     return scan;
   }
@@ -154,6 +184,7 @@ TTagScan scan_tag_region(TByteSpan window, uint64_t file_size, uint64_t floor, u
   return scan;
 }
 
-TTagRegion read_tag_region(TByteSpan image, uint64_t floor, uint64_t audio_end) {
-  return scan_tag_region(image, image.size(), floor, audio_end).region;
+TTagRegion read_tag_region(TByteSpan image, uint64_t floor, uint64_t audio_end,
+                           uint64_t frames_start) {
+  return scan_tag_region(image, image.size(), floor, audio_end, frames_start).region;
 }

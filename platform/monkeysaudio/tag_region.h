@@ -25,6 +25,11 @@ struct TTagRegion {
   uint64_t tail_start = 0;
   TBytes tail;  // the file's bytes from tail_start to its end
   TTagTrust trust = TTagTrust::kTrusted;
+  // Where the frames start and where the declared audio ends, each when the file ends before
+  // it (cut short), else 0. A tag saved after such a file's end must not reach either point, or
+  // it would read as audio once the file holds it.
+  uint64_t missing_frames_start = 0;
+  uint64_t missing_audio_end = 0;
   // The APE tag's items, or the ID3v1 tag's fields when there is no APE tag.
   std::vector<TApeItem> items;
   bool items_from_id3v1 = false;
@@ -43,15 +48,20 @@ struct TTagScan {
 constexpr uint64_t kTagFirstWindow = 4 << 10;
 
 // Reads the tag of a file of `file_size` bytes whose last window.size() bytes are `window`.
-// No part of the tag may lie before `floor` (the end of the audio, or of the header when the
-// audio end is unknown): a tag that claims to reach there is untrusted, as is a Lyrics3v2 or
-// ID3v1 block that would. An APE tag that starts before `audio_end` (the end of the audio the
-// header declares, 0 when unknown) is trusted only when its header block confirms its footer:
-// a file whose audio was cut short ends below that point, and a tag written after its last
-// byte must still read back, while a footer alone claiming bytes of whole audio must not.
-// Never reads outside `window`.
+// Nothing before `floor` (the lowest offset at which the header and the seek table let the audio
+// end) is ever part of the tag region, and nothing before `audio_end` (the end of the audio the
+// header declares, 0 when it declares none) when the file holds that end: bytes "TAG",
+// "LYRICS200" or "APETAGEX" inside audio are audio. When the file ends before the declared end
+// (audio cut short) or there is none (the old layout), an APE tag known only by its footer is
+// trusted as an extent only when every byte it claims parses as items: a footer claiming more
+// than its tag holds would otherwise take audio with it. The 32 bytes before a tag's items
+// belong to it when they start like a header, whatever the footer says; a lone header where a
+// footer belongs is the remnant of a tag, trusted as one with no items. Never reads outside
+// `window`; asks for a larger window (`needed`) as often as the structure requires, never for
+// more than the file. `frames_start` (0 when unknown) only fills in missing_frames_start.
 TTagScan scan_tag_region(TByteSpan window, uint64_t file_size, uint64_t floor,
-                         uint64_t audio_end = 0);
+                         uint64_t audio_end = 0, uint64_t frames_start = 0);
 
 // The same on a whole file image.
-TTagRegion read_tag_region(TByteSpan image, uint64_t floor, uint64_t audio_end = 0);
+TTagRegion read_tag_region(TByteSpan image, uint64_t floor, uint64_t audio_end = 0,
+                           uint64_t frames_start = 0);
