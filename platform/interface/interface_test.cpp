@@ -1,6 +1,4 @@
 #include <gtest/gtest.h>
-#include <pthread.h>
-#include <sched.h>
 
 #include <QAbstractEventDispatcher>
 #include <QGuiApplication>
@@ -15,13 +13,6 @@
 #include "platform/interface/thread.h"
 
 namespace {
-
-int own_policy() {
-  int policy = -1;
-  sched_param parameters{};
-  pthread_getschedparam(pthread_self(), &policy, &parameters);
-  return policy;
-}
 
 // Every priority can be taken back by a later call, in both directions and on both the calling
 // thread and another one; the calling thread ends as it began.

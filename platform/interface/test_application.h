@@ -3,6 +3,8 @@
 #pragma once
 
 #include <gtest/gtest.h>
+#include <pthread.h>
+#include <sched.h>
 
 #include <QApplication>
 #include <memory>
@@ -21,3 +23,11 @@ class TTestApplication : public testing::Environment {
 
 inline testing::Environment* const gTestApplication =
     testing::AddGlobalTestEnvironment(new TTestApplication);
+
+// The scheduling policy of the calling thread.
+inline int own_policy() {
+  int policy = -1;
+  sched_param parameters{};
+  pthread_getschedparam(pthread_self(), &policy, &parameters);
+  return policy;
+}

@@ -1,0 +1,181 @@
+// For the tests of the installed program: a HOME of the test's own with the build installed
+// under ~/.local, commands run with nothing of this process's environment, and the texts of the
+// installed dictionaries to build expectations from.
+#pragma once
+
+#include <gtest/gtest.h>
+#include <pty.h>
+#include <stdlib.h>
+#include <sys/mman.h>
+#include <sys/wait.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <memory>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "platform/locale/blocale.h"
+#include "platform/support/bstring.h"
+
+namespace fs = std::filesystem;
+using Arguments = std::vector<std::string>;
+using TFields = std::map<std::string, std::string>;  // a field left out is empty
+
+struct TRun {
+  std::string out, err;  // on a pipe or a terminal, `out` holds both streams
+  int exit_code = -1;    // -1 when the program did not exit normally
+};
+
+// Where a command's standard output and standard error go: each to a memory file, read once
+// the command has ended so that nothing can fill; or both to one pipe, or one raw
+// pseudo-terminal, so that the bytes read are the bytes written.
+enum class TOutputTo { kFiles, kPipe, kTerminal };
+
+// Runs `command`, its first element searched in this process's PATH when it has no "/".
+inline TRun run(Arguments command, TOutputTo to = TOutputTo::kFiles) {
+  std::vector<char*> argv;
+  for (std::string& text : command)
+    argv.push_back(text.data());
+  argv.push_back(nullptr);
+  int ends[2];
+  termios raw{};
+  cfmakeraw(&raw);
+  if (to == TOutputTo::kFiles) {
+    ends[0] = memfd_create("out", MFD_CLOEXEC);
+    ends[1] = memfd_create("err", MFD_CLOEXEC);
+  } else if ((to == TOutputTo::kTerminal ? openpty(&ends[0], &ends[1], nullptr, &raw, nullptr)
+                                         : pipe(ends)) != 0) {
+    return {"<no terminal or pipe>", "", -1};
+  }
+  const pid_t child = fork();
+  if (child == 0) {
+    if (setsid() >= 0 && dup2(ends[to == TOutputTo::kFiles ? 0 : 1], 1) >= 0 &&
+        dup2(ends[1], 2) >= 0)
+      execvp(argv[0], argv.data());
+    _exit(127);
+  }
+  TRun done;
+  if (to != TOutputTo::kFiles) {
+    close(ends[1]);
+    char buffer[4096];
+    for (ssize_t count; (count = read(ends[0], buffer, sizeof buffer)) != 0;) {
+      if (count < 0 && errno != EINTR)
+        break;  // EIO: the terminal's last writer has gone
+      done.out.append(buffer, count > 0 ? static_cast<size_t>(count) : 0);
+    }
+    close(ends[0]);
+  }
+  int status = 0;
+  while (waitpid(child, &status, 0) < 0 && errno == EINTR) {
+  }
+  if (to == TOutputTo::kFiles) {
+    auto contents = [](int fd) {
+      std::string text(static_cast<size_t>(lseek(fd, 0, SEEK_END)), '\0');
+      if (pread(fd, text.data(), text.size(), 0) != static_cast<ssize_t>(text.size()))
+        text = "<unreadable>";
+      close(fd);
+      return text;
+    };
+    done.out = contents(ends[0]);
+    done.err = contents(ends[1]);
+  }
+  done.exit_code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  return done;
+}
+
+inline std::string read_file(const fs::path& path) {
+  std::ostringstream text;
+  text << std::ifstream(path, std::ios::binary).rdbuf();
+  return text.str();
+}
+
+// Installs the build into a fresh HOME (open to other users, so that a test may drop to one)
+// with a work folder in it, and speaks C.UTF-8 until told otherwise.
+class TInstalledProgram : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    char folder_template[] = "/tmp/quillet-installed-XXXXXX";
+    ASSERT_NE(mkdtemp(folder_template), nullptr);
+    fHome = folder_template;
+    fWork = fHome / "work";
+    fs::create_directories(fWork);
+    for (const fs::path& folder : {fHome, fWork})
+      fs::permissions(folder, fs::perms(0755));
+    const TRun install =
+        run({QUILLET_CMAKE_COMMAND, "--install", QUILLET_BINARY_DIR, "--prefix", Prefix()});
+    ASSERT_EQ(install.exit_code, 0) << install.out << install.err;
+    UseLanguage("C.UTF-8");
+  }
+  void TearDown() override { fs::remove_all(fHome); }
+
+  fs::path Prefix() const { return fHome / ".local"; }
+  fs::path Program() const { return Prefix() / "bin/quillet"; }
+  fs::path Dictionaries() const { return Prefix() / "lib/quillet/Language/Dictionaries"; }
+
+  // The language of the next runs, and of the texts the expectations are built from.
+  void UseLanguage(const std::string& lang) {
+    fLang = lang;
+    unsetenv("LC_ALL");
+    unsetenv("LC_MESSAGES");
+    setenv("LANG", lang.c_str(), 1);
+    fLocale = std::make_unique<BLocale>();
+    for (const char* name : {"VornCommon", "Quillet"})
+      fLocale->LoadLanguageFile((Dictionaries() / name).c_str());
+  }
+  std::string T(const std::string& key) const { return fLocale->GetString(key.c_str()); }
+  std::string Header(const std::string& file_name) const {
+    BString text(T("Tag file: %FileNameAPE%").c_str());
+    return std::string(text.ReplaceAll("%FileNameAPE%", file_name.c_str()).Text()) + "\n";
+  }
+  std::string Listing(const TFields& fields = {}) const {
+    std::string text;
+    for (const char* field : {"Title", "Artist", "Album", "Comment", "Year", "Genre", "Track"}) {
+      auto found = fields.find(field);
+      text += T(std::string(field) + ": ") + (found == fields.end() ? "" : found->second) + "\n";
+    }
+    return text;
+  }
+  // An error line, `value` in place of the key's file name or option.
+  std::string Error(const char* key, const std::string& value = "libMonkeysAudio.so") const {
+    BString text(T(key).c_str());
+    text.ReplaceAll("%FileName%", value.c_str()).ReplaceAll("%Option%", value.c_str());
+    return T("ERROR: ") + text.Text() + "\n";
+  }
+
+  TRun Quillet(const Arguments& arguments, TOutputTo to = TOutputTo::kFiles) const {
+    return Start(Program(), arguments, fWork, to);
+  }
+  // Runs `program` in `folder` with nothing of this process's environment but what a login
+  // gives: HOME, a PATH that starts with ~/.local/bin, and LANG. `wrapper` comes first.
+  TRun Start(const std::string& program, const Arguments& arguments, const fs::path& folder,
+             TOutputTo to = TOutputTo::kFiles, Arguments wrapper = {}) const {
+    wrapper.insert(wrapper.end(), {"/usr/bin/env", "-i", "-C", folder, "HOME=" + fHome.string(),
+                                   "PATH=" + (Prefix() / "bin").string() + ":/usr/bin:/bin",
+                                   "LANG=" + fLang, program});
+    wrapper.insert(wrapper.end(), arguments.begin(), arguments.end());
+    return run(wrapper, to);
+  }
+  fs::path MakeSample(const std::string& name) const {
+    const TRun made = run({MAKE_SAMPLE_APE, fWork / name, "100K"});
+    EXPECT_EQ(made.exit_code, 0) << made.err;
+    return fWork / name;
+  }
+
+  fs::path fHome, fWork;
+  std::string fLang;
+  std::unique_ptr<BLocale> fLocale;
+};
+
+#define EXPECT_RUN(run, expected_out, expected_code) \
+  do {                                               \
+    const TRun& r = (run);                           \
+    EXPECT_EQ(r.out, expected_out);                  \
+    EXPECT_EQ(r.exit_code, expected_code);           \
+    EXPECT_EQ(r.err, "");                            \
+  } while (false)
