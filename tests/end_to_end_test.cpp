@@ -76,47 +76,41 @@ TEST_F(EndToEnd, ListsOrFailsWithoutChangingTheFile) {
   const fs::path real = fHome / "real.so",
                  built = QUILLET_BINARY_DIR "/platform/monkeysaudio/libMonkeysAudio.so";
   fs::copy_file(Library(), real);
-  const std::string not_loaded = Error("@Err_Load_Lib_Monkeys_Audio %FileName%@");
+  const std::string not_loaded = Error("@Err_Load_Lib_Monkeys_Audio %FileName%@"),
+                    access = Error("@Err_Access_Failed@");
   const struct {
-    fs::path library, installed_as;  // in place of the installed library; empty: none
     Arguments arguments;
     std::string expected;
     int code;
+    fs::path library = "";       // in place of the installed library: the real one if empty
+    fs::path installed_as = "";  // where it goes, if not in the library's place; "-": nowhere
   } cases[] = {
-      {real, Library(), {"song.ape"}, Header("song.ape") + Listing(), 0},
-      {real, Library(), {"notes.ape"}, Header("notes.ape") + Error("@Err_Access_Failed@"), 1},
-      {real,
-       Library(),
-       {"-T=x", "missing.ape"},
-       Header("missing.ape") + Error("@Err_Access_Failed@"),
-       1},
-      {real,
-       Library(),
-       {"-T=x", "locked.ape"},
-       Header("locked.ape") + Error("@Err_Cannot_Write_Tag@"),
-       1},
-      {real, Library(), {"locked.ape"}, Header("locked.ape") + Listing(), 0},
-      {"", "", {"-T=x", "song.ape"}, not_loaded, 1},
-      {"", "", {"-?"}, banner + not_loaded, 1},
+      {{"song.ape"}, Header("song.ape") + Listing(), 0},
+      {{"notes.ape"}, Header("notes.ape") + access, 1},
+      {{"-T=x", "missing.ape"}, Header("missing.ape") + access, 1},
+      {{"-T=x", "locked.ape"}, Header("locked.ape") + Error("@Err_Cannot_Write_Tag@"), 1},
+      {{"locked.ape"}, Header("locked.ape") + Listing(), 0},
+      {{"-T=x", "song.ape"}, not_loaded, 1, "", "-"},
+      {{"-?"}, banner + not_loaded, 1, "", "-"},
       // Beside the program is not where the library is looked for.
-      {built, Prefix() / "lib/quillet/libMonkeysAudio.so", {"song.ape"}, not_loaded, 1},
-      {FAKE_LMA_NO_VERIFY,
-       Library(),
-       {"song.ape"},
+      {{"song.ape"}, not_loaded, 1, built, Prefix() / "lib/quillet/libMonkeysAudio.so"},
+      {{"song.ape"},
        Error("@Err_Get_Lib_Monkeys_Audio_Entries %FileName%@"),
-       1},
-      {FAKE_LMA_139,
-       Library(),
-       {"-V", "song.ape"},
+       1,
+       FAKE_LMA_NO_VERIFY},
+      {{"-V", "song.ape"},
        banner +
            "Fake Monkey's Audio    Ver 1.39\nCopyright nobody, for tests\nEntry points only\n\n" +
            Error("@Err_Check_Lib_Monkeys_Audio_Version %FileName%@"),
-       1},
+       1,
+       FAKE_LMA_139},
   };
   for (const auto& c : cases) {
     fs::remove(Library());
-    if (!c.library.empty())
-      fs::copy_file(c.library, c.installed_as, fs::copy_options::overwrite_existing);
+    if (c.installed_as != "-")
+      fs::copy_file(c.library.empty() ? real : c.library,
+                    c.installed_as.empty() ? Library() : c.installed_as,
+                    fs::copy_options::overwrite_existing);
     const fs::path file = fWork / c.arguments.back();
     auto state = [&file] { return fs::exists(file) ? read_file(file) : "<none>"; };
     const std::string was = state();

@@ -47,7 +47,6 @@ TEST_F(BLocaleTest, ChoosesTheLanguageFromTheEnvironment) {
       {nullptr, nullptr, "ja_JP.eucJP@mod", "ja"},
       {nullptr, nullptr, "fr_CA.UTF-8", "fr_CA"},  // the full name before the language alone
       {nullptr, nullptr, "de_DE", "en"},
-      {nullptr, nullptr, "C.UTF-8", "en"},
       {nullptr, nullptr, nullptr, "en"},
       {"ja_JP.UTF-8", "de_DE", "fr_CA", "ja"},
       {"", "ja_JP", "fr_CA", "ja"},

@@ -43,12 +43,16 @@ def id3v1(title: bytes) -> bytes:
     return (b"TAG" + title).ljust(127, b"\0") + b"\xff"
 
 
-def with_size(data: bytes, footer: int, delta: int) -> bytes:
-    """`data` with the tag size of the block at `footer` changed by `delta` (modulo 2^32)."""
+def patched(data: bytes, offset: int, value: int) -> bytes:
+    """`data` with the 32-bit field at `offset` set to `value` (modulo 2^32)."""
     image = bytearray(data)
-    size, = struct.unpack_from("<I", image, footer + 12)
-    struct.pack_into("<I", image, footer + 12, (size + delta) & 0xFFFFFFFF)
+    struct.pack_into("<I", image, offset, value & 0xFFFFFFFF)
     return bytes(image)
+
+
+def with_size(data: bytes, footer: int, delta: int) -> bytes:
+    """`data` with the tag size of the block at `footer` changed by `delta`."""
+    return patched(data, footer + 12, struct.unpack_from("<I", data, footer + 12)[0] + delta)
 
 
 def footer_of(data: bytes):
@@ -71,15 +75,11 @@ def damaged_tags(data: bytes, start: int):
             continue
         for field, offset in (("size", 12), ("count", 16), ("version", 8), ("flags", 20)):
             for value in values:
-                image = bytearray(data)
-                struct.pack_into("<I", image, where + offset, value)
-                yield f"{name} {field} = {value:#x}", bytes(image[start:])
+                yield f"{name} {field} = {value:#x}", patched(data, where + offset, value)[start:]
         for delta in WRONG_BY:
             yield f"{name} size {delta:+}", with_size(data, where, delta)[start:]
     for value in (0, 0x7FFFFFFF, 0xFFFFFFFF, len(data)):
-        image = bytearray(data)
-        struct.pack_into("<I", image, items, value)
-        yield f"first item size = {value:#x}", bytes(image[start:])
+        yield f"first item size = {value:#x}", patched(data, items, value)[start:]
     for byte in (0x00, 0x01, 0x7F, 0xFF):
         image = bytearray(data)
         image[items + 8] = byte

@@ -41,7 +41,6 @@ TEST(ShowAlert, EscAndLabelShortcutsPressTheirButtons) {
       // No middle button: Esc names none and does nothing, the last keeps its index 2.
       {Qt::Key_Escape, nullptr, -1},
       {Qt::Key_S, nullptr, 2},
-      {Qt::Key_K, nullptr, 0},
   };
   for (const auto& c : cases)
     EXPECT_EQ(drive_alert(c.key, c.middle_label), c.pressed)
