@@ -13,22 +13,18 @@ namespace {
 namespace fs = std::filesystem;
 
 // A library is "installed" by copying it into the user's library folder under a HOME of the
-// test's own.
+// test's own. Which failure the program reports for a library missing, incomplete or too old
+// is the end-to-end test's.
 TEST(LibMonkeysAudioLoader, LoadsAndBindsEveryEntryAndUnloadsOnce) {
   TTempFolder home;
   ASSERT_FALSE(home.Path().empty());
   setenv("HOME", home.Path().c_str(), 1);
-  const fs::path installed = fs::path(home.Path()) / ".local/lib/libMonkeysAudio.so";
   const auto install = [](const char* library) {
     const fs::path target = path_name_lib_monkeys_audio();
     fs::create_directories(target.parent_path());
     fs::copy_file(library, target);
   };
   long image = -1;
-  EXPECT_EQ(path_name_lib_monkeys_audio(), installed.string());
-  EXPECT_EQ(load_lib_monkeys_audio(&image), -1);  // nothing installed yet
-  EXPECT_LT(image, 0);
-
   install(FAKE_LMA_140);
   ASSERT_EQ(load_lib_monkeys_audio(&image), 0);
   ASSERT_EQ(get_lib_monkeys_audio_entries(image), 0);

@@ -134,16 +134,6 @@ TEST_F(EndToEnd, HelpShowsBannerAndUsageOnly) {
   EXPECT_EQ(read_file(fWork / "song.ape"), before);
 }
 
-TEST_F(EndToEnd, WithoutDictionariesKeysPrintAsThemselves) {
-  MakeSample("song.ape");
-  fs::remove_all(Prefix() / "lib/quillet/Language");
-  EXPECT_RUN(Quillet({"song.ape"}),
-             "Tag file: song.ape\nTitle: \nArtist: \nAlbum: \nComment: \nYear: \nGenre: \n"
-             "Track: \n",
-             0);
-  EXPECT_RUN(Quillet({"-Q", "song.ape"}), "ERROR: @Err_Unknown_Option -Q@\n", 1);
-}
-
 // Japanese messages, and Japanese text stored in Shift-JIS and read back by detection.
 TEST_F(EndToEnd, SpeaksJapaneseWhenTheUserDoes) {
   const fs::path file = MakeSample("song.ape");
