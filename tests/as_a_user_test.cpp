@@ -1,5 +1,7 @@
 // The installed program as people start it: by name through PATH from a folder of their own, as
 // an ordinary user, in Japanese, and beside a Language folder that is not the program's.
+#include <regex>
+
 #include "tests/installed_program.h"
 
 namespace {
@@ -29,21 +31,11 @@ class AsAUser : public TInstalledProgram {
 // Copies the installed dictionaries to `folder`/Language/Dictionaries with every translation
 // replaced by one word, so that a message read from them shows it.
 void plant_dictionaries(const fs::path& installed, const fs::path& folder) {
+  static const std::regex kTranslation(R"(msgstr ".*"(\n".*")*)");
   fs::create_directories(folder / "Language/Dictionaries");
-  for (const auto& entry : fs::directory_iterator(installed)) {
-    std::istringstream lines(read_file(entry.path()));
-    std::ofstream planted(folder / "Language/Dictionaries" / entry.path().filename());
-    bool in_translation = false;
-    for (std::string line; std::getline(lines, line);) {
-      if (line.rfind("msgstr ", 0) == 0) {
-        planted << "msgstr \"HIJACKED\"\n";
-        in_translation = true;
-      } else if (!(in_translation && line.rfind('"', 0) == 0)) {
-        planted << line << "\n";
-        in_translation = false;
-      }
-    }
-  }
+  for (const auto& entry : fs::directory_iterator(installed))
+    std::ofstream(folder / "Language/Dictionaries" / entry.path().filename())
+        << std::regex_replace(read_file(entry.path()), kTranslation, "msgstr \"HIJACKED\"");
 }
 
 // Started by name from a folder that holds an entry of the program's name and a Language folder
