@@ -31,5 +31,7 @@ endif()
 
 cmake_host_system_information(RESULT cores QUERY NUMBER_OF_LOGICAL_CORES)
 run_step(build ${CMAKE_COMMAND} --build "${BINARY}" -j ${cores})
+# The stress runs take minutes and test the same code at the same optimisation as the unit tests
+# beside them; the calling build runs them.
 run_step(tests ${CMAKE_CTEST_COMMAND} --test-dir "${BINARY}" --output-on-failure --no-tests=error
-         -j ${cores})
+         -j ${cores} -E "^stress[.]")
