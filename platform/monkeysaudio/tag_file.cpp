@@ -38,10 +38,13 @@ int read_header(const TFileDescriptor& file, uint64_t size, std::optional<TApeHe
   return *header ? kApeSuccess : kApeErrorInvalidFormat;
 }
 
-// Bytes from which `old_block` and `block` (of equal length) differ, and where they stop
-// differing; {0, 0} when they are equal.
+// Where `block` starts to differ from `old_block` (no longer than it), and where it stops;
+// {0, 0} when they are equal.
 std::pair<uint64_t, uint64_t> changed_range(TByteSpan old_block, TByteSpan block) {
   const auto first = std::mismatch(old_block.begin(), old_block.end(), block.begin()).second;
+  if (block.size() > old_block.size()) {
+    return {static_cast<uint64_t>(first - block.begin()), block.size()};
+  }
   if (first == block.end()) {
     return {0, 0};
   }
@@ -52,21 +55,22 @@ std::pair<uint64_t, uint64_t> changed_range(TByteSpan old_block, TByteSpan block
 // Replaces the bytes from plan.start to the end of the file by plan.block. At every instant,
 // and in whatever the disk holds after a power cut, the file reads (through save_recovery.h) as
 // the old tag or the new one, and its bytes before plan.start never change.
-//   - Same length, and the bytes that change lie in one page: one write of them, one sync. A
-//     write inside one page is never torn, by a kill or by the disk.
+//   - The file keeps its length or grows, and the bytes that change lie in one page: one write
+//     of them, one sync. A write inside one page is never torn, by a kill or by the disk.
 //   - Otherwise: append a copy of the block and its trailer past both ends, sync; write the
 //     block at plan.start, sync; cut the file at the block's end. The first sync makes the copy
 //     the tag before the old one is touched; the second keeps the cut from reaching the disk
 //     before the block it exposes. The cut needs no sync: until it lands, the copy is the tag.
 int write_block(const TFileDescriptor& file, const TSavePlan& plan) {
   const uint64_t new_size = plan.start + plan.block.size();
-  if (new_size == plan.old_size) {
+  if (new_size >= plan.old_size) {
     TBytes old_block;
     if (file.ReadAt(plan.start, plan.old_size - plan.start, &old_block) != 0) {
       return kApeErrorReadFile;
     }
     const auto [first, last] = changed_range(old_block, plan.block);
-    if ((plan.start + first) / kPageBytes == (plan.start + last - (last > first)) / kPageBytes) {
+    if (last == first ||
+        (plan.start + first) / kPageBytes == (plan.start + last - 1) / kPageBytes) {
       const TByteSpan changed = TByteSpan(plan.block).subspan(first, last - first);
       return file.WriteAt(plan.start + first, changed) == 0 && file.SyncData() == 0
                  ? kApeSuccess

@@ -112,3 +112,17 @@ def summary(passed: int, failed: int, problems: list) -> int:
         print("FAIL", problem)
     print(f"{passed} passed, {failed} failed")
     return 0 if not problems and failed == 0 and passed > 0 else 1
+
+
+def render_tag(items: list) -> bytes:
+    """An APEv2 tag with header and footer holding `items` ((key, flags, value bytes) triples)."""
+    body = b"".join(struct.pack("<II", len(value), flags) + key.encode() + b"\0" + value
+                    for key, flags, value in items)
+    fields = (2000, len(body) + 32, len(items))
+    return (b"APETAGEX" + struct.pack("<IIII", *fields, 0xA0000000) + bytes(8) + body
+            + b"APETAGEX" + struct.pack("<IIII", *fields, 0x80000000) + bytes(8))
+
+
+ID3V1 = b"TAG" + b"Tail title".ljust(30, b"\0") + bytes(95)
+_LYRICS = b"LYRICSBEGIN" + b"LYR00011" + b"Tail lyrics"
+LYRICS3_ID3V1 = _LYRICS + b"%06d" % len(_LYRICS) + b"LYRICS200" + ID3V1
