@@ -7,6 +7,8 @@ import shutil
 import struct
 import subprocess
 
+# The first bytes of the trailer after the copy of a tag that a save left (see save_copy.h).
+COPY_TRAILER = b"QLTCOPY1"
 FIELDS = ["Title", "Artist", "Album", "Comment", "Year", "Genre", "Track"]
 # Quillet shows at most this many bytes of a field (its buffer less the terminator).
 SHOWN_BYTES = 2047

@@ -299,7 +299,7 @@ def main() -> int:
                             ("--large", {"action": "store_true"}), ("files", {"nargs": "+"}))
     passed = failed = 0
     problems = []
-    first = None
+    copying = None
     for name, base, args, audio_length in scenarios(options.files, options.large):
         scenario = Scenario(name, base, args, audio_length, options.work)
         scenario.record(options.preload, options.work)
@@ -314,26 +314,30 @@ def main() -> int:
         ok = not scenario.problems
         passed, failed = passed + ok, failed + (not ok)
         problems += [f"{name}: {problem}" for problem in scenario.problems[:5]]
-        first = first or (scenario if shape_of(name) == "grow" else None)
+        if scenario.ops and scenario.ops[0][0] == "fallocate" and (
+                copying is None or len(scenario.base) > len(copying.base)):
+            copying = scenario
 
-    # The explorer must see a protocol break: the same grow save with its syncs dropped.
-    if first is not None:
-        broken = Scenario(first.name + " without syncs", first.base, first.args,
-                          first.audio_length, options.work)
-        broken.record(options.preload, options.work)
-        broken.ops = [op for op in broken.ops if op[0] != "sync"]
-        explored, intact = explore(broken, options.pages, 0)
-        print(f"explorer check, {broken.name}: crash states explored: {explored}, intact: "
-              f"{intact} (must be fewer)")
-        caught = intact < explored
-        passed, failed = passed + caught, failed + (not caught)
-        if not caught:
-            problems.append("the explorer finds nothing wrong with a save without syncs")
+    # The explorer must see a broken protocol: the copying save of the largest tag, with its
+    # syncs dropped, and written in place without its copy.
+    if copying is not None:
+        first_write = next(i for i, op in enumerate(copying.ops) if op[0] == "write")
+        first_sync = next(i for i, op in enumerate(copying.ops) if op[0] == "sync")
+        mutants = [("without its syncs", [op for op in copying.ops if op[0] != "sync"]),
+                   ("in place, without its copy",
+                    [op for i, op in enumerate(copying.ops) if i not in (first_write, first_sync)])]
+        for label, ops in mutants:
+            broken = Scenario(f"{copying.name}, {label}", copying.base, copying.args,
+                              copying.audio_length, options.work)
+            broken.allowed, broken.new, broken.ops = copying.allowed, copying.new, ops
+            explored, intact = explore(broken, options.pages, 0)
+            print(f"explorer check, {broken.name}: crash states explored: {explored}, intact: "
+                  f"{intact} (must be fewer)")
+            caught = intact < explored
+            passed, failed = passed + caught, failed + (not caught)
+            if not caught:
+                problems.append(f"the explorer finds nothing wrong with a save {label}")
     return apefile.summary(passed, failed, problems)
-
-
-def shape_of(name: str) -> str:
-    return name.rsplit(", ", 1)[1]
 
 
 if __name__ == "__main__":
