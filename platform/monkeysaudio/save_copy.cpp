@@ -10,6 +10,8 @@ constexpr std::string_view kTrailerMagic = "QLTCOPY1";
 constexpr uint64_t kLyricsEndBytes = 15;  // six size digits and "LYRICS200"
 constexpr uint64_t kLyricsMaxBytes = 999999 + kLyricsEndBytes;
 constexpr uint64_t kId3v1Bytes = 128;
+// Footers looked at behind debris, lowest first: a hostile file full of them costs no more.
+constexpr size_t kMaxFootersTried = 64;
 
 void append_u64le(TBytes& out, uint64_t value) {
   append_u32le(out, static_cast<uint32_t>(value));
@@ -28,14 +30,15 @@ TBytes trailer_fields(uint64_t target, uint64_t length) {
   return fields;
 }
 
-// Offsets in `window` at which `text` starts, lowest first, from `from` on and before `until`.
+// Offsets in `window` at which `text` starts, lowest first, from `from` on and before `until`;
+// at most `limit` of them.
 std::vector<uint64_t> occurrences(TByteSpan window, std::string_view text, uint64_t from,
-                                  uint64_t until) {
+                                  uint64_t until, size_t limit) {
   std::vector<uint64_t> found;
   until = std::min<uint64_t>(until, window.size());
   auto at = window.begin() + static_cast<ptrdiff_t>(std::min(from, until));
   const auto end = window.begin() + static_cast<ptrdiff_t>(until);
-  while ((at = std::search(at, end, text.begin(), text.end())) != end) {
+  while (found.size() < limit && (at = std::search(at, end, text.begin(), text.end())) != end) {
     found.push_back(static_cast<uint64_t>(at - window.begin()));
     ++at;
   }
@@ -96,7 +99,7 @@ uint64_t save_copy_offset(uint64_t start, uint64_t block_size, uint64_t file_siz
 std::optional<TTagRegion> find_tag_before_debris(TByteSpan window, uint64_t file_size,
                                                  uint64_t floor, uint64_t audio_end) {
   const uint64_t first = file_size - window.size();
-  for (uint64_t footer : occurrences(window, "APETAGEX", 0, window.size())) {
+  for (uint64_t footer : occurrences(window, "APETAGEX", 0, window.size(), kMaxFootersTried)) {
     const uint64_t tag_end = footer + kApeTagBlockBytes;
     if (tag_end > window.size()) {
       break;
@@ -104,9 +107,12 @@ std::optional<TTagRegion> find_tag_before_debris(TByteSpan window, uint64_t file
     // The ends the file may have had: after a Lyrics3v2 block and an ID3v1 tag, after an ID3v1
     // tag, right after the footer. The longest comes first, so that a tail is never dropped.
     std::vector<uint64_t> ends;
-    for (uint64_t lyrics : occurrences(window, "LYRICS200", tag_end, tag_end + kLyricsMaxBytes)) {
-      if (window.size() - lyrics >= 9 + kId3v1Bytes && has_text_at(window, lyrics + 9, "TAG")) {
-        ends.push_back(lyrics + 9 + kId3v1Bytes);
+    if (has_text_at(window, tag_end, "LYRICSBEGIN")) {
+      for (uint64_t lyrics :
+           occurrences(window, "LYRICS200", tag_end, tag_end + kLyricsMaxBytes, kMaxFootersTried)) {
+        if (window.size() - lyrics >= 9 + kId3v1Bytes && has_text_at(window, lyrics + 9, "TAG")) {
+          ends.push_back(lyrics + 9 + kId3v1Bytes);
+        }
       }
     }
     std::reverse(ends.begin(), ends.end());
