@@ -307,7 +307,8 @@ def main() -> int:
         runs, survived = kill_inside_writes(scenario, options.preload, options.kills)
         syncs = sum(op[0] == "sync" for op in scenario.ops)
         calls = " ".join(op[0] for op in scenario.ops)
-        detail = ", ".join(f"{key}: {count}" for key, count in sorted(scenario.counts.items()))
+        detail = ", ".join(f"{key}: {count}" for key, count in sorted(scenario.counts.items())
+                           if not key.startswith("real"))
         print(f"{name}: crash states explored: {explored}, intact: {intact} ({detail}); "
               f"real kills inside a write: {runs}, intact: {survived}; calls: {calls} "
               f"({syncs} syncs)")
