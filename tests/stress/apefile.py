@@ -56,11 +56,17 @@ def write(path: str, data: bytes):
 
 
 def tag_region_start(data: bytes) -> int:
-    """Offset where the trailing tag region (APE tag, Lyrics3, ID3v1) begins; len(data) if none."""
+    """Offset where the trailing tag region (APE tag, Lyrics3v2, ID3v1) begins; len(data) if
+    none."""
     end = len(data)
     if end >= 128 and data[end - 128:end - 125] == b"TAG" and not (
             end >= 131 and data[end - 131:end - 123] == b"APETAGEX"):
         end -= 128
+        digits = data[end - 15:end - 9]
+        if end >= 15 and data[end - 9:end] == b"LYRICS200" and digits.isdigit():
+            lyrics = end - 15 - int(digits)
+            if lyrics >= 0 and data[lyrics:lyrics + 11] == b"LYRICSBEGIN":
+                end = lyrics
     if end >= 32 and data[end - 32:end - 24] == b"APETAGEX":
         size, _, flags = struct.unpack_from("<III", data, end - 20)
         start = end - size
