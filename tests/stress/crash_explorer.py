@@ -11,14 +11,15 @@ The states:
              subset reached the disk, a write possibly only some of its pages (none, all, every
              prefix, every suffix, each page alone, all pages but one), a truncate before or
              after the writes it races.
-With --pages N, a write of more than N pages is cut at N page boundaries spread over it (always
+--large takes 15 MB tags (a binary cover item) on every file and tail, not only on the first
+file with an ID3v1 tail; --no-cover takes none. With --pages N, a write of more than N pages is cut at N page boundaries spread over it (always
 including the first and last three) instead of at every one; --pages 0 cuts at every boundary.
 
 Each scenario also kills a real run inside each of its writes (--kills boundaries per write) and
 checks that the file it leaves is the state the model predicts.
 
 usage: crash_explorer.py --quillet PATH --home DIR --preload SO --work DIR
-                         [--pages N] [--kills N] [--large] FILE...
+                         [--pages N] [--kills N] [--repairs N] [--large | --no-cover] FILE...
 """
 import hashlib
 import itertools
@@ -274,12 +275,14 @@ def explore(scenario, limit, repairs) -> tuple:
     return explored, intact
 
 
-def scenarios(files, large):
+def scenarios(files, large, cover):
     """(name, base image, arguments, audio length) for each file, tail, tag size and shape."""
     for source in files:
         data = apefile.read(source)
         audio = data[:apefile.tag_region_start(data)]
         for (tail_name, tail), size in itertools.product(TAILS, (False, True)):
+            if size and not cover:
+                continue
             if size and not large and (tail_name, source) != ("ID3v1", files[0]):
                 continue
             base = audio + apefile.render_tag(old_items(size)) + tail
@@ -296,11 +299,13 @@ def main() -> int:
                             ("--pages", {"type": int, "default": 6}),
                             ("--kills", {"type": int, "default": 3}),
                             ("--repairs", {"type": int, "default": 4}),
-                            ("--large", {"action": "store_true"}), ("files", {"nargs": "+"}))
+                            ("--large", {"action": "store_true"}),
+                            ("--no-cover", {"action": "store_true"}), ("files", {"nargs": "+"}))
     passed = failed = 0
     problems = []
     copying = None
-    for name, base, args, audio_length in scenarios(options.files, options.large):
+    for name, base, args, audio_length in scenarios(options.files, options.large,
+                                                            not options.no_cover):
         scenario = Scenario(name, base, args, audio_length, options.work)
         scenario.record(options.preload, options.work)
         explored, intact = explore(scenario, options.pages, options.repairs)
