@@ -95,6 +95,11 @@ bench: build
 	bench/whole_run.sh $(BUILD)
 	$(BUILD)/bench/ape_tag_bench 200
 
+# The crash explorer and the concurrency run at full size (tens of minutes; never in make check).
+.PHONY: stress-large
+stress-large: build
+	cmake --build $(BUILD) --target stress-large
+
 # Prints the usage text with the dictionaries of the source tree, in English and in Japanese.
 .PHONY: usage-demo
 usage-demo: build

@@ -6,7 +6,10 @@
  *
  * Each COMMAND is run directly (no shell), with standard output going to /dev/null. Prints,
  * for each command, the minimum, median and mean wall time in milliseconds, and the ratio of
- * its median to the first command's median. Exits 1 when a run does not exit with 0. */
+ * its median to the first command's median. Exits 1 when a run does not exit with 0.
+ *
+ * In an argument, "{}" stands for "A" in even rounds and "B" in odd ones, so that a write
+ * benchmark changes the file in every run. */
 #include <fcntl.h>
 #include <spawn.h>
 #include <stdio.h>
@@ -54,12 +57,33 @@ int main(int argc, char* argv[]) {
   posix_spawn_file_actions_init(&actions);
   posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
 
+  // Each command's arguments as even and as odd rounds see them.
+  char** variants[kMaxCommands][2];
+  for (int c = 0; c < count; ++c) {
+    int length = 0;
+    while (commands[c][length] != NULL) {
+      ++length;
+    }
+    for (int parity = 0; parity < 2; ++parity) {
+      variants[c][parity] = calloc((size_t)length + 1, sizeof(char*));
+      for (int a = 0; a < length; ++a) {
+        char* copy = strdup(commands[c][a]);
+        for (char* mark = copy; (mark = strstr(mark, "{}")) != NULL;) {
+          mark[0] = parity == 0 ? 'A' : 'B';
+          memmove(mark + 1, mark + 2, strlen(mark + 2) + 1);
+        }
+        variants[c][parity][a] = copy;
+      }
+    }
+  }
+
   for (int round = 0; round < rounds; ++round) {
     for (int c = 0; c < count; ++c) {
       pid_t child;
       int status = 0;
+      char** arguments = variants[c][round % 2];
       const double start = now_ms();
-      if (posix_spawn(&child, commands[c][0], &actions, NULL, commands[c], environ) != 0 ||
+      if (posix_spawn(&child, arguments[0], &actions, NULL, arguments, environ) != 0 ||
           waitpid(child, &status, 0) != child || !WIFEXITED(status) || WEXITSTATUS(status) != 0) {
         fprintf(stderr, "%s: a run did not exit with 0\n", commands[c][0]);
         return 1;

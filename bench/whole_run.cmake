@@ -2,6 +2,7 @@
 #   cmake --build build --target bench-whole-run     (or bench/whole_run.sh build)
 add_executable(bench_minimal_read minimal_read.c)
 add_executable(bench_alternate_runs alternate_runs.c)
+add_executable(bench_minimal_write minimal_write.c)
 
 find_package(PkgConfig QUIET)
 if(PkgConfig_FOUND)
@@ -12,7 +13,7 @@ if(TAGLIB_FOUND AND TARGET quillet)
   target_link_libraries(bench_taglib_tag PRIVATE PkgConfig::TAGLIB)
   add_custom_target(bench-whole-run
     COMMAND ${CMAKE_CURRENT_SOURCE_DIR}/whole_run.sh ${PROJECT_BINARY_DIR}
-    DEPENDS quillet MonkeysAudio make_sample_ape bench_minimal_read
+    DEPENDS quillet MonkeysAudio make_sample_ape bench_minimal_read bench_minimal_write
             bench_alternate_runs bench_taglib_tag
     USES_TERMINAL)
 endif()

@@ -100,6 +100,21 @@ for size in small big; do
     "-C=$comment" "-Y=$year" "-G=$genre" "-R=$track" "$file"
 done
 
+# A durable change of one field, beside the least any durable change costs: a minimal C writer
+# doing one pwrite and one fdatasync on a copy of the same file. The value alternates between
+# runs ({} is A, then B), so that every run changes the file.
+echo
+echo "Durable write of one field, Quillet against one pwrite and one fdatasync, $rounds rounds:"
+for size in small big; do
+  file="$scratch/$size.ape"
+  cp --sparse=always "$file" "$scratch/$size-minimal.ape"
+  label=$([ "$size" = small ] && echo "100 KB" || echo "1 GiB")
+  echo "write one field, $label:"
+  "$alternate" "$rounds" "$build/bench/bench_minimal_write" "$scratch/$size-minimal.ape" "{}" \
+    -- "$quillet" "-T={}" "$file"
+  rm -f "$scratch/$size-minimal.ape"
+done
+
 # Peak memory of one run of each tool (maximum resident set size, /usr/bin/time).
 peak() {
   /usr/bin/time -f %M "$@" 2>&1 >/dev/null | tail -n 1

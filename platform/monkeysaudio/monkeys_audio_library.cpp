@@ -29,10 +29,12 @@ class TApeTagObject final : public CAPETag {
       return kApeSuccess;
     }
     try {
-      const int status =
-          save_tag_file(fPath.c_str(), fRequireHeader, fFields.Items(), fFields.Erased());
+      // The changes go onto the tag as it stands under the lock: another process may have saved
+      // since this object read the file.
+      TTagFields saved;
+      const int status = save_tag_changes(fPath.c_str(), fRequireHeader, fFields, &saved);
       if (status == kApeSuccess) {
-        fFields.MarkSaved();
+        fFields = std::move(saved);
       }
       return status;
     } catch (const std::bad_alloc&) {

@@ -9,12 +9,12 @@
 #include "platform/monkeysaudio/tag_region.h"
 
 // The tag block (new APE tag plus the kept tail) replaces the file's bytes from `start` on.
-// The steps keep the file ending in a complete tag, old or new, after each one:
 //   kNothing:         no tag before, none after.
 //   kTruncate:        cut the file at `start` (the tag and its tail are removed).
-//   kWriteInPlace:    write `block` at `start`; the file grows or keeps its length.
-//   kAppendThenMove:  write `block` at the old end, then at `start`, then cut the file to
-//                     start + block.size().
+//   kWriteInPlace:    the file grows or keeps its length.
+//   kAppendThenMove:  the file shrinks.
+// The file layer chooses the calls that get there so that the file never reads as anything but
+// the old tag or the new one (see tag_file.cpp and save_copy.h).
 enum class TSaveAction { kNothing, kTruncate, kWriteInPlace, kAppendThenMove };
 
 struct TSavePlan {

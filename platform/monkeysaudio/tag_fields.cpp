@@ -103,6 +103,7 @@ int TTagFields::Put(std::string_view field, std::string_view value, uint32_t fla
     fItems.erase(std::remove_if(std::next(first), fItems.end(), matches), fItems.end());
   }
   fModified = true;
+  fChanges.push_back({false, std::string(field), std::string(value), flags});
   return kApeSuccess;
 }
 
@@ -110,4 +111,19 @@ void TTagFields::EraseAll() {
   fItems.clear();
   fErased = true;
   fModified = true;
+  fChanges.clear();  // nothing put before an erase survives it
+  fChanges.push_back({true, {}, {}, 0});
+}
+
+TTagFields TTagFields::Replayed(std::vector<TApeItem> items) const {
+  TTagFields result(std::move(items));
+  for (const TChange& change : fChanges) {
+    if (change.erase_all) {
+      result.EraseAll();
+    } else {
+      // Each change was accepted once, and acceptance does not depend on the items.
+      (void)result.Put(change.field, change.value, change.flags);
+    }
+  }
+  return result;
 }

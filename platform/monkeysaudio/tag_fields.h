@@ -1,6 +1,7 @@
 // The fields of one tag as the library's callers see them: fetched as text, put, erased.
 #pragma once
 
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -31,15 +32,31 @@ class TTagFields {
 
   void EraseAll();
 
+  // The changes made by Put and EraseAll since the last save, in order.
+  struct TChange {
+    bool erase_all = false;
+    std::string field;
+    std::string value;
+    uint32_t flags = 0;
+  };
+  const std::vector<TChange>& Changes() const { return fChanges; }
+  // `items` (the tag as the file holds it now) with this object's changes applied: what a save
+  // writes, so that what another process saved meanwhile stays unless this object changed it.
+  TTagFields Replayed(std::vector<TApeItem> items) const;
+
   const std::vector<TApeItem>& Items() const { return fItems; }
   // True once EraseAll was called: every field read from the file was dropped on purpose.
   bool Erased() const { return fErased; }
   bool Modified() const { return fModified; }
   // The items are now what the file holds.
-  void MarkSaved() { fErased = fModified = false; }
+  void MarkSaved() {
+    fErased = fModified = false;
+    fChanges.clear();
+  }
 
  private:
   std::vector<TApeItem> fItems;
   bool fErased = false;
   bool fModified = false;
+  std::vector<TChange> fChanges;
 };

@@ -5,7 +5,9 @@
 #include <algorithm>
 
 #include "codec/monkeys_audio.h"
+#include "platform/monkeysaudio/save_copy.h"
 #include "platform/monkeysaudio/save_plan.h"
+#include "platform/monkeysaudio/save_recovery.h"
 
 namespace {
 
@@ -46,51 +48,76 @@ int read_header(const TFileDescriptor& file, uint64_t size, std::optional<TApeHe
   return kApeSuccess;
 }
 
-int execute_plan(const TFileDescriptor& file, const TSavePlan& plan) {
+// Where `block` starts to differ from `old_block` (no longer than it), and where it stops;
+// {0, 0} when they are equal.
+std::pair<uint64_t, uint64_t> changed_range(TByteSpan old_block, TByteSpan block) {
+  const auto first = std::mismatch(old_block.begin(), old_block.end(), block.begin()).second;
+  if (block.size() > old_block.size()) {
+    return {static_cast<uint64_t>(first - block.begin()), block.size()};
+  }
+  if (first == block.end()) {
+    return {0, 0};
+  }
+  const auto last = std::mismatch(old_block.rbegin(), old_block.rend(), block.rbegin()).second;
+  return {static_cast<uint64_t>(first - block.begin()), static_cast<uint64_t>(block.rend() - last)};
+}
+
+// Replaces the bytes from plan.start to the end of the file by plan.block. At every instant,
+// and in whatever the disk holds after a power cut, the file reads (through save_recovery.h) as
+// the old tag or the new one, and its bytes before plan.start never change.
+//   - The file keeps its length or grows, and the bytes that change lie in one page: one write
+//     of them, one sync. A write inside one page is never torn, by a kill or by the disk.
+//   - Otherwise: append a copy of the block and its trailer past both ends, sync; write the
+//     block at plan.start, sync; cut the file at the block's end. The first sync makes the copy
+//     the tag before the old one is touched; the second keeps the cut from reaching the disk
+//     before the block it exposes. The cut needs no sync: until it lands, the copy is the tag.
+int write_block(const TFileDescriptor& file, const TSavePlan& plan) {
   const uint64_t new_size = plan.start + plan.block.size();
+  if (new_size >= plan.old_size) {
+    TBytes old_block;
+    if (file.ReadAt(plan.start, plan.old_size - plan.start, &old_block) != 0) {
+      return kApeErrorReadFile;
+    }
+    const auto [first, last] = changed_range(old_block, plan.block);
+    if (last == first ||
+        (plan.start + first) / kPageBytes == (plan.start + last - 1) / kPageBytes) {
+      const TByteSpan changed = TByteSpan(plan.block).subspan(first, last - first);
+      return file.WriteAt(plan.start + first, changed) == 0 && file.SyncData() == 0
+                 ? kApeSuccess
+                 : kApeErrorWriteFile;
+    }
+  }
+  const uint64_t copy_at = save_copy_offset(plan.start, plan.block.size(), plan.old_size);
+  TBytes copy = plan.block;
+  const TBytes trailer = render_save_trailer(plan.start, plan.block);
+  copy.insert(copy.end(), trailer.begin(), trailer.end());
+  if (file.Reserve(plan.old_size, copy_at + copy.size() - plan.old_size) != 0 ||
+      file.WriteAt(copy_at, copy) != 0 || file.SyncData() != 0) {
+    // The old tag is untouched; what was appended is debris, cut off again when possible.
+    (void)file.Truncate(plan.old_size);
+    return kApeErrorWriteFile;
+  }
+  // From here on the copy is the tag: a failure leaves the new tag readable.
+  if (file.WriteAt(plan.start, plan.block) != 0 || file.SyncData() != 0 ||
+      file.Truncate(new_size) != 0) {
+    return kApeErrorWriteFile;
+  }
+  return kApeSuccess;
+}
+
+int execute_plan(const TFileDescriptor& file, const TSavePlan& plan) {
   switch (plan.action) {
     case TSaveAction::kNothing:
       return kApeSuccess;
     case TSaveAction::kTruncate:
-      if (file.Truncate(plan.start) != 0) {
-        return kApeErrorWriteFile;
-      }
-      break;
-    case TSaveAction::kWriteInPlace: {
-      TBytes old_block;
-      if (file.ReadAt(plan.start, plan.old_size - plan.start, &old_block) != 0) {
-        return kApeErrorReadFile;
-      }
-      if (file.Reserve(plan.old_size, new_size - plan.old_size) != 0) {
-        return kApeErrorWriteFile;
-      }
-      if (file.WriteAt(plan.start, plan.block) != 0) {
-        // Best effort: put the old tag back, so the file does not end in half a tag.
-        (void)file.WriteAt(plan.start, old_block);
-        (void)file.Truncate(plan.old_size);
-        return kApeErrorWriteFile;
-      }
-      break;
-    }
+      // One cut, whole or not at all; the sync makes it last before the program says so.
+      return file.Truncate(plan.start) == 0 && file.SyncData() == 0 ? kApeSuccess
+                                                                    : kApeErrorWriteFile;
+    case TSaveAction::kWriteInPlace:
     case TSaveAction::kAppendThenMove:
-      if (file.Reserve(plan.old_size, plan.block.size()) != 0) {
-        return kApeErrorWriteFile;
-      }
-      if (file.WriteAt(plan.old_size, plan.block) != 0) {
-        (void)file.Truncate(plan.old_size);
-        return kApeErrorWriteFile;
-      }
-      // The appended copy must reach the disk before the old tag is overwritten: this is the
-      // one step where a power loss could otherwise leave the file ending in half a tag.
-      if (file.SyncData() != 0 || file.WriteAt(plan.start, plan.block) != 0 ||
-          file.Truncate(new_size) != 0) {
-        return kApeErrorWriteFile;
-      }
-      break;
+      return write_block(file, plan);
   }
-  // No sync at the end: every other step leaves a complete tag at the end of the file by itself,
-  // and a sync would make each save cost milliseconds, far more than the rest of a run.
-  return kApeSuccess;
+  return kApeErrorWriteFile;
 }
 
 }  // namespace
@@ -139,23 +166,50 @@ int load_tag_file(const char* path, bool require_header, TTagFileView* view) {
   // A save in another process may be rewriting the tag right now; read after it. A file system
   // without locks still reads: the lock only orders readers behind writers.
   (void)file.LockShared();
-  return read_tag_file(file, require_header, view);
+  return read_saved_tag_file(file, require_header, view);
 }
 
-int save_tag_file(const char* path, bool require_header, const std::vector<TApeItem>& items,
-                  bool erased) {
+namespace {
+
+// Saves, under an exclusive lock, the items `merge` makes of the tag as the file holds it then.
+template <typename TMerge>
+int save_locked(const char* path, bool require_header, TMerge merge) {
   TFileDescriptor file;
   if (path == nullptr || file.OpenRegular(path, O_RDWR) != 0 || file.LockExclusive() != 0) {
     return kApeErrorWriteFile;
   }
   TTagFileView view;
-  if (int status = read_tag_file(file, require_header, &view); status != kApeSuccess) {
+  if (int status = read_saved_tag_file(file, require_header, &view); status != kApeSuccess) {
     return status;
   }
+  const auto [items, erased] = merge(std::move(view.region.items));
   TSavePlan plan;
   if (int status = plan_tag_save(view.region, view.file_size, items, erased, &plan);
       status != kApeSuccess) {
     return status;
   }
   return execute_plan(file, plan);
+}
+
+}  // namespace
+
+int save_tag_file(const char* path, bool require_header, const std::vector<TApeItem>& items,
+                  bool erased) {
+  return save_locked(path, require_header, [&](std::vector<TApeItem>) {
+    return std::pair<const std::vector<TApeItem>&, bool>(items, erased);
+  });
+}
+
+int save_tag_changes(const char* path, bool require_header, const TTagFields& fields,
+                     TTagFields* saved) {
+  TTagFields merged;
+  const int status = save_locked(path, require_header, [&](std::vector<TApeItem> items) {
+    merged = fields.Replayed(std::move(items));
+    return std::pair<const std::vector<TApeItem>&, bool>(merged.Items(), merged.Erased());
+  });
+  if (status == kApeSuccess) {
+    merged.MarkSaved();
+    *saved = std::move(merged);
+  }
+  return status;
 }

@@ -7,6 +7,7 @@
 #include "codec/monkeys_audio.h"
 #include "platform/monkeysaudio/ape_header.h"
 #include "platform/monkeysaudio/file_io.h"
+#include "platform/monkeysaudio/tag_fields.h"
 #include "platform/monkeysaudio/tag_region.h"
 
 struct TTagFileView {
@@ -26,8 +27,14 @@ int load_tag_file(const char* path, bool require_header, TTagFileView* view);
 
 // Replaces the tag of `path` by `items` (none: removes the tag and any ID3v1 tag behind it),
 // under an exclusive lock, locating the tag again once the lock is held. Only bytes from the
-// tag's start on are written; the file ends in a complete tag, old or new, after every step.
-// `erased` as for plan_tag_save. Returns kApeSuccess or an ApeError; on kApeErrorWriteFile the
-// file holds the old tag or the new one.
+// tag's start on are written. Whenever the program stops (a kill, a power cut), the file reads
+// as the old tag or the new one; on kApeSuccess the new one is on disk. `erased` as for
+// plan_tag_save. Returns kApeSuccess or an ApeError; on kApeErrorWriteFile the file holds the
+// old tag or the new one.
 int save_tag_file(const char* path, bool require_header, const std::vector<TApeItem>& items,
                   bool erased);
+
+// The same for the changes recorded in `fields` (TTagFields::Changes), applied to the tag as
+// the file holds it once the lock is held; on kApeSuccess `*saved` holds the items saved.
+int save_tag_changes(const char* path, bool require_header, const TTagFields& fields,
+                     TTagFields* saved);

@@ -7,6 +7,8 @@ import shutil
 import struct
 import subprocess
 
+# The first bytes of the trailer after the copy of a tag that a save left (see save_copy.h).
+COPY_TRAILER = b"QLTCOPY1"
 FIELDS = ["Title", "Artist", "Album", "Comment", "Year", "Genre", "Track"]
 # Quillet shows at most this many bytes of a field (its buffer less the terminator).
 SHOWN_BYTES = 2047
@@ -54,11 +56,17 @@ def write(path: str, data: bytes):
 
 
 def tag_region_start(data: bytes) -> int:
-    """Offset where the trailing tag region (APE tag, Lyrics3, ID3v1) begins; len(data) if none."""
+    """Offset where the trailing tag region (APE tag, Lyrics3v2, ID3v1) begins; len(data) if
+    none."""
     end = len(data)
     if end >= 128 and data[end - 128:end - 125] == b"TAG" and not (
             end >= 131 and data[end - 131:end - 123] == b"APETAGEX"):
         end -= 128
+        digits = data[end - 15:end - 9]
+        if end >= 15 and data[end - 9:end] == b"LYRICS200" and digits.isdigit():
+            lyrics = end - 15 - int(digits)
+            if lyrics >= 0 and data[lyrics:lyrics + 11] == b"LYRICSBEGIN":
+                end = lyrics
     if end >= 32 and data[end - 32:end - 24] == b"APETAGEX":
         size, _, flags = struct.unpack_from("<III", data, end - 20)
         start = end - size
@@ -112,3 +120,17 @@ def summary(passed: int, failed: int, problems: list) -> int:
         print("FAIL", problem)
     print(f"{passed} passed, {failed} failed")
     return 0 if not problems and failed == 0 and passed > 0 else 1
+
+
+def render_tag(items: list) -> bytes:
+    """An APEv2 tag with header and footer holding `items` ((key, flags, value bytes) triples)."""
+    body = b"".join(struct.pack("<II", len(value), flags) + key.encode() + b"\0" + value
+                    for key, flags, value in items)
+    fields = (2000, len(body) + 32, len(items))
+    return (b"APETAGEX" + struct.pack("<IIII", *fields, 0xA0000000) + bytes(8) + body
+            + b"APETAGEX" + struct.pack("<IIII", *fields, 0x80000000) + bytes(8))
+
+
+ID3V1 = b"TAG" + b"Tail title".ljust(30, b"\0") + bytes(95)
+_LYRICS = b"LYRICSBEGIN" + b"LYR00011" + b"Tail lyrics"
+LYRICS3_ID3V1 = _LYRICS + b"%06d" % len(_LYRICS) + b"LYRICS200" + ID3V1
