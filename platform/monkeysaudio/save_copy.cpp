@@ -104,6 +104,12 @@ std::optional<TTagRegion> find_tag_before_debris(TByteSpan window, uint64_t file
     if (tag_end > window.size()) {
       break;
     }
+    // A header ends no tag here: read as the file's last block, it would pass for an empty tag
+    // and hide the tag it opens.
+    const auto block = parse_ape_tag_block(window.subspan(footer, kApeTagBlockBytes));
+    if (block->flags & kApeTagIsHeader) {
+      continue;
+    }
     // The ends the file may have had: after a Lyrics3v2 block and an ID3v1 tag, after an ID3v1
     // tag, right after the footer. The longest comes first, so that a tail is never dropped.
     std::vector<uint64_t> ends;

@@ -70,7 +70,7 @@ TEST(TagFields, ReplayKeepsWhatAnotherSaveWrote) {
   ASSERT_EQ(mine.Put("title", "x", 0), kApeSuccess);
   ASSERT_EQ(mine.Put("Year", "", 0), kApeSuccess);
   TTagFields replayed = mine.Replayed({{"Title", 0, "a"}, {"Album", 0, "c"}, {"Year", 0, "1"}});
-  EXPECT_EQ(replayed.Items(), (std::vector<TApeItem>{{"Album", 0, "c"}, {"Title", 0, "x"}}));
+  EXPECT_EQ(replayed.Items(), (std::vector<TApeItem>{{"Title", 0, "x"}, {"Album", 0, "c"}}));
   EXPECT_FALSE(replayed.Erased());
 
   mine.EraseAll();
