@@ -313,7 +313,7 @@ def main() -> int:
                             ("--no-cover", {"action": "store_true"}), ("files", {"nargs": "+"}))
     passed = failed = 0
     problems = []
-    copying = None
+    copying, copying_spread = None, 0
     for name, base, args, audio_length in scenarios(options.files, options.large,
                                                             not options.no_cover):
         scenario = Scenario(name, base, args, audio_length, options.work)
@@ -330,9 +330,13 @@ def main() -> int:
         ok = not scenario.problems
         passed, failed = passed + ok, failed + (not ok)
         problems += [f"{name}: {problem}" for problem in scenario.problems[:5]]
-        if scenario.ops and scenario.ops[0][0] == "fallocate" and (
-                copying is None or len(scenario.base) > len(copying.base)):
-            copying = scenario
+        # The save whose in-place write spans the most pages: written in place without its copy,
+        # it must tear.
+        writes = [op for op in scenario.ops if op[0] == "write"]
+        if scenario.ops and scenario.ops[0][0] == "fallocate" and len(writes) > 1:
+            spread = len(pages(writes[1]))
+            if copying is None or spread > copying_spread:
+                copying, copying_spread = scenario, spread
 
     # The explorer must see a broken protocol: the copying save of the largest tag, with its
     # syncs dropped, and written in place without its copy.
