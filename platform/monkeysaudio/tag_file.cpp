@@ -68,9 +68,10 @@ std::pair<uint64_t, uint64_t> changed_range(TByteSpan old_block, TByteSpan block
 //   - The file keeps its length or grows, and the bytes that change lie in one page: one write
 //     of them, one sync. A write inside one page is never torn, by a kill or by the disk.
 //   - Otherwise: append a copy of the block and its trailer past both ends, sync; write the
-//     block at plan.start, sync; cut the file at the block's end. The first sync makes the copy
-//     the tag before the old one is touched; the second keeps the cut from reaching the disk
-//     before the block it exposes. The cut needs no sync: until it lands, the copy is the tag.
+//     block at plan.start, sync; cut the file at the block's end, sync. The first sync makes the
+//     copy the tag before the old one is touched; the second keeps the cut from reaching the
+//     disk before the block it exposes. Until the cut lands the copy is the tag, but one only
+//     this library reads: the last sync keeps that window to the save itself.
 int write_block(const TFileDescriptor& file, const TSavePlan& plan) {
   const uint64_t new_size = plan.start + plan.block.size();
   if (new_size >= plan.old_size) {
@@ -99,7 +100,7 @@ int write_block(const TFileDescriptor& file, const TSavePlan& plan) {
   }
   // From here on the copy is the tag: a failure leaves the new tag readable.
   if (file.WriteAt(plan.start, plan.block) != 0 || file.SyncData() != 0 ||
-      file.Truncate(new_size) != 0) {
+      file.Truncate(new_size) != 0 || file.SyncData() != 0) {
     return kApeErrorWriteFile;
   }
   return kApeSuccess;
