@@ -151,6 +151,15 @@ int TFileDescriptor::SyncData() const {
   return 0;
 }
 
+int TFileDescriptor::Sync() const {
+  while (fsync(fFd) != 0) {
+    if (errno != EINTR) {
+      return errno;
+    }
+  }
+  return 0;
+}
+
 int TFileDescriptor::LockExclusive() const {
   return Lock(LOCK_EX);
 }

@@ -46,6 +46,8 @@ class TFileDescriptor {
   // report success: the write then simply proceeds without the guarantee.
   int Reserve(uint64_t offset, uint64_t size) const;
   int SyncData() const;
+  // fsync: the data and every attribute, for a file whose name was just made.
+  int Sync() const;
   // Waits for an exclusive advisory lock, held until the descriptor closes.
   int LockExclusive() const;
   // Waits for a shared advisory lock: no save runs while it is held, so the bytes read under it

@@ -64,9 +64,8 @@ int plan_tag_save(const TTagRegion& region, uint64_t file_size, const std::vecto
     if (result.start == region.tail_start && result.block == region.tail) {
       result.action = TSaveAction::kNothing;
     } else {
-      result.action = result.start + result.block.size() >= file_size
-                          ? TSaveAction::kWriteInPlace
-                          : TSaveAction::kAppendThenMove;
+      result.action = result.start + result.block.size() >= file_size ? TSaveAction::kWriteInPlace
+                                                                      : TSaveAction::kWriteThenCut;
     }
   } else if (items.empty()) {
     result.action = region.start < file_size ? TSaveAction::kTruncate : TSaveAction::kNothing;
@@ -77,7 +76,7 @@ int plan_tag_save(const TTagRegion& region, uint64_t file_size, const std::vecto
       return kApeErrorBadTag;
     }
     result.action = result.start + result.block.size() >= file_size ? TSaveAction::kWriteInPlace
-                                                                    : TSaveAction::kAppendThenMove;
+                                                                    : TSaveAction::kWriteThenCut;
   }
   *plan = std::move(result);
   return kApeSuccess;
@@ -91,9 +90,7 @@ void apply_save_plan(const TSavePlan& plan, TBytes& image) {
       image.resize(plan.start);
       return;
     case TSaveAction::kWriteInPlace:
-    case TSaveAction::kAppendThenMove:
-      // The intermediate state of kAppendThenMove ends in the same block; only the result
-      // matters for an image.
+    case TSaveAction::kWriteThenCut:
       image.resize(std::max<uint64_t>(image.size(), plan.start + plan.block.size()));
       std::copy(plan.block.begin(), plan.block.end(), image.begin() + plan.start);
       image.resize(plan.start + plan.block.size());

@@ -12,10 +12,10 @@
 //   kNothing:         no tag before, none after.
 //   kTruncate:        cut the file at `start` (the tag and its tail are removed).
 //   kWriteInPlace:    the file grows or keeps its length.
-//   kAppendThenMove:  the file shrinks.
+//   kWriteThenCut:    the file shrinks: the block is written, then the file cut after it.
 // The file layer chooses the calls that get there so that the file never reads as anything but
-// the old tag or the new one (see tag_file.cpp and save_copy.h).
-enum class TSaveAction { kNothing, kTruncate, kWriteInPlace, kAppendThenMove };
+// the old tag or the new one (see save_journal.h).
+enum class TSaveAction { kNothing, kTruncate, kWriteInPlace, kWriteThenCut };
 
 struct TSavePlan {
   TSaveAction action = TSaveAction::kNothing;

@@ -135,7 +135,7 @@ TEST(SavePlan, StepsFollowTheSizeOfTheNewBlock) {
   } cases[] = {
       {"first tag", {}, small, TSaveAction::kWriteInPlace, small_tag},
       {"grow", small_tag, large, TSaveAction::kWriteInPlace, large_tag},
-      {"shrink keeps ID3v1", large_tag + id3, small, TSaveAction::kAppendThenMove, small_tag + id3},
+      {"shrink keeps ID3v1", large_tag + id3, small, TSaveAction::kWriteThenCut, small_tag + id3},
       {"remove drops ID3v1 too", small_tag + id3, {}, TSaveAction::kTruncate, {}},
       {"remove nothing", {}, {}, TSaveAction::kNothing, {}},
   };

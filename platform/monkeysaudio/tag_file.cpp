@@ -5,15 +5,19 @@
 #include <algorithm>
 
 #include "codec/monkeys_audio.h"
-#include "platform/monkeysaudio/save_copy.h"
+#include "platform/monkeysaudio/journal_file.h"
+#include "platform/monkeysaudio/save_journal.h"
 #include "platform/monkeysaudio/save_plan.h"
-#include "platform/monkeysaudio/save_recovery.h"
 
 namespace {
 
 constexpr uint64_t kHeadWindow = 4 << 10;
+constexpr uint64_t kCompareChunkBytes = 1 << 20;
 
-int read_header(const TFileDescriptor& file, uint64_t size, std::optional<TApeHeader>* header) {
+}  // namespace
+
+int read_file_header(const TFileDescriptor& file, uint64_t size,
+                     std::optional<TApeHeader>* header) {
   TBytes bytes;
   if (file.ReadAt(0, std::min(size, kHeadWindow), &bytes) != 0) {
     return kApeErrorReadFile;
@@ -48,38 +52,65 @@ int read_header(const TFileDescriptor& file, uint64_t size, std::optional<TApeHe
   return kApeSuccess;
 }
 
-// Where `block` starts to differ from `old_block` (no longer than it), and where it stops;
-// {0, 0} when they are equal.
-std::pair<uint64_t, uint64_t> changed_range(TByteSpan old_block, TByteSpan block) {
-  const auto first = std::mismatch(old_block.begin(), old_block.end(), block.begin()).second;
-  if (block.size() > old_block.size()) {
-    return {static_cast<uint64_t>(first - block.begin()), block.size()};
-  }
-  if (first == block.end()) {
-    return {0, 0};
-  }
-  const auto last = std::mismatch(old_block.rbegin(), old_block.rend(), block.rbegin()).second;
-  return {static_cast<uint64_t>(first - block.begin()), static_cast<uint64_t>(block.rend() - last)};
-}
+namespace {
 
-// Replaces the bytes from plan.start to the end of the file by plan.block. At every instant,
-// and in whatever the disk holds after a power cut, the file reads (through save_recovery.h) as
-// the old tag or the new one, and its bytes before plan.start never change.
-//   - The file keeps its length or grows, and the bytes that change lie in one page: one write
-//     of them, one sync. A write inside one page is never torn, by a kill or by the disk.
-//   - Otherwise: append a copy of the block and its trailer past both ends, sync; write the
-//     block at plan.start, sync; cut the file at the block's end, sync. The first sync makes the
-//     copy the tag before the old one is touched; the second keeps the cut from reaching the
-//     disk before the block it exposes. Until the cut lands the copy is the tag, but one only
-//     this library reads: the last sync keeps that window to the save itself.
-int write_block(const TFileDescriptor& file, const TSavePlan& plan) {
-  const uint64_t new_size = plan.start + plan.block.size();
-  if (new_size >= plan.old_size) {
-    TBytes old_block;
-    if (file.ReadAt(plan.start, plan.old_size - plan.start, &old_block) != 0) {
+// Where `block` starts to differ from the file's bytes from `start` on (`old_bytes` of them, no
+// more than the block), and where it stops; {0, 0} when they are equal. Compared a chunk at a
+// time, so that the old tag is never held whole.
+int changed_range(const TFileDescriptor& file, uint64_t start, uint64_t old_bytes, TByteSpan block,
+                  std::pair<uint64_t, uint64_t>* range) {
+  TBytes chunk;
+  uint64_t first = 0;
+  for (; first < old_bytes; first += chunk.size()) {
+    if (file.ReadAt(start + first, std::min(kCompareChunkBytes, old_bytes - first), &chunk) != 0) {
       return kApeErrorReadFile;
     }
-    const auto [first, last] = changed_range(old_block, plan.block);
+    const auto differs = std::mismatch(chunk.begin(), chunk.end(), block.begin() + first).first;
+    if (differs != chunk.end()) {
+      first += static_cast<uint64_t>(differs - chunk.begin());
+      break;
+    }
+  }
+  if (block.size() > old_bytes) {
+    *range = {first, block.size()};
+    return kApeSuccess;
+  }
+  if (first == old_bytes) {
+    *range = {0, 0};
+    return kApeSuccess;
+  }
+  uint64_t last = old_bytes;
+  while (last > first) {
+    const uint64_t take = std::min(kCompareChunkBytes, last - first);
+    if (file.ReadAt(start + last - take, take, &chunk) != 0) {
+      return kApeErrorReadFile;
+    }
+    const auto same = std::mismatch(chunk.rbegin(), chunk.rend(),
+                                    std::make_reverse_iterator(block.begin() + last))
+                          .first;
+    if (same != chunk.rend()) {
+      last -= static_cast<uint64_t>(same - chunk.rbegin());
+      break;
+    }
+    last -= take;
+  }
+  *range = {first, last};
+  return kApeSuccess;
+}
+
+// Replaces the bytes from plan.start to the end of the file by plan.block (see save_journal.h
+// for the steps and what each leaves after a kill or a power cut). The bytes before plan.start
+// never change.
+int write_block(const std::string& path, const TFileDescriptor& file, const TSavePlan& plan) {
+  const uint64_t new_size = plan.start + plan.block.size();
+  if (new_size >= plan.old_size) {
+    std::pair<uint64_t, uint64_t> range;
+    if (int status =
+            changed_range(file, plan.start, plan.old_size - plan.start, plan.block, &range);
+        status != kApeSuccess) {
+      return status;
+    }
+    const auto [first, last] = range;
     if (last == first ||
         (plan.start + first) / kPageBytes == (plan.start + last - 1) / kPageBytes) {
       const TByteSpan changed = TByteSpan(plan.block).subspan(first, last - first);
@@ -88,25 +119,10 @@ int write_block(const TFileDescriptor& file, const TSavePlan& plan) {
                  : kApeErrorWriteFile;
     }
   }
-  const uint64_t copy_at = save_copy_offset(plan.start, plan.block.size(), plan.old_size);
-  TBytes copy = plan.block;
-  const TBytes trailer = render_save_trailer(plan.start, plan.block);
-  copy.insert(copy.end(), trailer.begin(), trailer.end());
-  if (file.Reserve(plan.old_size, copy_at + copy.size() - plan.old_size) != 0 ||
-      file.WriteAt(copy_at, copy) != 0 || file.SyncData() != 0) {
-    // The old tag is untouched; what was appended is debris, cut off again when possible.
-    (void)file.Truncate(plan.old_size);
-    return kApeErrorWriteFile;
-  }
-  // From here on the copy is the tag: a failure leaves the new tag readable.
-  if (file.WriteAt(plan.start, plan.block) != 0 || file.SyncData() != 0 ||
-      file.Truncate(new_size) != 0 || file.SyncData() != 0) {
-    return kApeErrorWriteFile;
-  }
-  return kApeSuccess;
+  return write_journaled(path, file, plan);
 }
 
-int execute_plan(const TFileDescriptor& file, const TSavePlan& plan) {
+int execute_plan(const std::string& path, const TFileDescriptor& file, const TSavePlan& plan) {
   switch (plan.action) {
     case TSaveAction::kNothing:
       return kApeSuccess;
@@ -115,8 +131,8 @@ int execute_plan(const TFileDescriptor& file, const TSavePlan& plan) {
       return file.Truncate(plan.start) == 0 && file.SyncData() == 0 ? kApeSuccess
                                                                     : kApeErrorWriteFile;
     case TSaveAction::kWriteInPlace:
-    case TSaveAction::kAppendThenMove:
-      return write_block(file, plan);
+    case TSaveAction::kWriteThenCut:
+      return write_block(path, file, plan);
   }
   return kApeErrorWriteFile;
 }
@@ -132,7 +148,7 @@ int read_tag_file(const TFileDescriptor& file, bool require_header, TTagFileView
   uint64_t audio_end = 0;
   uint64_t frames_start = 0;
   if (require_header) {
-    if (int status = read_header(file, size, &view->header); status != kApeSuccess) {
+    if (int status = read_file_header(file, size, &view->header); status != kApeSuccess) {
       return status;
     }
     floor = tag_floor(*view->header);
@@ -167,7 +183,19 @@ int load_tag_file(const char* path, bool require_header, TTagFileView* view) {
   // A save in another process may be rewriting the tag right now; read after it. A file system
   // without locks still reads: the lock only orders readers behind writers.
   (void)file.LockShared();
-  return read_saved_tag_file(file, require_header, view);
+  // No save runs while the shared lock is held, so a journal now is one a save left behind: it
+  // is finished or undone by a reader that may write the file; any other reader reads the file
+  // as it is.
+  if (journal_exists(path)) {
+    TFileDescriptor writer;
+    if (writer.OpenRegular(path, O_RDWR) == 0) {
+      file = TFileDescriptor();
+      (void)writer.LockExclusive();
+      (void)recover_interrupted_save(path, writer);
+      file = std::move(writer);
+    }
+  }
+  return read_tag_file(file, require_header, view);
 }
 
 namespace {
@@ -179,8 +207,11 @@ int save_locked(const char* path, bool require_header, TMerge merge) {
   if (path == nullptr || file.OpenRegular(path, O_RDWR) != 0 || file.LockExclusive() != 0) {
     return kApeErrorWriteFile;
   }
+  if (int status = recover_interrupted_save(path, file); status != kApeSuccess) {
+    return status;
+  }
   TTagFileView view;
-  if (int status = read_saved_tag_file(file, require_header, &view); status != kApeSuccess) {
+  if (int status = read_tag_file(file, require_header, &view); status != kApeSuccess) {
     return status;
   }
   const auto [items, erased] = merge(std::move(view.region.items));
@@ -189,7 +220,7 @@ int save_locked(const char* path, bool require_header, TMerge merge) {
       status != kApeSuccess) {
     return status;
   }
-  return execute_plan(file, plan);
+  return execute_plan(path, file, plan);
 }
 
 }  // namespace

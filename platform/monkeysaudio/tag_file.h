@@ -16,21 +16,29 @@ struct TTagFileView {
   TTagRegion region;
 };
 
+// The Monkey's Audio header of `file`, read as if the file were `size` bytes long (at most its
+// real size): after an ID3v2 tag and junk, with its audio end settled from the seek table.
+// Returns kApeSuccess, kApeErrorReadFile or kApeErrorInvalidFormat.
+int read_file_header(const TFileDescriptor& file, uint64_t size, std::optional<TApeHeader>* header);
+
 // Reads the header (when `require_header`) and the tag of the open file `file`. Costs a few
 // reads at the start and the end of the file, whatever its size. Returns kApeSuccess,
 // kApeErrorReadFile or kApeErrorInvalidFormat (header required and not found).
 int read_tag_file(const TFileDescriptor& file, bool require_header, TTagFileView* view);
 
 // Opens `path` for reading and reads it as above; kApeErrorOpenFile when it cannot be opened
-// or is not a regular file.
+// or is not a regular file. When a save of the file was cut off and this process may write the
+// file, the save is first finished or undone (see save_journal.h); otherwise nothing is written.
 int load_tag_file(const char* path, bool require_header, TTagFileView* view);
 
 // Replaces the tag of `path` by `items` (none: removes the tag and any ID3v1 tag behind it),
-// under an exclusive lock, locating the tag again once the lock is held. Only bytes from the
-// tag's start on are written. Whenever the program stops (a kill, a power cut), the file reads
-// as the old tag or the new one; on kApeSuccess the new one is on disk. `erased` as for
-// plan_tag_save. Returns kApeSuccess or an ApeError; on kApeErrorWriteFile the file holds the
-// old tag or the new one.
+// under an exclusive lock, locating the tag again once the lock is held (after finishing or
+// undoing a save that was cut off). Only bytes from the tag's start on are written. Whenever the
+// program stops (a kill, a power cut), the next open finds the old tag or the new one; on
+// kApeSuccess the new one is on disk. A save that must go through a journal (see
+// save_journal.h) is refused with kApeErrorWriteFile when the file's folder cannot be written.
+// `erased` as for plan_tag_save. Returns kApeSuccess or an ApeError; on kApeErrorWriteFile the file
+// holds the old tag or the new one.
 int save_tag_file(const char* path, bool require_header, const std::vector<TApeItem>& items,
                   bool erased);
 
