@@ -63,6 +63,12 @@ fuzz-check: fuzz-build
 
 check: format-check test asan fuzz-check
 
+# The long stress runs, by hand: every crash state of a save of the largest tag the library
+# accepts, and ten times the concurrent rounds of `make check`.
+.PHONY: stress-large
+stress-large: build
+	cmake --build $(BUILD) --target stress-large
+
 clean:
 	rm -rf $(BUILD) $(ASAN_BUILD) $(FUZZ_BUILD)
 

@@ -7,8 +7,6 @@ import shutil
 import struct
 import subprocess
 
-# The first bytes of the trailer after the copy of a tag that a save left (see save_copy.h).
-COPY_TRAILER = b"QLTCOPY1"
 FIELDS = ["Title", "Artist", "Album", "Comment", "Year", "Genre", "Track"]
 # Quillet shows at most this many bytes of a field (its buffer less the terminator).
 SHOWN_BYTES = 2047
@@ -37,12 +35,19 @@ def setup(*arguments) -> argparse.Namespace:
     return options
 
 
-def run(args: list, path: str, wait=True, **extra_env):
-    """Runs Quillet with `args` on `path`: the finished run, or the running process."""
-    command, env = [_program] + args + [path], dict(_env, **extra_env)
+def run(args: list, path: str, wait=True, prefix=(), **extra_env):
+    """Runs Quillet with `args` on `path` (behind the command `prefix`, when given): the finished
+    run, or the running process."""
+    command, env = list(prefix) + [_program] + args + [path], dict(_env, **extra_env)
     if not wait:
         return subprocess.Popen(command, env=env, stdout=subprocess.DEVNULL)
     return subprocess.run(command, env=env, capture_output=True, timeout=60)
+
+
+def journal_of(path: str) -> str:
+    """The journal a save keeps beside `path` while it runs."""
+    folder, name = os.path.split(path)
+    return os.path.join(folder, f".{name}.quillet-journal")
 
 
 def read(path: str) -> bytes:
@@ -98,10 +103,19 @@ def listing(path: str) -> tuple:
     return 0, tuple(values.get(field, "") for field in FIELDS)
 
 
-def mutagen_fields(path: str) -> tuple:
-    """The file's fields as mutagen reads them, or raises when mutagen cannot read the file."""
+def mutagen_fields(path: str, tag_only=False) -> tuple:
+    """The file's fields as mutagen reads them, or raises when mutagen cannot read the file.
+    With `tag_only`, the APE tag at the end alone (mutagen reads no Monkey's Audio file with an
+    ID3v2 tag in front)."""
+    import mutagen.apev2
     import mutagen.monkeysaudio
-    tags = mutagen.monkeysaudio.MonkeysAudio(path).tags or {}
+    if tag_only:
+        try:
+            tags = mutagen.apev2.APEv2(path)
+        except mutagen.apev2.APENoHeaderError:
+            tags = {}
+    else:
+        tags = mutagen.monkeysaudio.MonkeysAudio(path).tags or {}
     return tuple("" if (value := tags.get(f)) is None else "; ".join(str(v) for v in value)
                  for f in FIELDS)
 

@@ -1,36 +1,50 @@
 #!/usr/bin/python3
-"""Records every file-changing system call a save makes, then builds every file a crash can
-leave and checks each: the audio bytes unchanged, the tag the old one or the new one (in Quillet
-always; in mutagen whenever the file is the old or the new file exactly), and a later save or
-removal leaving no debris behind.
+"""Records every call a save makes on the audio file, its journal and their folder, builds every
+pair of files a crash can leave (crash_model.py) and checks each: after one listing by Quillet
+the audio bytes are unchanged, the file is the old or the new one exactly, Quillet and mutagen
+read the same tag (the old or the new one), and no journal is left. A later save or removal then
+leaves no debris behind.
 
-The states:
-  kill       the process dies between two calls, or inside a write at any page boundary of the
-             file (the kernel stops a write between pages);
-  power cut  everything up to the last completed sync is on disk; of the calls after it, any
-             subset reached the disk, a write possibly only some of its pages (none, all, every
-             prefix, every suffix, each page alone, all pages but one), a truncate before or
-             after the writes it races.
---large takes 15 MB tags (a binary cover item) on every file and tail, not only on the first
-file with an ID3v1 tail; --no-cover takes none. With --pages N, a write of more than N pages is cut at N page boundaries spread over it (always
+The scenarios, on each file, tail (none, ID3v1, Lyrics3v2 and ID3v1) and shape of save:
+  - one save, cut by a kill or a power cut anywhere, and real runs killed inside each write;
+  - a save cut off inside its rewrite of the file, then another run cut off in its turn: the
+    next listing (its recovery killed at each call) and the next save (two kills in a row);
+  - a save cut off, then another program's edit: mutagen adds an ID3v2 tag in front (the record
+    must still be applied where it proves the bytes moved); an ID3v2 tag with its footer is
+    appended (the record must not be applied, and no later write may touch those bytes); the
+    file copied, or its journal found beside another file (never applied);
+  - forged records: random bytes, or a record whose checksums hold that points into the audio,
+    beside the file; a file ending in the copy trailer an earlier Quillet wrote;
+  - a tag above 18 MB (--cover-mb; --large takes the largest the library accepts on every
+    file), and an old-layout file whose size is a page multiple with a sound tag inside its last
+    frame.
+A reader that may not write the file (run as another user) must change nothing.
+
+With --pages N, a write of more than N pages is cut at N page boundaries spread over it (always
 including the first and last three) instead of at every one; --pages 0 cuts at every boundary.
+--kills N real kills per write; --repairs N: every N-th state is also saved over.
 
-Each scenario also kills a real run inside each of its writes (--kills boundaries per write) and
-checks that the file it leaves is the state the model predicts.
+At the end the explorer checks itself: the same save replayed without the journal's syncs,
+without the file's sync, or with the journal ignored must show damaged states.
 
-usage: crash_explorer.py --quillet PATH --home DIR --preload SO --work DIR
-                         [--pages N] [--kills N] [--repairs N] [--large | --no-cover] FILE...
+usage: crash_explorer.py --quillet PATH --home DIR --preload SO --work DIR [--pages N]
+                         [--kills N] [--repairs N] [--cover-mb N | --no-cover] [--large]
+                         [--old-layout FILE] FILE...
 """
 import hashlib
 import itertools
 import os
 import random
 import shutil
+import struct
+import subprocess
 import sys
+import zlib
 
 import apefile
+import crash_model as model
+from crash_model import State
 
-PAGE = 4096
 SHAPES = [
     ("grow", ["-T=" + "Title " * 40, "-L=" + "Album " * 100]),
     ("shrink", ["-C=", "-T=x"]),
@@ -39,269 +53,444 @@ SHAPES = [
     ("clear then write", ["-REMOVEALL", "-T=x"]),
 ]
 TAILS = [("no tail", b""), ("ID3v1", apefile.ID3V1), ("Lyrics3 and ID3v1", apefile.LYRICS3_ID3V1)]
+SECOND_SAVE = ["-Y=2012", "-G=" + "Blues " * 200]
+NOBODY = ["setpriv", "--reuid=65534", "--regid=65534", "--clear-groups"]
+NO_ANCHOR = (1 << 64) - 1
 
 
-def old_items(large: bool) -> list:
+def put(path: str, state: State):
+    """Leaves `state` at `path` (the same inode as before: only its bytes change)."""
+    apefile.write(path, state.audio)
+    journal = apefile.journal_of(path)
+    if state.journal is None:
+        if os.path.exists(journal):
+            os.unlink(journal)
+    else:
+        apefile.write(journal, state.journal)
+
+
+def take(path: str) -> State:
+    journal = apefile.journal_of(path)
+    return State(apefile.read(path),
+                 apefile.read(journal) if os.path.exists(journal) else None)
+
+
+def old_items(cover_bytes: int) -> list:
     items = [("Title", 0, b"Old title"), ("Artist", 0, b"Old artist"),
              ("Comment", 0, b"old comment " * 20)]
-    if large:
-        cover = random.Random(12).randbytes(15 << 20)
+    if cover_bytes:
+        cover = random.Random(12).randbytes(cover_bytes)
         items.append(("Cover Art (Front)", 2, b"front.jpg\0" + cover))
     return items
 
 
-def parse_trace(data: bytes) -> list:
-    """The recorded calls: ("write", offset, bytes), ("truncate", length), ("sync",), ..."""
-    ops, at = [], 0
-    while at < len(data):
-        end = data.index(b"\n", at)
-        words = data[at:end].decode().split()
-        at = end + 1
-        if words[0] == "write":
-            offset, length = int(words[1]), int(words[2])
-            ops.append(("write", offset, data[at:at + length]))
-            at += length
-        elif words[0] == "truncate":
-            ops.append(("truncate", int(words[1])))
-        else:
-            ops.append((words[0],))
-    return ops
+def mutagen_problem(path: str, shown, tag_only=False) -> list:
+    try:
+        seen = apefile.mutagen_fields(path, tag_only)
+    except Exception as error:  # mutagen raises many kinds
+        return [f"mutagen cannot read it: {error!r:.200}"]
+    return [] if apefile.same_fields(seen, shown) else [f"mutagen reads {seen!r:.200}"]
 
 
-def pages(op) -> list:
-    """The (start, end) ranges, within the data of the write `op`, that fall in one file page."""
-    _, offset, data = op
-    cuts = [0] + [b - offset for b in range((offset // PAGE + 1) * PAGE, offset + len(data), PAGE)]
-    return list(zip(cuts, cuts[1:] + [len(data)]))
-
-
-def sample(count: int, limit: int) -> list:
-    """Up to `limit` indices of range(count), spread over it, the first and last three kept."""
-    if limit == 0 or count <= limit:
-        return list(range(count))
-    spread = {round(i * (count - 1) / (limit - 1)) for i in range(limit)}
-    return sorted(spread | set(range(3)) | set(range(count - 3, count)))
-
-
-def apply(image: bytearray, op, chosen=None):
-    """Applies `op` to `image`; for a write, only the page ranges in `chosen` (all if None)."""
-    if op[0] == "truncate":
-        if op[1] < len(image):
-            del image[op[1]:]
-        else:
-            image.extend(bytes(op[1] - len(image)))
-    elif op[0] == "write":
-        _, offset, data = op
-        ranges = pages(op) if chosen is None else chosen
-        if not ranges:
-            return
-        end = offset + max(stop for _, stop in ranges)
-        if end > len(image):
-            image.extend(bytes(end - len(image)))
-        for start, stop in ranges:
-            image[offset + start:offset + stop] = data[start:stop]
-    # fallocate keeps the size and sync changes no byte: nothing to apply
-
-
-def write_patterns(op, limit: int) -> list:
-    """Partial page sets of a write a power cut can leave (whole and none excluded)."""
-    ranges = pages(op)
-    count = len(ranges)
-    if count < 2:
-        return []
-    patterns = []
-    for i in sample(count - 1, limit):
-        patterns += [ranges[:i + 1], ranges[i + 1:]]
-    for i in sample(count, limit):
-        patterns += [[ranges[i]], ranges[:i] + ranges[i + 1:]]
-    return patterns
-
-
-def kill_states(base: bytes, ops: list, limit: int):
-    image = bytearray(base)
-    yield "kill", bytes(image)
-    for op in ops:
-        if op[0] == "write":
-            ranges = pages(op)
-            for i in sample(len(ranges) - 1, limit):
-                cut = bytearray(image)
-                apply(cut, op, ranges[:i + 1])
-                yield "kill", bytes(cut)
-        apply(image, op)
-        yield "kill", bytes(image)
-
-
-def power_states(base: bytes, ops: list, limit: int):
-    syncs = [i for i, op in enumerate(ops) if op[0] == "sync"]
-    durable = bytearray(base)
-    done = 0
-    for stop in syncs + [len(ops)]:
-        epoch = [op for op in ops[done:stop] if op[0] in ("write", "truncate")]
-        choices = []
-        for op in epoch:
-            choices.append([None, "all"])
-        for mask in itertools.product(*choices):
-            yield from _epoch_states(durable, epoch, list(mask))
-        for k, op in enumerate(epoch):
-            if op[0] != "write":
-                continue
-            for pattern in write_patterns(op, limit):
-                for mask in itertools.product(*(choices[:k] + choices[k + 1:])):
-                    yield from _epoch_states(durable, epoch, list(mask[:k]) + [pattern] +
-                                             list(mask[k:]))
-        for op in ops[done:stop + 1]:
-            apply(durable, op)
-        done = stop + 1
-
-
-def _epoch_states(durable, epoch, mask):
-    writes = [(op, m) for op, m in zip(epoch, mask) if op[0] == "write" and m is not None]
-    cuts = [op for op, m in zip(epoch, mask) if op[0] == "truncate" and m is not None]
-    orders = [True, False] if writes and cuts else [True]
-    for cut_last in orders:
-        image = bytearray(durable)
-        sequence = [(op, None) for op in cuts]
-        sequence = ([(op, None if m == "all" else m) for op, m in writes] + sequence if cut_last
-                    else sequence + [(op, None if m == "all" else m) for op, m in writes])
-        for op, chosen in sequence:
-            apply(image, op, chosen)
-        yield "power cut", bytes(image)
+def record_target(journal: bytes):
+    """The absolute offset a journal's record says its save started at, or None."""
+    if journal is None or len(journal) < 48 or journal[:8] != b"QLTJRNL\n":
+        return None
+    anchor, target = struct.unpack_from("<QQ", journal, 32)
+    return target + (0 if anchor == NO_ANCHOR else anchor)
 
 
 class Scenario:
-    def __init__(self, name, base, args, audio_length, work):
-        self.name, self.base, self.args, self.audio_length = name, base, args, audio_length
+    """A run of Quillet with `args` from the pair `start`; `recovered` is the file the start
+    reads as after a listing (verified by the scenario that left it), when it has a journal."""
+
+    def __init__(self, name, start: State, args, audio_length, work, recovered=None):
+        self.name, self.start, self.args, self.audio_length = name, start, args, audio_length
         self.path = os.path.join(work, "state.ape")
+        self.recovered = start.audio if recovered is None else recovered
         self.problems, self.counts = [], {}
 
     def record(self, preload, work):
         trace = os.path.join(work, "trace")
-        apefile.write(self.path, self.base)
+        put(self.path, self.start)
         run = apefile.run(self.args, self.path, LD_PRELOAD=preload, QUILLET_FAULT_FILE=self.path,
                           QUILLET_RECORD=trace)
         if run.returncode != 0:
-            self.problems.append(f"the recorded save exits {run.returncode}")
-        self.new = apefile.read(self.path)
-        self.ops = parse_trace(apefile.read(trace))
-        self.allowed = {self.listing(self.base), self.listing(self.new)}
-        if "-REMOVEALL" in self.args:
-            self.allowed.add(("",) * len(apefile.FIELDS))
-        expected = bytearray(self.base)
+            self.problems.append(f"the recorded run exits {run.returncode}")
+        self.end = take(self.path)
+        self.ops = model.parse_trace(apefile.read(trace))
+        replay = model.Replay(self.start)
+        self.committed = [self.recovered]
         for op in self.ops:
-            apply(expected, op)
-        if bytes(expected) != self.new:
+            replay.apply(op)
+            if replay.journal is None and op in (("unlink", "j"), ("sync", "a")):
+                self.committed.append(bytes(replay.audio))
+        if replay.state() != self.end:
             self.problems.append("the recorded calls do not make the saved file")
-
-    def after_removal(self) -> bytes:
-        """What a removal keeps after the audio: lyrics stay, behind them a blank ID3v1 tag."""
-        rest = self.base[self.audio_length:]
-        lyrics = rest.find(b"LYRICSBEGIN")
-        if lyrics < 0:
-            return b""
-        return rest[lyrics:-128] + b"TAG" + bytes(124) + b"\xff"
+        if self.end.journal is not None:
+            self.problems.append("the run leaves a journal")
+        self.committed.append(self.end.audio)
+        self.committed = list(dict.fromkeys(self.committed))
+        self.allowed = {self.listing(image) for image in self.committed}
 
     def listing(self, image: bytes):
-        apefile.write(self.path, image)
+        put(self.path, State(image, None))
         return apefile.listing(self.path)[1]
 
-    def check(self, kind, image, repair) -> bool:
-        trouble = []
-        if image[:self.audio_length] != self.base[:self.audio_length]:
-            trouble.append("audio bytes changed")
-        shown = self.listing(image)
-        if shown not in self.allowed:
-            trouble.append(f"Quillet reads {shown!r:.200}")
-        standard = image in (self.base, self.new)
-        if standard and shown is not None:
-            try:
-                seen = apefile.mutagen_fields(self.path)
-                if not apefile.same_fields(seen, shown):
-                    trouble.append(f"mutagen reads {seen!r:.200}")
-            except Exception as error:  # mutagen raises many kinds
-                trouble.append(f"mutagen cannot read it: {error!r}")
-        if not trouble and not standard and repair is not None:
-            trouble += self.repair(repair)
-        key = f"{kind}, {'mutagen too' if standard else 'Quillet alone'}"
+    def journaled(self) -> bool:
+        return ("create", "j") in self.ops
+
+    def count(self, key):
         self.counts[key] = self.counts.get(key, 0) + 1
+
+    def check(self, kind, state: State, repair) -> bool:
+        """One listing on `state`, then what it must leave."""
+        put(self.path, state)
+        code, shown = apefile.listing(self.path)
+        after = take(self.path)
+        trouble = []
+        if after.audio[:self.audio_length] != self.start.audio[:self.audio_length]:
+            trouble.append("audio bytes changed")
+        if shown not in self.allowed:
+            trouble.append(f"Quillet reads {shown!r:.200} (exit {code})")
+        if after.journal is not None:
+            trouble.append("a journal is left after the listing")
+        if after.audio not in self.committed:
+            trouble.append("after the listing the file is neither the old nor the new one")
+        if shown is not None and not trouble:
+            trouble += mutagen_problem(self.path, shown)
+        if not trouble and repair is not None and state.audio not in self.committed:
+            trouble += self.repair(repair)
+        self.count(kind)
         if trouble:
-            self.problems.append(f"{kind} state of {len(image)} bytes: " + "; ".join(trouble))
+            self.problems.append(f"{kind} state of {len(state.audio)} bytes, journal "
+                                 f"{'none' if state.journal is None else len(state.journal)}: "
+                                 + "; ".join(trouble))
         return not trouble
 
     def repair(self, remove: bool) -> list:
-        """A save on a half-done file must leave no debris: the file is the audio and one tag."""
+        """A save after the recovery leaves the audio and one tag: no debris, no journal."""
         run = apefile.run(["-REMOVEALL"] if remove else ["-T=repaired"], self.path)
-        data = apefile.read(self.path)
+        after = take(self.path)
         if run.returncode != 0:
             return [f"the next save exits {run.returncode}"]
+        if after.journal is not None:
+            return ["the next save leaves a journal"]
         if remove:
-            kept = self.after_removal()
-            return ([] if data[self.audio_length:] == kept
-                    else [f"removal leaves {len(data)} bytes"])
+            kept = after_removal(self.start.audio, self.audio_length)
+            return ([] if after.audio[self.audio_length:] == kept
+                    else [f"removal leaves {len(after.audio)} bytes"])
         try:
             title = apefile.mutagen_fields(self.path)[0]
         except Exception as error:
             return [f"after the next save mutagen cannot read it: {error!r}"]
-        if title != "repaired" or apefile.tag_region_start(data) != self.audio_length:
+        if title != "repaired" or apefile.tag_region_start(after.audio) != self.audio_length:
             return [f"the next save leaves debris (title {title!r})"]
         return []
+
+    def read_only(self, state: State) -> bool:
+        """A listing by a user who may not write the file changes nothing."""
+        put(self.path, state)
+        os.chmod(self.path, 0o644)
+        apefile.run([], self.path, prefix=NOBODY)
+        self.count("read-only listing")
+        if take(self.path) != state:
+            self.problems.append("a listing by a user who may not write the file changed it")
+            return False
+        return True
+
+
+def after_removal(base: bytes, audio_length: int) -> bytes:
+    """What a removal keeps after the audio: lyrics stay, behind them a blank ID3v1 tag."""
+    rest = base[audio_length:]
+    lyrics = rest.find(b"LYRICSBEGIN")
+    if lyrics < 0:
+        return b""
+    return rest[lyrics:-128] + b"TAG" + bytes(124) + b"\xff"
+
+
+def explore(scenario, states, repairs) -> tuple:
+    seen, explored, intact = set(), 0, 0
+    for kind, state in states:
+        digest = hashlib.sha1(state.audio + b"|" + (state.journal or b"-")).digest()
+        if digest in seen:
+            continue
+        seen.add(digest)
+        explored += 1
+        repair = (explored % 2 == 0) if repairs and explored % repairs == 0 else None
+        intact += scenario.check(kind, state, repair)
+    return explored, intact
+
+
+def crash_states(scenario, limit):
+    return itertools.chain((("kill", s) for s in model.kill_states(scenario.start, scenario.ops,
+                                                                    limit)),
+                           (("power cut", s) for s in model.power_states(scenario.start,
+                                                                         scenario.ops, limit)))
 
 
 def kill_inside_writes(scenario, preload, kills) -> tuple:
     """Kills real runs inside each write; (runs, intact)."""
     runs = intact = 0
-    image = bytearray(scenario.base)
+    replay = model.Replay(scenario.start)
     for number, op in enumerate(scenario.ops, start=1):
         if op[0] == "write":
-            ranges = pages(op)
-            for i in sample(len(ranges) - 1, kills):
-                expected = bytearray(image)
-                apply(expected, op, ranges[:i + 1])
-                apefile.write(scenario.path, scenario.base)
+            ranges = model.pages(op)
+            for i in model.sample(len(ranges) - 1, kills):
+                expected = model.Replay(replay.state())
+                expected.apply(op, ranges[:i + 1])
+                put(scenario.path, scenario.start)
                 apefile.run(scenario.args, scenario.path, LD_PRELOAD=preload,
                             QUILLET_FAULT_FILE=scenario.path, QUILLET_CUT_AT=str(number),
                             QUILLET_CUT_BYTES=str(ranges[i][1]))
                 runs += 1
-                left = apefile.read(scenario.path)
-                if left != bytes(expected):
-                    scenario.problems.append(f"a kill inside call {number} leaves a file the "
+                left = take(scenario.path)
+                if left != expected.state():
+                    scenario.problems.append(f"a kill inside call {number} leaves a pair the "
                                              "model does not predict")
                 elif scenario.check("real kill", left, None):
                     intact += 1
-        apply(image, op)
+        replay.apply(op)
     return runs, intact
 
 
-def explore(scenario, limit, repairs) -> tuple:
-    seen, explored, intact = set(), 0, 0
-    for kind, image in itertools.chain(kill_states(scenario.base, scenario.ops, limit),
-                                       power_states(scenario.base, scenario.ops, limit)):
-        digest = hashlib.sha1(image).digest()
-        if digest in seen:
+def torn_states(scenario) -> list:
+    """Kill states of a journaled save worth following: the file torn in the middle of its
+    rewrite (the journal whole beside it), and the file rewritten before the journal's unlink."""
+    torn, done = [], []
+    for state in model.kill_states(scenario.start, scenario.ops, 3):
+        if state.journal is None or record_target(state.journal) is None:
             continue
-        seen.add(digest)
-        explored += 1
-        repair = (explored % 2 == 0) if explored % max(1, repairs) == 0 else None
-        intact += scenario.check(kind, image, repair)
-    return explored, intact
+        if state.audio == scenario.end.audio:
+            done.append(state)
+        elif state.audio not in scenario.committed:
+            torn.append(state)
+    return ([torn[len(torn) // 2]] if torn else []) + done[:1]
 
 
-def scenarios(files, large, cover):
-    """(name, base image, arguments, audio length) for each file, tail, tag size and shape."""
+# The ID3v2.4 tag another tagger may append after the APE tag: a title frame, and the footer
+# ("3DI") that lets a reader find it from the end.
+def id3v2_with_footer(length: int) -> bytes:
+    """Such a tag of at least `length` bytes."""
+    frame = b"TIT2" + struct.pack(">I", 11) + b"\0\0" + b"\x03Appended!"
+    body = frame + bytes(max(64, length - len(frame) - 20))
+    size = bytes((len(body) >> shift) & 0x7F for shift in (21, 14, 7, 0))
+    return b"ID3\x04\x00\x10" + size + body + b"3DI\x04\x00\x10" + size
+
+
+def edits_after_crash(scenario, torn: State, recovered: bytes, work) -> list:
+    """Another program's edit of a file a save left half-done; (label, ok) pairs."""
+    results = []
+    path = scenario.path
+    target = record_target(torn.journal)
+    # mutagen adds an ID3v2 tag in front: every offset moves; the record proves where.
+    put(path, torn)
+    import mutagen.id3
+    tags = mutagen.id3.ID3()
+    tags.add(mutagen.id3.TIT2(encoding=3, text=["Front"]))
+    tags.save(path, v1=1)
+    edited = apefile.read(path)
+    delta = len(edited) - len(torn.audio)  # mutagen rewrites an ID3v1 tag in place
+    code, shown = apefile.listing(path)
+    after = take(path)
+    trouble = []
+    if delta <= 0 or edited[:3] != b"ID3" or after.audio[:delta] != edited[:delta]:
+        trouble.append("the ID3v2 tag in front changed")
+    elif after.audio[delta:delta + scenario.audio_length] != torn.audio[:scenario.audio_length]:
+        trouble.append("audio bytes changed")
+    elif after.audio[delta:] not in scenario.committed:
+        trouble.append("after the listing the file is neither the old nor the new one")
+    if shown not in scenario.allowed:
+        trouble.append(f"Quillet reads {shown!r:.200}")
+    if after.journal is not None:
+        trouble.append("a journal is left")
+    if not trouble:
+        trouble += mutagen_problem(path, shown, tag_only=True)
+    results.append(("ID3v2 added in front, record applied", trouble))
+
+    # An ID3v2 tag with its footer appended: the file no longer ends where the save left it.
+    old_size, new_size = struct.unpack_from("<QQ", torn.journal, 48)
+    appended = id3v2_with_footer(max(old_size, new_size) - len(torn.audio) + 1)
+    put(path, State(torn.audio + appended, torn.journal))
+    apefile.listing(path)
+    after = take(path)
+    trouble = []
+    if after.audio != torn.audio + appended:
+        trouble.append("the listing applied the record")
+    for args in (["-Y=1999"], ["-REMOVEALL"]):
+        put(path, State(torn.audio + appended, torn.journal))
+        apefile.run(args, path)
+        after = take(path).audio
+        if after[:target] != torn.audio[:target]:
+            trouble.append(f"{args[0]} changed bytes before the save's region")
+        if after[target:].find(appended) < 0:
+            trouble.append(f"{args[0]} changed the appended ID3v2 tag")
+    results.append(("ID3v2 appended, record not applied", trouble))
+
+    # The file copied (its journal stays with the original) and a copy of both beside another
+    # name: neither copy's bytes change on a listing, and a write stays in the save's region.
+    other = os.path.join(work, "copy.ape")
+    trouble = []
+    for label, journal in (("copied", None), ("copied with the journal", torn.journal)):
+        put(other, State(torn.audio, journal))
+        apefile.listing(other)
+        if apefile.read(other) != torn.audio:
+            trouble.append(f"{label}: a listing changed the copy")
+        if os.path.exists(apefile.journal_of(other)):
+            trouble.append(f"{label}: the journal is left beside the copy")
+        put(other, State(torn.audio, journal))
+        apefile.run(["-T=copy"], other)
+        if apefile.read(other)[:target] != torn.audio[:target]:
+            trouble.append(f"{label}: a write changed bytes before the save's region")
+    put(path, torn)
+    apefile.listing(path)
+    if apefile.read(path) != recovered:
+        trouble.append("the original does not recover as before")
+    results.append(("file copied, record not applied to the copy", trouble))
+    return results
+
+
+def forged_records(name, base: bytes, audio_length, work) -> list:
+    """Records that must never be applied, beside `base`; (label, problems) pairs."""
+    path = os.path.join(work, "forged.ape")
+    results = []
+    apefile.write(path, base)
+    status = os.stat(path)
+    junk = random.Random(len(base)).randbytes(4096)
+    records = [("random bytes", junk), ("an empty journal", b"")]
+    # Where the header declares the end of the audio; in the old layout a record may rewrite
+    # anything above the last frame's start.
+    if declares_audio_end(base):
+        records.append(("a record pointing into the audio",
+                        forged_journal(base, status, audio_length)))
+    for label, journal in records:
+        put(path, State(base, journal))
+        code, shown = apefile.listing(path)
+        after = take(path)
+        trouble = []
+        if after.audio != base:
+            trouble.append("the listing changed the file")
+        if after.journal is not None:
+            trouble.append("the journal is left")
+        for args in (["-A=Alice"], ["-REMOVEALL"]):
+            put(path, State(base, journal))
+            apefile.run(args, path)
+            if apefile.read(path)[:audio_length] != base[:audio_length]:
+                trouble.append(f"{args[0]} changed audio bytes")
+        results.append((f"{name}: beside it {label}", trouble))
+    # The trailer an earlier Quillet put after a copy of a tag, here pointing into the audio: read
+    # like any other bytes.
+    block = apefile.render_tag([("Title", 0, b"Copied")])
+    fields = b"QLTCOPY1" + struct.pack("<QQ", inside(audio_length), len(block))
+    image = base + block + fields + struct.pack("<II", zlib.crc32(fields, zlib.crc32(block)), 0)
+    trouble = []
+    for args in ([], ["-A=Alice"], ["-REMOVEALL"]):
+        put(path, State(image, None))
+        apefile.run(args, path)
+        after = apefile.read(path)
+        if after[:audio_length] != image[:audio_length] or (not args and after != image):
+            trouble.append(f"{(args or ['a listing'])[0]} changed bytes it does not own")
+    results.append((f"{name}: ending in a copy trailer", trouble))
+    return results
+
+
+def inside(audio_length: int) -> int:
+    """An offset inside the last bytes of the audio."""
+    return max(audio_length - 4000, audio_length // 2)
+
+
+def declares_audio_end(image: bytes) -> bool:
+    """True for the layout of version 3.98 on, whose header gives the length of the audio."""
+    anchor = image.find(b"MAC ")
+    return anchor >= 0 and struct.unpack_from("<H", image, anchor + 4)[0] >= 3980
+
+
+def forged_journal(image: bytes, status, audio_length) -> bytes:
+    """A record whose checksums and binding all hold for `image` as it is, that would write its
+    payload back over the last bytes of the audio."""
+    anchor = image.find(b"MAC ")
+    anchor = 0 if anchor < 0 else anchor
+    target = inside(audio_length)
+    before = image[max(anchor, target - 65536):target]
+    head = image[anchor:min(anchor + 65536, target)]
+    payload = bytes(len(image) - target)
+    numbers = struct.pack("<8sIIQQQQQQIIIIII", b"QLTJRNL\n", 1, 96, status.st_dev, status.st_ino,
+                          anchor, target - anchor, len(image), len(image) + 1, len(before),
+                          zlib.crc32(before), len(head), zlib.crc32(head),
+                          zlib.crc32(image[target:] + b"\0"), zlib.crc32(payload))
+    numbers += bytes(4)
+    return numbers + struct.pack("<I", zlib.crc32(numbers)) + payload
+
+
+def old_layout_base(source: str) -> tuple:
+    """An old-layout file cut to a page multiple, with a sound APE tag inside its last frame and
+    no tag at its end: (image, audio length)."""
+    data = apefile.read(source)
+    audio = data[:apefile.tag_region_start(data)]
+    audio = audio[:len(audio) // model.PAGE * model.PAGE]
+    inner = apefile.render_tag([("Title", 0, b"Inside the frame"), ("Artist", 0, b"Nobody")])
+    at = len(audio) - 5000
+    image = audio[:at] + inner + audio[at + len(inner):]
+    return image, len(image)
+
+
+def scenarios(files, cover_bytes, large, old_layout):
+    """(name, base image, arguments, audio length) for each file, tail, tag size and shape: the
+    large tag on the first file with an ID3v1 tail (on every tail with --large), where it takes
+    the shapes that rewrite it."""
     for source in files:
         data = apefile.read(source)
         audio = data[:apefile.tag_region_start(data)]
-        for (tail_name, tail), size in itertools.product(TAILS, (False, True)):
-            if size and not cover:
-                continue
-            if size and not large and (tail_name, source) != ("ID3v1", files[0]):
-                continue
-            base = audio + apefile.render_tag(old_items(size)) + tail
-            for shape, args in SHAPES:
-                if size and not large and shape not in ("grow", "shrink", "clear then write"):
-                    continue
-                name = (f"{os.path.basename(source)}, {tail_name}, "
-                        f"{'15 MB' if size else '300-byte'} tag, {shape}")
-                yield name, base, args, len(audio)
+        for tail_name, tail in TAILS:
+            sizes = [0]
+            if cover_bytes and source == files[0] and (large or tail_name == "ID3v1"):
+                sizes.append(cover_bytes)
+            for size in sizes:
+                base = audio + apefile.render_tag(old_items(size)) + tail
+                for shape, args in SHAPES:
+                    if size and shape not in ("grow", "shrink", "clear then write"):
+                        continue
+                    label = f"{size / 1e6:.0f} MB" if size else "300-byte"
+                    yield (f"{os.path.basename(source)}, {tail_name}, {label} tag, {shape}",
+                           base, args, len(audio))
+    if old_layout:
+        base, length = old_layout_base(old_layout)
+        for shape, args in (SHAPES[0], SHAPES[4]):
+            yield (f"{os.path.basename(old_layout)} cut to a page multiple, a tag inside its "
+                   f"last frame, {shape}", base, args, length)
+
+
+def report(scenario, explored, intact, extra=""):
+    detail = ", ".join(f"{key}: {count}" for key, count in sorted(scenario.counts.items()))
+    syncs = sum(op[0] == "sync" for op in scenario.ops)
+    calls = " ".join(op[0] + ("" if len(op) < 2 else " " + op[1]) for op in scenario.ops)
+    print(f"{scenario.name}: states {explored}, intact {intact} ({detail}){extra}; calls: "
+          f"{calls or 'none'} ({syncs} syncs)", flush=True)
+
+
+def self_check(scenario, options) -> list:
+    """The explorer must see a broken protocol; (label, caught) pairs."""
+    drops = [("without the journal's syncs", lambda op: op not in (("sync", "j"), ("sync", "d"))),
+             ("without the file's sync", lambda op: op != ("sync", "a")),
+             ("with the journal ignored", lambda op: op[0] in ("write", "truncate", "sync")
+              and op[1] == "a")]
+    results = []
+    for label, keep in drops:
+        broken = Scenario(f"{scenario.name}, {label}", scenario.start, scenario.args,
+                          scenario.audio_length, options.work)
+        broken.allowed, broken.committed, broken.end = (scenario.allowed, scenario.committed,
+                                                        scenario.end)
+        broken.ops = [op for op in scenario.ops if keep(op)]
+        explored, intact = explore(broken, crash_states(broken, options.pages), 0)
+        print(f"explorer check, {broken.name}: states {explored}, intact {intact} (must be "
+              "fewer)", flush=True)
+        results.append((label, intact < explored))
+    return results
+
+
+# The largest tag the library accepts: the items of old_items() and the cover fill its items
+# area but for room for the growing shape.
+LARGEST_COVER = (64 << 20) - 4096
 
 
 def main() -> int:
@@ -309,54 +498,81 @@ def main() -> int:
                             ("--pages", {"type": int, "default": 6}),
                             ("--kills", {"type": int, "default": 3}),
                             ("--repairs", {"type": int, "default": 4}),
+                            ("--cover-mb", {"type": float, "default": 20}),
+                            ("--no-cover", {"action": "store_true"}),
                             ("--large", {"action": "store_true"}),
-                            ("--no-cover", {"action": "store_true"}), ("files", {"nargs": "+"}))
+                            ("--old-layout", {}), ("files", {"nargs": "+"}))
+    cover = (0 if options.no_cover else LARGEST_COVER if options.large
+             else int(options.cover_mb * 1e6))
     passed = failed = 0
     problems = []
-    copying, copying_spread = None, 0
-    for name, base, args, audio_length in scenarios(options.files, options.large,
-                                                            not options.no_cover):
-        scenario = Scenario(name, base, args, audio_length, options.work)
-        scenario.record(options.preload, options.work)
-        explored, intact = explore(scenario, options.pages, options.repairs)
-        runs, survived = kill_inside_writes(scenario, options.preload, options.kills)
-        syncs = sum(op[0] == "sync" for op in scenario.ops)
-        calls = " ".join(op[0] for op in scenario.ops)
-        detail = ", ".join(f"{key}: {count}" for key, count in sorted(scenario.counts.items())
-                           if not key.startswith("real"))
-        print(f"{name}: crash states explored: {explored}, intact: {intact} ({detail}); "
-              f"real kills inside a write: {runs}, intact: {survived}; calls: {calls} "
-              f"({syncs} syncs)")
-        ok = not scenario.problems
-        passed, failed = passed + ok, failed + (not ok)
-        problems += [f"{name}: {problem}" for problem in scenario.problems[:5]]
-        # The save whose in-place write spans the most pages: written in place without its copy,
-        # it must tear.
-        writes = [op for op in scenario.ops if op[0] == "write"]
-        if scenario.ops and scenario.ops[0][0] == "fallocate" and len(writes) > 1:
-            spread = len(pages(writes[1]))
-            if copying is None or spread > copying_spread:
-                copying, copying_spread = scenario, spread
 
-    # The explorer must see a broken protocol: the copying save of the largest tag, with its
-    # syncs dropped, and written in place without its copy.
-    if copying is not None:
-        first_write = next(i for i, op in enumerate(copying.ops) if op[0] == "write")
-        first_sync = next(i for i, op in enumerate(copying.ops) if op[0] == "sync")
-        mutants = [("without its syncs", [op for op in copying.ops if op[0] != "sync"]),
-                   ("in place, without its copy",
-                    [op for i, op in enumerate(copying.ops) if i not in (first_write, first_sync)])]
-        for label, ops in mutants:
-            broken = Scenario(f"{copying.name}, {label}", copying.base, copying.args,
-                              copying.audio_length, options.work)
-            broken.allowed, broken.new, broken.ops = copying.allowed, copying.new, ops
-            explored, intact = explore(broken, options.pages, 0)
-            print(f"explorer check, {broken.name}: crash states explored: {explored}, intact: "
-                  f"{intact} (must be fewer)")
-            caught = intact < explored
-            passed, failed = passed + caught, failed + (not caught)
-            if not caught:
-                problems.append(f"the explorer finds nothing wrong with a save {label}")
+    def tally(name, found):
+        nonlocal passed, failed
+        passed, failed = passed + (not found), failed + bool(found)
+        problems.extend(f"{name}: {problem}" for problem in found[:5])
+
+    checked = None
+    for name, base, args, audio_length in scenarios(options.files, cover, options.large,
+                                                    options.old_layout):
+        scenario = Scenario(name, State(base, None), args, audio_length, options.work)
+        scenario.record(options.preload, options.work)
+        explored, intact = explore(scenario, crash_states(scenario, options.pages),
+                                   options.repairs)
+        runs, survived = kill_inside_writes(scenario, options.preload, options.kills)
+        followed = list(torn_states(scenario)) if scenario.journaled() else []
+        if followed:
+            scenario.read_only(followed[0])
+        report(scenario, explored, intact,
+               f"; real kills inside a write: {runs}, intact: {survived}")
+        tally(name, scenario.problems)
+        for number, torn in enumerate(followed):
+            put(scenario.path, torn)
+            apefile.listing(scenario.path)
+            recovered = apefile.read(scenario.path)
+            where = "inside its rewrite" if number == 0 and torn.audio != scenario.end.audio \
+                else "before its journal's unlink"
+            for label, more in (("the recovery killed", []), ("a second save killed",
+                                                             SECOND_SAVE)):
+                follow = Scenario(f"{name}, cut off {where}, then {label}", torn, more,
+                                  audio_length, options.work, recovered)
+                follow.record(options.preload, options.work)
+                explored, intact = explore(follow, crash_states(follow, options.pages), 0)
+                report(follow, explored, intact)
+                tally(follow.name, follow.problems)
+            if number == 0:
+                for label, trouble in edits_after_crash(scenario, torn, recovered,
+                                                        options.work):
+                    print(f"{name}, cut off {where}, then {label}: "
+                          f"{'intact' if not trouble else 'DAMAGED'}", flush=True)
+                    tally(f"{name}, {label}", trouble)
+        writes = [op for op in scenario.ops if op[0] == "write" and op[1] == "a"]
+        spread = max((len(model.pages(op)) for op in writes), default=0)
+        if scenario.journaled() and len(base) < (2 << 20) and (
+                checked is None or spread > checked[0]):
+            checked = (spread, scenario)
+
+    bases = []
+    for source in options.files:
+        data = apefile.read(source)
+        audio = data[:apefile.tag_region_start(data)]
+        bases.append((os.path.basename(source), audio + apefile.render_tag(old_items(0)),
+                      len(audio)))
+    if options.old_layout:
+        image, length = old_layout_base(options.old_layout)
+        bases.append((os.path.basename(options.old_layout) + " cut to a page multiple", image,
+                      length))
+    for name, base, audio_length in bases:
+        for label, trouble in forged_records(name, base, audio_length, options.work):
+            print(f"{label}: {'intact' if not trouble else 'DAMAGED'}", flush=True)
+            tally(label, trouble)
+
+    if checked is None:
+        tally("explorer check", ["no save went through the journal"])
+    else:
+        for label, caught in self_check(checked[1], options):
+            tally(f"explorer check, {label}",
+                  [] if caught else [f"the explorer finds nothing wrong with a save {label}"])
     return apefile.summary(passed, failed, problems)
 
 

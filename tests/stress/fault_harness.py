@@ -1,6 +1,7 @@
 #!/usr/bin/python3
-"""Makes every file-changing system call of a save fail in turn (crash_explorer.py covers kills
-and power cuts), and checks that the file survives: audio unchanged, readable by Quillet and by mutagen, and
+"""Makes every file-changing system call of a save fail in turn, on the file, its journal and
+their folder (crash_explorer.py covers kills and power cuts), and checks that the file survives:
+audio unchanged, readable by Quillet and then by mutagen, no journal left after that listing, and
 its tag one of the states the run passes through (old, or new, or, for a run that removes and
 then writes, the emptied tag in between).
 
@@ -34,8 +35,8 @@ def damage(run, path, audio_length, audio, allowed) -> list:
         problems.append(f"Quillet cannot list it (exit {code})")
     elif shown not in allowed:
         problems.append(f"tag is neither old nor new: {shown!r:.300}")
-    if apefile.read(path)[-32:-24] == apefile.COPY_TRAILER:
-        return problems  # a save that failed after its copy: only Quillet reads the copy
+    if os.path.exists(apefile.journal_of(path)):
+        problems.append("the listing leaves a journal")
     try:
         seen = apefile.mutagen_fields(path)
         if shown is not None and not apefile.same_fields(seen, shown):
@@ -72,6 +73,8 @@ def main() -> int:
                     fault = {"QUILLET_FAULT_AT": str(n),
                              "QUILLET_FAULT_ERRNO": str(getattr(errno, kind))}
                     shutil.copyfile(base, victim)
+                    if os.path.exists(apefile.journal_of(victim)):
+                        os.unlink(apefile.journal_of(victim))
                     run = apefile.run(args, victim, LD_PRELOAD=options.preload,
                                       QUILLET_FAULT_FILE=victim, **fault)
                     tried += 1
