@@ -13,6 +13,16 @@ TIoCounters& io_counters() {
   return counters;
 }
 
+namespace {
+
+void log_call(char kind, int fd) {
+  if (io_counters().calls != nullptr) {
+    io_counters().calls->emplace_back(kind, fd);
+  }
+}
+
+}  // namespace
+
 TFileDescriptor& TFileDescriptor::operator=(TFileDescriptor&& other) noexcept {
   if (this != &other) {
     if (fFd >= 0) {
@@ -97,6 +107,7 @@ int TFileDescriptor::ReadAt(uint64_t offset, uint64_t size, TBytes* out) const {
 }
 
 int TFileDescriptor::WriteAt(uint64_t offset, TByteSpan bytes) const {
+  log_call('w', fFd);
   uint64_t done = 0;
   while (done < bytes.size()) {
     ssize_t put =
@@ -118,6 +129,7 @@ int TFileDescriptor::WriteAt(uint64_t offset, TByteSpan bytes) const {
 }
 
 int TFileDescriptor::Truncate(uint64_t size) const {
+  log_call('t', fFd);
   while (ftruncate(fFd, static_cast<off_t>(size)) != 0) {
     if (errno != EINTR) {
       return errno;
@@ -143,6 +155,7 @@ int TFileDescriptor::Reserve(uint64_t offset, uint64_t size) const {
 }
 
 int TFileDescriptor::SyncData() const {
+  log_call('d', fFd);
   while (fdatasync(fFd) != 0) {
     if (errno != EINTR) {
       return errno;
@@ -152,6 +165,7 @@ int TFileDescriptor::SyncData() const {
 }
 
 int TFileDescriptor::Sync() const {
+  log_call('s', fFd);
   while (fsync(fFd) != 0) {
     if (errno != EINTR) {
       return errno;

@@ -5,6 +5,8 @@
 #include <sys/types.h>
 
 #include <cstdint>
+#include <utility>
+#include <vector>
 
 #include "platform/monkeysaudio/byte_order.h"
 
@@ -14,6 +16,9 @@ struct TIoCounters {
   uint64_t bytes_read = 0;
   uint64_t write_calls = 0;
   uint64_t bytes_written = 0;
+  // When set, every write, cut and sync is logged here as its kind ('w', 't', 'd' for
+  // fdatasync, 's' for fsync) and descriptor, in order.
+  std::vector<std::pair<char, int>>* calls = nullptr;
 };
 TIoCounters& io_counters();
 

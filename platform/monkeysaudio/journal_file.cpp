@@ -160,10 +160,16 @@ int recover_interrupted_save(const std::string& path, const TFileDescriptor& fil
     // None, or one this user may not read: the file is read as it is.
     return kApeSuccess;
   }
-  uint64_t journal_size = 0;
+  struct stat journal_info;
+  if (fstat(journal.Get(), &journal_info) != 0 || !S_ISREG(journal_info.st_mode)) {
+    // Something else holds the name: no record of ours, and not ours to remove. Only the saves
+    // that need a journal are refused, when they cannot create it.
+    return kApeSuccess;
+  }
+  const uint64_t journal_size = static_cast<uint64_t>(journal_info.st_size);
   uint64_t size = 0;
   TBytes header;
-  if (journal.Size(&journal_size) != 0 || file.Size(&size) != 0) {
+  if (file.Size(&size) != 0) {
     return kApeErrorReadFile;
   }
   std::optional<TJournalRecord> record;

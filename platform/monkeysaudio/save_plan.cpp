@@ -111,13 +111,27 @@ uint64_t tag_audio_end(const TApeHeader& header) {
   return header.seek_audio_end > header.proven_audio_end ? header.seek_audio_end : 0;
 }
 
+void keep_id3v1_of_wav_tail(const TApeHeader& header, TTagRegion& region) {
+  if (header.descriptor_layout || header.terminating_bytes < kId3v1Bytes || !region.has_id3v1 ||
+      region.has_ape || region.has_lyrics3) {
+    return;
+  }
+  const uint64_t end = region.tail_start + region.tail.size();
+  TTagRegion audio;
+  audio.start = audio.tail_start = end;
+  audio.missing_frames_start = region.missing_frames_start;
+  audio.missing_audio_end = region.missing_audio_end;
+  region = std::move(audio);
+}
+
 int save_tag_image(TBytes& image, const std::vector<TApeItem>& items, bool erased) {
   const auto header = recognise_ape_image(image);
   if (!header) {
     return kApeErrorInvalidFormat;
   }
-  const TTagRegion region =
+  TTagRegion region =
       read_tag_region(image, tag_floor(*header), tag_audio_end(*header), header->frames_start);
+  keep_id3v1_of_wav_tail(*header, region);
   TSavePlan plan;
   if (int status = plan_tag_save(region, image.size(), items, erased, &plan);
       status != kApeSuccess) {

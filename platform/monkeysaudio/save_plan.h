@@ -46,3 +46,10 @@ uint64_t tag_floor(const TApeHeader& header);
 // old layout, where the seek table's last frame lies past the end of a file cut short, what the
 // seek table proves.
 uint64_t tag_audio_end(const TApeHeader& header);
+
+// An old-layout file stores the source WAV's trailing bytes after its last frame, and a WAV that
+// carried an ID3v1 tag keeps it there, as the file's last 128 bytes: audio, which a reader that
+// cuts it leaves undecodable. Where the stored tail can hold one (128 bytes or more) and no APE
+// tag or Lyrics3v2 block comes before it, an ID3v1 tag at the end of an old-layout file is taken
+// as that audio: `region` then holds no tag, and a save puts its tag after it.
+void keep_id3v1_of_wav_tail(const TApeHeader& header, TTagRegion& region);

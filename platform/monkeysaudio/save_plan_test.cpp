@@ -21,18 +21,6 @@ TBytes descriptor_stream(uint32_t frame_bytes, std::string_view fill = "") {
   return out + text_bytes(fill);
 }
 
-// The same in the old layout (3.95, seek count stored, no WAV header): frames of 2000 and
-// `last_frame` bytes, the first ending in `fill`. Its end is proven only up to the last frame's
-// start.
-TBytes old_stream(uint32_t last_frame, std::string_view fill = "") {
-  TBytes out = text_bytes("MAC ") + u32le({3950 | (2000u << 16), 0x30 | (2u << 16), 44100, 0, 0, 2,
-                                           100, 2, 44, 44 + 2000});
-  out.resize(44 + 2000 - fill.size(), 0x5A);
-  out = out + text_bytes(fill);
-  out.resize(out.size() + last_frame, 0x6B);
-  return out;
-}
-
 // Where the audio ends decides which bytes a save may replace: whatever the bytes after it
 // claim, a write and a clear leave every audio byte as it was, or change nothing.
 TEST(SavePlan, NoSaveTouchesTheAudio) {

@@ -166,6 +166,9 @@ int read_tag_file(const TFileDescriptor& file, bool require_header, TTagFileView
     TTagScan scan = scan_tag_region(window, size, floor, audio_end, frames_start);
     if (scan.complete) {
       view->region = std::move(scan.region);
+      if (view->header) {
+        keep_id3v1_of_wav_tail(*view->header, view->region);
+      }
       return kApeSuccess;
     }
     if (scan.needed <= window_size || scan.needed > size) {

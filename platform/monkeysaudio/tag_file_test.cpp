@@ -3,9 +3,11 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <chrono>
+#include <functional>
 #include <future>
 #include <map>
 
@@ -108,6 +110,408 @@ TEST(TagFile, CostDoesNotGrowWithTheFile) {
                                              render_ape_tag({{"Title", 0, "b"}}).size());
   EXPECT_LE(io_counters().bytes_read, 256u << 10);
   EXPECT_EQ(std::filesystem::file_size(path), size + render_ape_tag({{"Title", 0, "b"}}).size());
+}
+
+bool exists(const std::string& path) {
+  return std::filesystem::exists(path);
+}
+
+// The image `image` becomes once `items` are saved over its tag.
+TBytes saved_image(TBytes image, const std::vector<TApeItem>& items, bool erased) {
+  TTempDir dir;
+  const std::string path = dir.File("saved.ape");
+  write_all(path, image);
+  EXPECT_EQ(save_tag_file(path.c_str(), false, items, erased), kApeSuccess);
+  return read_all(path);
+}
+
+// The items a listing shows for `image`, which changes nothing (no journal is beside it).
+std::vector<TApeItem> listed(const TBytes& image) {
+  TTempDir dir;
+  const std::string path = dir.File("listed.ape");
+  write_all(path, image);
+  TTagFileView view;
+  EXPECT_EQ(load_tag_file(path.c_str(), false, &view), kApeSuccess);
+  return view.region.items;
+}
+
+// How far a save of `items` over the file at `path` got before it was stopped: its journal
+// written and synced, then `written` bytes of its block in place (all of it for ~0), then the
+// file cut to its new size when `cut` (reached before the block by a power cut that keeps the
+// cut and loses the data). Runs recovery first, as a save does. Returns the plan.
+TSavePlan stop_save(const std::string& path, const std::vector<TApeItem>& items, bool erased,
+                    uint64_t written, bool cut) {
+  TFileDescriptor file;
+  EXPECT_EQ(file.OpenRegular(path.c_str(), O_RDWR), 0);
+  EXPECT_EQ(recover_interrupted_save(path, file), kApeSuccess);
+  TTagFileView view;
+  EXPECT_EQ(read_tag_file(file, false, &view), kApeSuccess);
+  TSavePlan plan;
+  EXPECT_EQ(plan_tag_save(view.region, view.file_size, items, erased, &plan), kApeSuccess);
+  EXPECT_EQ(begin_journal(path, file, plan), kApeSuccess);
+  const TByteSpan block(plan.block);
+  EXPECT_EQ(file.WriteAt(plan.start, block.first(std::min<uint64_t>(written, block.size()))), 0);
+  if (cut) {
+    EXPECT_EQ(file.Truncate(plan.start + plan.block.size()), 0);
+  }
+  return plan;
+}
+
+TBytes audio_with_id3v2() {
+  TBytes id3v2 = text_bytes("ID3") + TBytes{3, 0, 0, 0, 0, 0x0F, 0x76};  // 2038 bytes of body
+  id3v2.resize(10 + 2038, 0);
+  return id3v2 + read_all(fixture("mutagen/mac-399.ape"));
+}
+
+struct TCrashCase {
+  const char* name;
+  TBytes image;
+  std::vector<TApeItem> items;
+  bool erased;
+};
+
+std::vector<TCrashCase> crash_cases() {
+  const TBytes audio = read_all(fixture("mutagen/mac-399.ape"));
+  const TApeItem cover{"Cover Art (Front)", kApeItemBinary, std::string(20 << 10, 'c')};
+  const TApeItem big_cover{"Cover Art (Front)", kApeItemBinary, std::string(24 << 20, 'C')};
+  std::vector<TApeItem> nine;
+  for (const char* key :
+       {"Title", "Artist", "Album", "Year", "Genre", "Track", "Comment", "Composer", "Disc"}) {
+    nine.push_back({key, 0, std::string("real ") + key});
+  }
+  nine.push_back({"Cover Art (Back)", kApeItemBinary, std::string(9000, 'b')});
+  nine.push_back(cover);
+  std::string footers;
+  for (int i = 0; i < 70; ++i) {
+    const TBytes footer = tag_block(2000, 51, 1, 0);
+    footers.append(footer.begin(), footer.end());
+  }
+  TBytes lyrics = text_bytes("LYRICSBEGIN") + TBytes(300, 'l');
+  lyrics = lyrics + text_bytes("000311LYRICS200");
+  const TBytes old_layout = read_all(std::string(QUILLET_FIXTURES_DIR) + "/wild/atl-v394.ape");
+  auto with = [](std::vector<TApeItem> items, TApeItem item) {
+    items.push_back(std::move(item));
+    return items;
+  };
+  return {
+      {"a cover of 24 MB, the title made longer",
+       audio + render_ape_tag({{"Title", 0, "t"}, big_cover}),
+       {{"Title", 0, "a longer title"}, big_cover},
+       false},
+      {"a comment holding 70 footers",
+       audio + render_ape_tag({{"Comment", 0, footers}, cover}),
+       {{"Comment", 0, footers}, cover, {"Year", 0, "2012"}},
+       false},
+      {"a stale tag before the real one, the covers removed",
+       audio + render_ape_tag({{"Title", 0, "stale"}}) + render_ape_tag(nine),
+       std::vector<TApeItem>(nine.begin(), nine.begin() + 9), false},
+      {"lyrics and ID3v1 after a tag with a cover, every field removed",
+       audio + render_ape_tag({{"Title", 0, "t"}, cover}) + lyrics + id3v1_bytes("v1"),
+       {},
+       true},
+      {"an old-layout file",
+       old_layout + render_ape_tag({{"Title", 0, "t"}, cover}),
+       {{"Title", 0, "t"}},
+       false},
+      {"after an ID3v2 tag, a cover added",
+       audio_with_id3v2() + render_ape_tag({{"Title", 0, "t"}}), with({{"Title", 0, "t"}}, cover),
+       false},
+  };
+}
+
+// A save stopped anywhere (a kill between its calls or inside its write, a power cut that keeps
+// some of its writes) is finished or undone by the next listing: the file is then exactly the
+// old image or the new one, its journal gone, and the listing shows that image's tag.
+TEST(SaveJournal, AnyStopIsFinishedOrUndoneByTheNextListing) {
+  for (const TCrashCase& c : crash_cases()) {
+    const TBytes new_image = saved_image(c.image, c.items, c.erased);
+    ASSERT_NE(new_image, c.image) << c.name;
+    const std::vector<TApeItem> old_items = listed(c.image);
+    const std::vector<TApeItem> new_items = listed(new_image);
+    TTempDir dir;
+    const std::string path = dir.File("song.ape");
+    const uint64_t block = 1 + new_image.size() - std::min(new_image.size(), c.image.size());
+    // The large tag only where its size matters: torn in the middle of its write.
+    const bool large = c.image.size() > (1 << 20);
+    for (uint64_t written : {uint64_t{0}, uint64_t{1}, block / 2, ~uint64_t{0}}) {
+      for (bool cut : {false, true}) {
+        if (large && (written != block / 2 || cut)) {
+          continue;
+        }
+        write_all(path, c.image);
+        const TSavePlan plan = stop_save(path, c.items, c.erased, written, cut);
+        const bool whole = written >= plan.block.size() &&
+                           (cut || plan.start + plan.block.size() >= plan.old_size);
+        TTagFileView view;
+        ASSERT_EQ(load_tag_file(path.c_str(), false, &view), kApeSuccess) << c.name;
+        const TBytes after = read_all(path);
+        EXPECT_EQ(after == new_image, whole) << c.name << " " << written << " " << cut;
+        EXPECT_EQ(after == c.image, !whole) << c.name << " " << written << " " << cut;
+        EXPECT_EQ(view.region.items, whole ? new_items : old_items) << c.name;
+        EXPECT_FALSE(exists(journal_path(path))) << c.name;
+      }
+    }
+  }
+}
+
+// Two saves stopped in a row: the second one's recovery undoes the first before it plans, so the
+// file ends as one of the states a single save passes through.
+TEST(SaveJournal, TwoStopsInARowKeepEveryField) {
+  const TCrashCase c = crash_cases()[2];
+  TTempDir dir;
+  const std::string path = dir.File("song.ape");
+  const std::vector<TApeItem> genre = {{"Genre", 0, "Blues"}, {"Title", 0, "t"}};
+  const std::vector<TApeItem> year = {{"Genre", 0, "Blues"}, {"Title", 0, "t"}, {"Year", 0, "1"}};
+  for (bool first_finished : {false, true}) {
+    write_all(path, c.image);
+    stop_save(path, genre, false, first_finished ? ~uint64_t{0} : 100, first_finished);
+    const TBytes before_second = first_finished ? saved_image(c.image, genre, false) : c.image;
+    stop_save(path, year, false, 50, false);
+    TTagFileView view;
+    ASSERT_EQ(load_tag_file(path.c_str(), false, &view), kApeSuccess);
+    EXPECT_EQ(read_all(path), before_second) << first_finished;
+    EXPECT_FALSE(exists(journal_path(path)));
+  }
+}
+
+// What happens to a file between a stop and the next run decides whether its record is applied:
+// only when the binding proves the file is the one the save left (moved as a whole by an ID3v2
+// tag in front at most). Anything else leaves every byte as it is, and the record goes.
+TEST(SaveJournal, ARecordIsAppliedOnlyToTheFileItIsBoundTo) {
+  const TCrashCase c = crash_cases()[1];
+  const TBytes id3v2 = audio_with_id3v2();
+  const size_t audio_bytes = read_all(fixture("mutagen/mac-399.ape")).size();
+  TTempDir dir;
+  const std::string path = dir.File("song.ape");
+  const std::string journal = journal_path(path);
+  auto edit_bytes = [&](const std::function<TBytes(TBytes)>& edit) {
+    write_all(path, edit(read_all(path)));
+  };
+  auto edit_journal = [&](const std::function<void(TBytes&)>& edit) {
+    TBytes bytes = read_all(journal);
+    edit(bytes);
+    write_all(journal, bytes);
+  };
+  struct TCase {
+    const char* name;
+    std::function<void()> edit;
+    bool applied;
+  } cases[] = {
+      {"nothing", [] {}, true},
+      {"an ID3v2 tag added in front",
+       [&] {
+         edit_bytes([&](TBytes b) { return TBytes(id3v2.begin(), id3v2.begin() + 2048) + b; });
+       },
+       true},
+      {"bytes appended past both ends",
+       [&] { edit_bytes([](TBytes b) { return b + TBytes(64 << 10, '3'); }); }, false},
+      {"a byte before the tag changed",
+       [&] {
+         edit_bytes([&](TBytes b) {
+           b[audio_bytes - 1] ^= 1;
+           return b;
+         });
+       },
+       false},
+      {"the file replaced by a copy",
+       [&] {
+         std::filesystem::copy_file(path, path + ".copy");
+         std::filesystem::rename(path + ".copy", path);
+       },
+       false},
+      {"a payload byte flipped", [&] { edit_journal([](TBytes& j) { j[200] ^= 1; }); }, false},
+      {"the record cut short", [&] { edit_journal([](TBytes& j) { j.pop_back(); }); }, false},
+      {"the record's header flipped", [&] { edit_journal([](TBytes& j) { j[40] ^= 1; }); }, false},
+  };
+  for (const TCase& t : cases) {
+    write_all(path, c.image);
+    stop_save(path, c.items, c.erased, 2000, false);
+    t.edit();
+    const TBytes torn = read_all(path);
+    TTagFileView view;
+    ASSERT_EQ(load_tag_file(path.c_str(), false, &view), kApeSuccess) << t.name;
+    const bool moved = std::string(t.name).find("ID3v2") != std::string::npos;
+    const TBytes restored = moved ? TBytes(id3v2.begin(), id3v2.begin() + 2048) + c.image : c.image;
+    EXPECT_EQ(read_all(path), t.applied ? restored : torn) << t.name;
+    EXPECT_FALSE(exists(journal)) << t.name;
+  }
+}
+
+// The calls a save makes on its files, in order, repeated calls of one kind on one file shown
+// once: "A" the audio file, "J" its journal, "F" the folder.
+std::string save_calls(const std::string& path, const std::vector<TApeItem>& items, bool erased) {
+  std::vector<std::pair<char, int>> calls;
+  io_counters().calls = &calls;
+  EXPECT_EQ(save_tag_file(path.c_str(), false, items, erased), kApeSuccess);
+  io_counters().calls = nullptr;
+  std::map<int, char> names;
+  for (const auto& [kind, fd] : calls) {
+    if (kind == 's') {
+      names.emplace(fd, names.count(fd) != 0 ? names[fd] : names.empty() ? 'J' : 'F');
+    }
+  }
+  std::string out;
+  for (const auto& [kind, fd] : calls) {
+    const std::string call = std::string(1, kind) + (names.count(fd) ? names[fd] : 'A');
+    if (out.size() < 2 || out.compare(out.size() - 2, 2, call) != 0) {
+      out += (out.empty() ? "" : " ") + call;
+    }
+  }
+  return out;
+}
+
+// What each shape of save costs, and the order that makes it safe: a change inside one page is
+// one write and one fdatasync; a removal one cut and one fdatasync; anything else writes and
+// syncs its journal, and the folder that names it, before the audio file is touched.
+TEST(SaveJournal, EachShapeMakesItsCallsInTheSafeOrder) {
+  TTempDir dir;
+  const std::string path = dir.File("song.ape");
+  const TBytes audio = read_all(fixture("mutagen/mac-399.ape"));
+  const TApeItem cover{"Cover Art (Front)", kApeItemBinary, std::string(20 << 10, 'c')};
+  struct TCase {
+    const char* name;
+    std::vector<TApeItem> before, after;
+    const char* calls;
+  } cases[] = {
+      {"a field of the same length", {{"Title", 0, "abc"}}, {{"Title", 0, "xyz"}}, "wA dA"},
+      {"a small tag growing", {{"Title", 0, "abc"}}, {{"Title", 0, "abcdef"}}, "wA dA"},
+      {"the tag removed", {{"Title", 0, "abc"}}, {}, "tA dA"},
+      {"a small tag shrinking", {{"Title", 0, "abcdef"}}, {{"Title", 0, "a"}}, "wJ sJ sF wA tA dA"},
+      {"a field before a cover", {{"Title", 0, "a"}, cover}, {{"Title", 0, "b"}, cover}, "wA dA"},
+      {"a field before a cover made longer",
+       {{"Title", 0, "a"}, cover},
+       {{"Title", 0, "bb"}, cover},
+       "wJ sJ sF wA tA dA"},
+  };
+  for (const TCase& c : cases) {
+    write_all(path, audio + render_ape_tag(c.before));
+    EXPECT_EQ(save_calls(path, c.after, c.after.empty()), c.calls) << c.name;
+    EXPECT_EQ(read_all(path), audio + render_ape_tag(c.after)) << c.name;
+    EXPECT_FALSE(exists(journal_path(path))) << c.name;
+  }
+  // A folder that cannot be written refuses the journaled saves and nothing else.
+  write_all(path, audio + render_ape_tag(cases[3].before));
+  const TBytes before = read_all(path);
+  TFileDescriptor blocker;
+  ASSERT_EQ(mkdir(journal_path(path).c_str(), 0700), 0);  // the journal's name is taken
+  EXPECT_EQ(save_tag_file(path.c_str(), false, cases[3].after, false), kApeErrorWriteFile);
+  EXPECT_EQ(read_all(path), before);
+  EXPECT_EQ(save_tag_file(path.c_str(), false, {{"Title", 0, "abcdeg"}}, false), kApeSuccess);
+}
+
+// A trailer (QLTCOPY1), a journal's bytes, or a tag inside the audio: a file that ends in bytes
+// that are no tag lists no tag, and a save puts its tag after them, whatever they claim.
+TEST(SaveJournal, FilesEndingInAnyBytesNeverCostAnAudioByte) {
+  const TBytes old_layout = read_all(std::string(QUILLET_FIXTURES_DIR) + "/wild/atl-v394.ape");
+  const TBytes apev2 = read_all(std::string(QUILLET_FIXTURES_DIR) + "/wild/audioscan-apev2.ape");
+  const TBytes audio = read_all(fixture("mutagen/mac-399.ape"));
+  auto copy_and_trailer = [](uint64_t target) {
+    const TBytes copy = render_ape_tag({{"Title", 0, "the copy's title"}});
+    TBytes fields = text_bytes("QLTCOPY1") + u32le({static_cast<uint32_t>(target), 0,
+                                                    static_cast<uint32_t>(copy.size()), 0});
+    return copy + fields + u32le({crc32(fields, crc32(copy)), 0});
+  };
+  auto whole_pages = [](TBytes image) {
+    image.resize((image.size() + 8191) / 4096 * 4096, 0x6B);
+    return image;
+  };
+  TBytes id3v2_after = text_bytes("ID3") + TBytes{4, 0, 0x10, 0, 0, 0x15, 0x5D};  // 2781 bytes
+  id3v2_after.resize(10 + 2781, 'i');
+  id3v2_after = id3v2_after + text_bytes("3DI") + TBytes{4, 0, 0x10, 0, 0, 0x15, 0x5D};
+  TBytes tag_in_last_frame = old_stream(0);
+  tag_in_last_frame = whole_pages(tag_in_last_frame + render_ape_tag({{"Title", 0, "frame"}}));
+  TJournalRecord record;
+  record.target = 40;
+  record.old_size = record.new_size = 172;
+  struct TCase {
+    const char* name;
+    TBytes image;
+  } cases[] = {
+      {"an old-layout file, a small tag, a copy into its last frame",
+       old_layout + render_ape_tag({{"Title", 0, "t"}}) + copy_and_trailer(496996)},
+      {"a copy into the frames of a cut-short file",
+       TBytes(apev2.begin(), apev2.begin() + 60000) + copy_and_trailer(40000)},
+      {"an old-layout file of whole pages whose last frame holds a tag", tag_in_last_frame},
+      {"a tag, then an ID3v2 tag appended by another program, in whole pages",
+       whole_pages(audio + render_ape_tag({{"Title", 0, "t"}}) + id3v2_after)},
+      {"a journal's bytes", audio + render_journal_header(record) + TBytes(132, 0)},
+      {"an ID3v1 tag inside the WAV tail of an old-layout file",
+       old_stream(500, "", 200) + id3v1_bytes("in the WAV")},
+  };
+  const std::vector<TApeItem> alice = {{"Artist", 0, "Alice"}};
+  TTempDir dir;
+  const std::string path = dir.File("song.ape");
+  for (const TCase& c : cases) {
+    write_all(path, c.image);
+    TTagFileView view;
+    ASSERT_EQ(load_tag_file(path.c_str(), true, &view), kApeSuccess) << c.name;
+    EXPECT_TRUE(view.region.items.empty()) << c.name;
+    ASSERT_EQ(save_tag_file(path.c_str(), true, alice, false), kApeSuccess) << c.name;
+    EXPECT_EQ(read_all(path), c.image + render_ape_tag(alice)) << c.name;
+    ASSERT_EQ(save_tag_file(path.c_str(), true, {}, true), kApeSuccess) << c.name;
+    EXPECT_EQ(read_all(path), c.image) << c.name;
+  }
+}
+
+// A record beside a file, sound and bound to it in every checksum, that would write into the
+// audio: never applied.
+TEST(SaveJournal, NoRecordWritesBelowTheAudioEnd) {
+  TTempDir dir;
+  const std::string path = dir.File("song.ape");
+  const TBytes image = read_all(std::string(QUILLET_FIXTURES_DIR) + "/wild/atl-v394.ape") +
+                       render_ape_tag({{"Title", 0, "t"}});
+  write_all(path, image);
+  struct stat info;
+  ASSERT_EQ(stat(path.c_str(), &info), 0);
+  TJournalRecord record;
+  record.device = info.st_dev;
+  record.inode = info.st_ino;
+  record.anchor = 0;
+  record.old_size = record.new_size = image.size();
+  record.target = image.size() - 80000;
+  record.before_bytes = record.head_bytes = 65536;
+  record.before_crc =
+      crc32(TByteSpan(image).subspan(record.target - record.before_bytes, record.before_bytes));
+  record.head_crc = crc32(TByteSpan(image).first(record.head_bytes));
+  const TBytes payload(80000, 0);
+  record.old_crc = crc32(payload);
+  write_all(journal_path(path), render_journal_header(record) + payload);
+  TTagFileView view;
+  ASSERT_EQ(load_tag_file(path.c_str(), true, &view), kApeSuccess);
+  EXPECT_EQ(view.region.items, (std::vector<TApeItem>{{"Title", 0, "t"}}));
+  EXPECT_EQ(read_all(path), image);
+  EXPECT_FALSE(exists(journal_path(path)));
+}
+
+// A run that may not write the file reads it as it is and leaves the record for one that may.
+TEST(SaveJournal, AReaderThatMayNotWriteChangesNothing) {
+  const TCrashCase c = crash_cases()[1];
+  TTempDir dir;
+  const std::string path = dir.File("song.ape");
+  write_all(path, c.image);
+  stop_save(path, c.items, c.erased, 3000, false);
+  const TBytes torn = read_all(path);
+  std::filesystem::permissions(std::filesystem::path(path).parent_path(),
+                               std::filesystem::perms::owner_all |
+                                   std::filesystem::perms::others_read |
+                                   std::filesystem::perms::others_exec);
+  const pid_t child = fork();
+  if (child == 0) {
+    TTagFileView view;
+    _exit(setgid(65534) == 0 && setuid(65534) == 0 &&
+                  load_tag_file(path.c_str(), true, &view) == kApeSuccess
+              ? 0
+              : 1);
+  }
+  int status = 0;
+  ASSERT_EQ(waitpid(child, &status, 0), child);
+  EXPECT_EQ(status, 0);
+  EXPECT_EQ(read_all(path), torn);
+  EXPECT_TRUE(exists(journal_path(path)));
+  TTagFileView view;
+  ASSERT_EQ(load_tag_file(path.c_str(), true, &view), kApeSuccess);
+  EXPECT_EQ(read_all(path), c.image);
+  EXPECT_FALSE(exists(journal_path(path)));
 }
 
 }  // namespace

@@ -31,8 +31,11 @@ inline std::string fixture(const std::string& name) {
 }
 
 inline TBytes read_all(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return TBytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+  std::ifstream in(path, std::ios::binary | std::ios::ate);
+  TBytes bytes(in ? static_cast<size_t>(in.tellg()) : 0);
+  in.seekg(0);
+  in.read(reinterpret_cast<char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+  return bytes;
 }
 
 inline void write_all(const std::string& path, const TBytes& bytes) {
@@ -74,5 +77,18 @@ inline TBytes id3v1_bytes(std::string_view title, uint8_t genre = 255) {
   TBytes out = text_bytes("TAG") + text_bytes(title);
   out.resize(128, 0);
   out[127] = genre;
+  return out;
+}
+
+// A Monkey's Audio stream in the old layout (3.95, seek count stored, no WAV header): frames of
+// 2000 and `last_frame` bytes, the first ending in `fill`, and `wav_tail` bytes of the source
+// WAV's tail declared stored after the last frame. Its end is proven only up to the last frame's
+// start plus that tail.
+inline TBytes old_stream(uint32_t last_frame, std::string_view fill = "", uint32_t wav_tail = 0) {
+  TBytes out = text_bytes("MAC ") + u32le({3950 | (2000u << 16), 0x30 | (2u << 16), 44100, 0,
+                                           wav_tail, 2, 100, 2, 44, 44 + 2000});
+  out.resize(44 + 2000 - fill.size(), 0x5A);
+  out = out + text_bytes(fill);
+  out.resize(out.size() + last_frame, 0x6B);
   return out;
 }
