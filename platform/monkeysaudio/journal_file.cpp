@@ -202,6 +202,10 @@ int recover_interrupted_save(const std::string& path, const TFileDescriptor& fil
 }
 
 int begin_journal(const std::string& path, const TFileDescriptor& file, const TSavePlan& plan) {
+  // A record recovery would refuse is never written: such a save is refused instead.
+  if (plan.old_size - plan.start > kTagRegionMaxBytes || plan.block.size() > kSaveMaxBlockBytes) {
+    return kApeErrorWriteFile;
+  }
   struct stat info;
   if (fstat(file.Get(), &info) != 0) {
     return kApeErrorReadFile;

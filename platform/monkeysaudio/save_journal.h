@@ -58,19 +58,16 @@
 #include <optional>
 #include <string>
 
-#include "platform/monkeysaudio/ape_tag.h"
 #include "platform/monkeysaudio/byte_order.h"
+#include "platform/monkeysaudio/tag_region.h"
 
 constexpr uint64_t kPageBytes = 4096;
 constexpr uint64_t kJournalHeaderBytes = 96;
 constexpr uint64_t kJournalNoAnchor = ~uint64_t{0};
 constexpr uint64_t kJournalSpanBytes = 64 << 10;
 
-// The largest tag region the library reads or writes: an APE tag with the largest items area,
-// its header and footer, a Lyrics3v2 block and an ID3v1 tag. A save's block is at most twice
-// that (the zeros that complete cut-short audio are never more than the tag).
-constexpr uint64_t kLyrics3MaxBytes = 11 + 999999 + 15;
-constexpr uint64_t kTagRegionMaxBytes = kApeTagMaxItemBytes + 2 * 32 + kLyrics3MaxBytes + 128;
+// A save's block is at most twice the largest tag region (the zeros that complete cut-short
+// audio are never more than the tag); the record holds one old region.
 constexpr uint64_t kSaveMaxBlockBytes = 2 * kTagRegionMaxBytes;
 
 struct TJournalRecord {
@@ -103,7 +100,5 @@ TBytes render_journal_header(const TJournalRecord& record);
 // region, spans within their limits); nothing otherwise.
 std::optional<TJournalRecord> parse_journal_header(TByteSpan header);
 
-static_assert(kTagRegionMaxBytes > kApeTagMaxItemBytes + 64, "a tag with its header and footer");
-static_assert(kSaveMaxBlockBytes >= 2 * kTagRegionMaxBytes, "the block of a cut-short file");
 static_assert(kJournalHeaderBytes + kTagRegionMaxBytes < (uint64_t{1} << 31),
               "a record stays well within what the file layer handles");

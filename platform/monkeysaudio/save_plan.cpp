@@ -4,6 +4,15 @@
 
 #include "platform/monkeysaudio/ape_header.h"
 #include "platform/monkeysaudio/id3v1.h"
+#include "platform/monkeysaudio/save_journal.h"
+
+// The largest block plan_tag_save makes: a tag with the largest items area and the largest tail,
+// after zeros that are never more than that. The journal of a save must hold its old region
+// (one tag region) and recognise its block.
+static_assert(2 * (kApeTagMaxItemBytes + 2 * kApeTagBlockBytes +
+                   (kTagRegionMaxBytes - kApeTagMaxItemBytes - 64)) <=
+                  kSaveMaxBlockBytes,
+              "every block the writer makes fits a journal");
 
 namespace {
 

@@ -8,6 +8,10 @@ namespace {
 
 constexpr uint64_t kLyricsEndBytes = 15;  // six size digits and "LYRICS200"
 constexpr uint64_t kLyricsMaxSize = 999999;
+static_assert(kApeTagMaxItemBytes + 2 * kApeTagBlockBytes + kLyricsMaxSize + kLyricsEndBytes +
+                      kId3v1Bytes <=
+                  kTagRegionMaxBytes,
+              "every region the reader trusts fits the limit");
 
 // The window as a view of the file: byte offsets are file offsets.
 class TFileEnd {

@@ -47,6 +47,11 @@ struct TTagScan {
 // every open.
 constexpr uint64_t kTagFirstWindow = 4 << 10;
 
+// The largest tag region read or written: an APE tag with the largest items area, its header and
+// footer, a Lyrics3v2 block and an ID3v1 tag. The one limit of tag size: the reader trusts no
+// larger tag, the writer makes none, and a save's journal holds one.
+constexpr uint64_t kTagRegionMaxBytes = kApeTagMaxItemBytes + 64 + (11 + 999999 + 15) + 128;
+
 // Reads the tag of a file of `file_size` bytes whose last window.size() bytes are `window`.
 // Nothing before `floor` (the lowest offset at which the header and the seek table let the audio
 // end) is ever part of the tag region, and nothing before `audio_end` (the end of the audio the
