@@ -73,70 +73,91 @@ int copy_range(const TFileDescriptor& from, uint64_t from_offset, const TFileDes
   return kApeSuccess;
 }
 
+enum class TVerdict { kNotOurs, kDone, kRestore, kUnreadable };
+
 // Where offsets of a record count from in `file` as it is now: the offset of its header, or 0
-// for a file saved without one. Nothing when the file has no header where the record needs one.
-std::optional<uint64_t> anchor_now(const TFileDescriptor& file, uint64_t size,
-                                   const TJournalRecord& record) {
-  if (record.anchor == kJournalNoAnchor) {
-    return 0;
-  }
+// for a file saved without one; and the lowest offset a restore may write at once the file is
+// `size` bytes long: the end of the audio as its header shows it, as the tag reader places it.
+// kNotOurs when the record needs a header the file no longer has.
+TVerdict place_record(const TFileDescriptor& file, uint64_t size, const TJournalRecord& record,
+                      uint64_t* base, uint64_t* floor) {
   std::optional<TApeHeader> header;
-  if (read_file_header(file, size, &header) != kApeSuccess) {
-    return std::nullopt;
+  const int status = read_file_header(file, size, &header);
+  if (status == kApeErrorReadFile) {
+    return TVerdict::kUnreadable;
   }
-  return header->magic_offset;
+  *base = 0;
+  *floor = 0;
+  if (status == kApeSuccess) {
+    const uint64_t audio_end = tag_audio_end(*header);
+    *floor = std::max(tag_floor(*header), audio_end <= size ? audio_end : 0);
+    if (record.anchor != kJournalNoAnchor) {
+      *base = header->magic_offset;
+    }
+  } else if (record.anchor != kJournalNoAnchor) {
+    return TVerdict::kNotOurs;
+  }
+  return TVerdict::kRestore;
 }
 
-// The lowest offset a restore may write at in `file` once it is `size` bytes long: the end of
-// the audio as its header shows it, as the tag reader places it.
-uint64_t audio_floor(const TFileDescriptor& file, uint64_t size) {
-  std::optional<TApeHeader> header;
-  if (read_file_header(file, size, &header) != kApeSuccess) {
-    return 0;
-  }
-  const uint64_t audio_end = tag_audio_end(*header);
-  return std::max(tag_floor(*header), audio_end <= size ? audio_end : 0);
-}
-
-enum class TVerdict { kNotOurs, kDone, kRestore };
-
-// What `record` (whose journal `journal` holds a payload whose checksum was checked) proves for
-// `file` of `size` bytes; `target` and `old_size` are set to the record's offsets in the file as
-// it is now.
+// What `record` (whose payload's checksum holds) proves for `file` of `size` bytes; `target` and
+// `old_size` are set to the record's offsets in the file as it is now.
 TVerdict judge_record(const TFileDescriptor& file, uint64_t size, const TJournalRecord& record,
                       uint64_t* target, uint64_t* old_size) {
   dev_t device;
   ino_t inode;
-  if (file.Identity(&device, &inode) != 0 || device != record.device || inode != record.inode) {
+  if (file.Identity(&device, &inode) != 0) {
+    return TVerdict::kUnreadable;
+  }
+  if (device != record.device || inode != record.inode) {
     return TVerdict::kNotOurs;
   }
-  const auto base = anchor_now(file, size, record);
-  if (!base || *base > size || size - *base < record.target) {
+  uint64_t base = 0;
+  uint64_t floor = 0;
+  if (TVerdict placed = place_record(file, size, record, &base, &floor);
+      placed != TVerdict::kRestore) {
+    return placed;
+  }
+  if (base > size || size - base < record.target) {
     return TVerdict::kNotOurs;
   }
-  const uint64_t at = *base + record.target;
-  const uint64_t old_end = *base + record.old_size;
-  const uint64_t new_end = *base + record.new_size;
+  const uint64_t at = base + record.target;
+  const uint64_t old_end = base + record.old_size;
+  const uint64_t new_end = base + record.new_size;
   if (size < std::min(old_end, new_end) || size > std::max(old_end, new_end)) {
     return TVerdict::kNotOurs;
   }
   uint32_t before = 0;
   uint32_t head = 0;
   if (!checksum_range(file, at - record.before_bytes, record.before_bytes, &before) ||
-      !checksum_range(file, *base, record.head_bytes, &head) || before != record.before_crc ||
-      head != record.head_crc) {
+      !checksum_range(file, base, record.head_bytes, &head)) {
+    return TVerdict::kUnreadable;
+  }
+  if (before != record.before_crc || head != record.head_crc) {
     return TVerdict::kNotOurs;
   }
   *target = at;
   *old_size = old_end;
-  uint32_t crc = 0;
-  if (size == new_end && checksum_range(file, at, new_end - at, &crc) && crc == record.new_crc) {
-    return TVerdict::kDone;
+  for (const auto& [end, expected] :
+       {std::pair{new_end, record.new_crc}, {old_end, record.old_crc}}) {
+    uint32_t crc = 0;
+    if (size != end) {
+      continue;
+    }
+    if (!checksum_range(file, at, end - at, &crc)) {
+      return TVerdict::kUnreadable;
+    }
+    if (crc == expected) {
+      return TVerdict::kDone;
+    }
   }
-  if (size == old_end && checksum_range(file, at, old_end - at, &crc) && crc == record.old_crc) {
-    return TVerdict::kDone;
+  // The floor of the file as the restore leaves it: a file cut short whose save completed its
+  // audio with zeros must not seem to have its audio end past the restored tag.
+  if (old_end > at && size > old_end &&
+      place_record(file, old_end, record, &base, &floor) != TVerdict::kRestore) {
+    return TVerdict::kUnreadable;
   }
-  if (old_end > at && at < audio_floor(file, std::min(size, old_end))) {
+  if (old_end > at && at < floor) {
     return TVerdict::kNotOurs;
   }
   return TVerdict::kRestore;
@@ -187,6 +208,9 @@ int recover_interrupted_save(const std::string& path, const TFileDescriptor& fil
   uint64_t target = 0;
   uint64_t old_size = 0;
   const TVerdict verdict = judge_record(file, size, *record, &target, &old_size);
+  if (verdict == TVerdict::kUnreadable) {
+    return kApeErrorReadFile;
+  }
   if (verdict == TVerdict::kRestore) {
     uint32_t crc = 0;
     if (int status =
