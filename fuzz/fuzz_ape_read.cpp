@@ -8,6 +8,7 @@
 
 #include "fuzz/audio_end_oracle.h"
 #include "platform/monkeysaudio/ape_header.h"
+#include "platform/monkeysaudio/save_journal.h"
 #include "platform/monkeysaudio/save_plan.h"
 #include "platform/monkeysaudio/tag_fields.h"
 #include "platform/monkeysaudio/tag_region.h"
@@ -83,6 +84,20 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         fail("a read round asks for no more than it had, or for more than the file");
       }
       window = scan.needed;
+    }
+  }
+
+  // A save's journal is as hostile as the file: its first bytes read as a record header only
+  // when they are exactly what rendering that record gives, and its numbers stay coherent.
+  if (size >= kJournalHeaderBytes) {
+    const TByteSpan header = image.first(kJournalHeaderBytes);
+    if (const auto record = parse_journal_header(header)) {
+      const TBytes again = render_journal_header(*record);
+      if (!std::equal(again.begin(), again.end(), header.begin()) ||
+          record->target > record->old_size || record->target > record->new_size ||
+          record->old_size - record->target > kTagRegionMaxBytes) {
+        fail("a journal header parses as something else than it says");
+      }
     }
   }
   return 0;
