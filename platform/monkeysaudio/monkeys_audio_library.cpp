@@ -35,6 +35,7 @@ class TApeTagObject final : public CAPETag {
       const int status = save_tag_changes(fPath.c_str(), fRequireHeader, fFields, &saved);
       if (status == kApeSuccess) {
         fFields = std::move(saved);
+        fFields.DropBinaryValues();
       }
       return status;
     } catch (const std::bad_alloc&) {
@@ -105,6 +106,8 @@ int load_fields(const char* path, bool require_header, TTagFields* fields) {
   const int status = load_tag_file(path, require_header, &view);
   if (status == kApeSuccess) {
     *fields = TTagFields(std::move(view.region.items));
+    // Objects show text fields only, and every save reads the tag again: cover art is not held.
+    fields->DropBinaryValues();
   }
   return status;
 }

@@ -127,3 +127,11 @@ TTagFields TTagFields::Replayed(std::vector<TApeItem> items) const {
   }
   return result;
 }
+
+void TTagFields::DropBinaryValues() {
+  for (TApeItem& item : fItems) {
+    if (!item.IsText()) {
+      std::string().swap(item.value);
+    }
+  }
+}

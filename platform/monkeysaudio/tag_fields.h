@@ -45,6 +45,9 @@ class TTagFields {
   TTagFields Replayed(std::vector<TApeItem> items) const;
 
   const std::vector<TApeItem>& Items() const { return fItems; }
+  // Frees the values of binary items (cover art), which Fetch never shows; for an object that
+  // only shows and changes fields, since a save replays its changes on the tag read again.
+  void DropBinaryValues();
   // True once EraseAll was called: every field read from the file was dropped on purpose.
   bool Erased() const { return fErased; }
   bool Modified() const { return fModified; }
