@@ -278,62 +278,75 @@ TEST(SaveJournal, TwoStopsInARowKeepEveryField) {
 // only when the binding proves the file is the one the save left (moved as a whole by an ID3v2
 // tag in front at most). Anything else leaves every byte as it is, and the record goes.
 TEST(SaveJournal, ARecordIsAppliedOnlyToTheFileItIsBoundTo) {
-  const TCrashCase c = crash_cases()[1];
-  const TBytes id3v2 = audio_with_id3v2();
-  const size_t audio_bytes = read_all(fixture("mutagen/mac-399.ape")).size();
-  TTempDir dir;
-  const std::string path = dir.File("song.ape");
-  const std::string journal = journal_path(path);
-  auto edit_bytes = [&](const std::function<TBytes(TBytes)>& edit) {
-    write_all(path, edit(read_all(path)));
-  };
-  auto edit_journal = [&](const std::function<void(TBytes&)>& edit) {
-    TBytes bytes = read_all(journal);
-    edit(bytes);
-    write_all(journal, bytes);
-  };
-  struct TCase {
-    const char* name;
-    std::function<void()> edit;
-    bool applied;
-  } cases[] = {
-      {"nothing", [] {}, true},
-      {"an ID3v2 tag added in front",
-       [&] {
-         edit_bytes([&](TBytes b) { return TBytes(id3v2.begin(), id3v2.begin() + 2048) + b; });
-       },
-       true},
-      {"bytes appended past both ends",
-       [&] { edit_bytes([](TBytes b) { return b + TBytes(64 << 10, '3'); }); }, false},
-      {"a byte before the tag changed",
-       [&] {
-         edit_bytes([&](TBytes b) {
-           b[audio_bytes - 1] ^= 1;
-           return b;
-         });
-       },
-       false},
-      {"the file replaced by a copy",
-       [&] {
-         std::filesystem::copy_file(path, path + ".copy");
-         std::filesystem::rename(path + ".copy", path);
-       },
-       false},
-      {"a payload byte flipped", [&] { edit_journal([](TBytes& j) { j[200] ^= 1; }); }, false},
-      {"the record cut short", [&] { edit_journal([](TBytes& j) { j.pop_back(); }); }, false},
-      {"the record's header flipped", [&] { edit_journal([](TBytes& j) { j[40] ^= 1; }); }, false},
-  };
-  for (const TCase& t : cases) {
-    write_all(path, c.image);
-    stop_save(path, c.items, c.erased, 2000, false);
-    t.edit();
-    const TBytes torn = read_all(path);
-    TTagFileView view;
-    ASSERT_EQ(load_tag_file(path.c_str(), false, &view), kApeSuccess) << t.name;
-    const bool moved = std::string(t.name).find("ID3v2") != std::string::npos;
-    const TBytes restored = moved ? TBytes(id3v2.begin(), id3v2.begin() + 2048) + c.image : c.image;
-    EXPECT_EQ(read_all(path), t.applied ? restored : torn) << t.name;
-    EXPECT_FALSE(exists(journal)) << t.name;
+  // A file of each layout: the old layout's offsets count from its header too.
+  for (const TCrashCase& c : {crash_cases()[1], crash_cases()[4]}) {
+    const TBytes id3v2 = audio_with_id3v2();
+    const size_t audio_bytes = read_all(fixture("mutagen/mac-399.ape")).size();
+    TTempDir dir;
+    const std::string path = dir.File("song.ape");
+    const std::string journal = journal_path(path);
+    TSavePlan plan;
+    auto edit_bytes = [&](const std::function<TBytes(TBytes)>& edit) {
+      write_all(path, edit(read_all(path)));
+    };
+    auto edit_journal = [&](const std::function<void(TBytes&)>& edit) {
+      TBytes bytes = read_all(journal);
+      edit(bytes);
+      write_all(journal, bytes);
+    };
+    struct TCase {
+      const char* name;
+      std::function<void()> edit;
+      bool applied;
+    } cases[] = {
+        {"nothing", [] {}, true},
+        {"an ID3v2 tag added in front",
+         [&] {
+           edit_bytes([&](TBytes b) { return TBytes(id3v2.begin(), id3v2.begin() + 2048) + b; });
+         },
+         true},
+        {"bytes appended past both ends",
+         [&] { edit_bytes([](TBytes b) { return b + TBytes(64 << 10, '3'); }); }, false},
+        {"a byte before the tag changed",
+         [&] {
+           edit_bytes([&](TBytes b) {
+             b[audio_bytes - 1] ^= 1;
+             return b;
+           });
+         },
+         false},
+        {"the file replaced by a copy",
+         [&] {
+           std::filesystem::copy_file(path, path + ".copy");
+           std::filesystem::rename(path + ".copy", path);
+         },
+         false},
+        {"a payload byte flipped", [&] { edit_journal([](TBytes& j) { j[200] ^= 1; }); }, false},
+        {"the record cut short", [&] { edit_journal([](TBytes& j) { j.pop_back(); }); }, false},
+        {"the record's header flipped", [&] { edit_journal([](TBytes& j) { j[40] ^= 1; }); },
+         false},
+        {"a recovery stopped after writing back part of the old tag",
+         [&] {
+           edit_bytes([&](TBytes b) {
+             std::copy_n(c.image.begin() + plan.start, 100, b.begin() + plan.start);
+             return b;
+           });
+         },
+         true},
+    };
+    for (const TCase& t : cases) {
+      write_all(path, c.image);
+      plan = stop_save(path, c.items, c.erased, 2000, false);
+      t.edit();
+      const TBytes torn = read_all(path);
+      TTagFileView view;
+      ASSERT_EQ(load_tag_file(path.c_str(), false, &view), kApeSuccess) << t.name;
+      const bool moved = std::string(t.name).find("ID3v2") != std::string::npos;
+      const TBytes restored =
+          moved ? TBytes(id3v2.begin(), id3v2.begin() + 2048) + c.image : c.image;
+      EXPECT_EQ(read_all(path), t.applied ? restored : torn) << c.name << ": " << t.name;
+      EXPECT_FALSE(exists(journal)) << t.name;
+    }
   }
 }
 
