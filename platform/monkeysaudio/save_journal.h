@@ -12,8 +12,9 @@
 //   - Removing the tag (a cut, nothing written): one ftruncate, one fdatasync, no journal.
 //   - Anything else: (1) create the journal (O_CREAT | O_EXCL), write the record below, fsync
 //     it, fsync the folder; (2) write the new block at `target`, ftruncate to the new size,
-//     fdatasync the audio file; (3) unlink the journal. When the folder cannot be written, such a
-//     save is refused and the file is left as it was.
+//     fdatasync the audio file; (3) unlink the journal (the folder is not synced after: a record
+//     that outlives a power cut is found finished by the next run). When the folder cannot be
+//     written, such a save is refused and the file is left as it was.
 //
 // The record, all numbers little-endian:
 //   0   8  magic "QLTJRNL\n"
