@@ -11,8 +11,9 @@ The scenarios, on each file, tail (none, ID3v1, Lyrics3v2 and ID3v1) and shape o
     next listing (its recovery killed at each call) and the next save (two kills in a row);
   - a save cut off, then another program's edit: mutagen adds an ID3v2 tag in front (the record
     must still be applied where it proves the bytes moved); an ID3v2 tag with its footer is
-    appended (the record must not be applied, and no later write may touch those bytes); the
-    file copied, or its journal found beside another file (never applied);
+    appended (the record must not be applied, and no later write may touch those bytes); a byte
+    before the save's region changed; the file copied, or its journal found beside another file
+    (never applied);
   - forged records: random bytes, or a record whose checksums hold that points into the audio,
     beside the file; a file ending in the copy trailer an earlier Quillet wrote;
   - a tag above 18 MB (--cover-mb; --large takes the largest the library accepts on every
@@ -22,14 +23,16 @@ A reader that may not write the file (run as another user) must change nothing.
 
 With --pages N, a write of more than N pages is cut at N page boundaries spread over it (always
 including the first and last three) instead of at every one; --pages 0 cuts at every boundary.
---kills N real kills per write; --repairs N: every N-th state is also saved over.
+--kills N real kills per write; --repairs N: every N-th state is also saved over. --budget N
+takes about N kill states, N power cut states and N real kills of each scenario on a file above
+2 MB, spread over the run, and follows only its recovery.
 
 At the end the explorer checks itself: the same save replayed without the journal's syncs,
 without the file's sync, or with the journal ignored must show damaged states.
 
 usage: crash_explorer.py --quillet PATH --home DIR --preload SO --work DIR [--pages N]
-                         [--kills N] [--repairs N] [--cover-mb N | --no-cover] [--large]
-                         [--old-layout FILE] FILE...
+                         [--kills N] [--repairs N] [--budget N] [--cover-mb N | --no-cover]
+                         [--large] [--old-layout FILE] FILE...
 """
 import hashlib
 import itertools
@@ -39,6 +42,7 @@ import shutil
 import struct
 import subprocess
 import sys
+import tempfile
 import zlib
 
 import apefile
@@ -222,21 +226,30 @@ def explore(scenario, states, repairs) -> tuple:
     return explored, intact
 
 
-def crash_states(scenario, limit):
-    return itertools.chain((("kill", s) for s in model.kill_states(scenario.start, scenario.ops,
-                                                                    limit)),
-                           (("power cut", s) for s in model.power_states(scenario.start,
-                                                                         scenario.ops, limit)))
+# Files above this size take the state budget (--budget).
+BUDGETED_BYTES = 2 << 20
 
 
-def kill_inside_writes(scenario, preload, kills) -> tuple:
+def crash_states(scenario, limit, budget=0):
+    budget = budget if len(scenario.start.audio) > BUDGETED_BYTES else 0
+    return itertools.chain(
+        (("kill", s) for s in model.kill_states(scenario.start, scenario.ops, limit, budget)),
+        (("power cut", s) for s in model.power_states(scenario.start, scenario.ops, limit,
+                                                      budget)))
+
+
+def kill_inside_writes(scenario, preload, kills, budget=0) -> tuple:
     """Kills real runs inside each write; (runs, intact)."""
     runs = intact = 0
     replay = model.Replay(scenario.start)
+    cuts = model.write_cuts(scenario.ops, kills)
+    places = [(index, i) for index in sorted(cuts) for i in cuts[index]]
+    if budget and len(scenario.start.audio) > BUDGETED_BYTES:
+        places = [places[k] for k in model.sample(len(places), budget, ends=False)]
     for number, op in enumerate(scenario.ops, start=1):
         if op[0] == "write":
             ranges = model.pages(op)
-            for i in model.sample(len(ranges) - 1, kills):
+            for i in [i for index, i in places if index == number - 1]:
                 expected = model.Replay(replay.state())
                 expected.apply(op, ranges[:i + 1])
                 put(scenario.path, scenario.start)
@@ -326,6 +339,18 @@ def edits_after_crash(scenario, torn: State, recovered: bytes, work) -> list:
         if after[target:].find(appended) < 0:
             trouble.append(f"{args[0]} changed the appended ID3v2 tag")
     results.append(("ID3v2 appended, record not applied", trouble))
+
+    # A byte changed just before the save's region, and one in the audio's first bytes: the
+    # file is no longer the one the record was made for.
+    trouble = []
+    for where in (target - 1, torn.audio.find(b"MAC ") + 64):
+        changed = bytearray(torn.audio)
+        changed[where] ^= 0xFF
+        put(path, State(bytes(changed), torn.journal))
+        apefile.listing(path)
+        if apefile.read(path) != changed:
+            trouble.append(f"the listing applied the record with byte {where} changed")
+    results.append(("bytes before its region changed, record not applied", trouble))
 
     # The file copied (its journal stays with the original) and a copy of both beside another
     # name: neither copy's bytes change on a listing, and a write stays in the save's region.
@@ -436,8 +461,8 @@ def old_layout_base(source: str) -> tuple:
 
 def scenarios(files, cover_bytes, large, old_layout):
     """(name, base image, arguments, audio length) for each file, tail, tag size and shape: the
-    large tag on the first file with an ID3v1 tail (on every tail with --large), where it takes
-    the shapes that rewrite it."""
+    large tag on the first file with an ID3v1 tail, shrinking (with --large on every tail,
+    growing, shrinking and cleared then written)."""
     for source in files:
         data = apefile.read(source)
         audio = data[:apefile.tag_region_start(data)]
@@ -448,7 +473,8 @@ def scenarios(files, cover_bytes, large, old_layout):
             for size in sizes:
                 base = audio + apefile.render_tag(old_items(size)) + tail
                 for shape, args in SHAPES:
-                    if size and shape not in ("grow", "shrink", "clear then write"):
+                    if size and shape not in (("grow", "shrink", "clear then write") if large
+                                              else ("shrink",)):
                         continue
                     label = f"{size / 1e6:.0f} MB" if size else "300-byte"
                     yield (f"{os.path.basename(source)}, {tail_name}, {label} tag, {shape}",
@@ -499,11 +525,25 @@ def main() -> int:
                             ("--kills", {"type": int, "default": 3}),
                             ("--repairs", {"type": int, "default": 4}),
                             ("--cover-mb", {"type": float, "default": 20}),
+                            ("--budget", {"type": int, "default": 0}),
                             ("--no-cover", {"action": "store_true"}),
                             ("--large", {"action": "store_true"}),
                             ("--old-layout", {}), ("files", {"nargs": "+"}))
     cover = (0 if options.no_cover else LARGEST_COVER if options.large
              else int(options.cover_mb * 1e6))
+    # The states are written to memory when it can be had: a save's syncs then cost nothing,
+    # and nothing the checks look at (the bytes, the inode, the folder) differs from a disk.
+    if os.access("/dev/shm", os.W_OK):
+        options.work = tempfile.mkdtemp(prefix="quillet-crash-", dir="/dev/shm")
+        os.chmod(options.work, 0o755)  # for the reader that may not write
+    try:
+        return explore_all(options, cover)
+    finally:
+        if options.work.startswith("/dev/shm/"):
+            shutil.rmtree(options.work)
+
+
+def explore_all(options, cover) -> int:
     passed = failed = 0
     problems = []
 
@@ -517,10 +557,14 @@ def main() -> int:
                                                     options.old_layout):
         scenario = Scenario(name, State(base, None), args, audio_length, options.work)
         scenario.record(options.preload, options.work)
-        explored, intact = explore(scenario, crash_states(scenario, options.pages),
-                                   options.repairs)
-        runs, survived = kill_inside_writes(scenario, options.preload, options.kills)
+        explored, intact = explore(scenario, crash_states(scenario, options.pages,
+                                                          options.budget), options.repairs)
+        runs, survived = kill_inside_writes(scenario, options.preload, options.kills,
+                                            options.budget)
         followed = list(torn_states(scenario)) if scenario.journaled() else []
+        budgeted = options.budget and len(base) > BUDGETED_BYTES
+        if budgeted:
+            followed = followed[:1]
         if followed:
             scenario.read_only(followed[0])
         report(scenario, explored, intact,
@@ -533,11 +577,12 @@ def main() -> int:
             where = "inside its rewrite" if number == 0 and torn.audio != scenario.end.audio \
                 else "before its journal's unlink"
             for label, more in (("the recovery killed", []), ("a second save killed",
-                                                             SECOND_SAVE)):
+                                                             SECOND_SAVE))[:2 - budgeted]:
                 follow = Scenario(f"{name}, cut off {where}, then {label}", torn, more,
                                   audio_length, options.work, recovered)
                 follow.record(options.preload, options.work)
-                explored, intact = explore(follow, crash_states(follow, options.pages), 0)
+                explored, intact = explore(follow, crash_states(follow, options.pages,
+                                                                options.budget), 0)
                 report(follow, explored, intact)
                 tally(follow.name, follow.problems)
             if number == 0:

@@ -58,12 +58,15 @@ def pages(op) -> list:
     return list(zip(cuts, cuts[1:] + [len(data)]))
 
 
-def sample(count: int, limit: int) -> list:
-    """Up to `limit` indices of range(count), spread over it, the first and last three kept."""
+def sample(count: int, limit: int, ends=True) -> list:
+    """Up to `limit` indices of range(count), spread over it, and (with `ends`) the first and
+    last three."""
     if limit == 0 or count <= limit:
         return list(range(count))
+    if limit == 1:
+        return [count // 2]
     spread = {round(i * (count - 1) / (limit - 1)) for i in range(limit)}
-    return sorted(spread | set(range(3)) | set(range(count - 3, count)))
+    return sorted(spread | (set(range(3)) | set(range(count - 3, count)) if ends else set()))
 
 
 def apply_content(image: bytearray, op, chosen=None):
@@ -108,20 +111,54 @@ class Replay:
         return State(bytes(self.audio), None if self.journal is None else bytes(self.journal))
 
 
-def kill_states(start: State, ops: list, limit: int):
-    """Every pair a kill leaves: between two calls, and inside each write at up to `limit` page
-    boundaries spread over it."""
-    replay = Replay(start)
-    yield replay.state()
-    for op in ops:
+def write_cuts(ops: list, limit: int) -> dict:
+    """Where a kill cuts each write (index in ops -> cuts, each the number of its pages written
+    less one): at up to `limit` page boundaries spread over the largest write of the file and of
+    the journal, in the middle of the others (the chunks of one long copy)."""
+    largest = {}
+    for index, op in enumerate(ops):
+        if op[0] == "write" and (op[1] not in largest or
+                                 len(op[3]) > len(ops[largest[op[1]]][3])):
+            largest[op[1]] = index
+    cuts = {}
+    for index, op in enumerate(ops):
         if op[0] == "write":
-            ranges = pages(op)
-            for i in sample(len(ranges) - 1, limit):
-                cut = Replay(replay.state())
-                cut.apply(op, ranges[:i + 1])
-                yield cut.state()
-        replay.apply(op)
-        yield replay.state()
+            boundaries = len(pages(op)) - 1
+            if limit == 0 or largest[op[1]] == index:
+                cuts[index] = sample(boundaries, limit)
+            else:
+                cuts[index] = [boundaries // 2] if boundaries else []
+    return cuts
+
+
+def kill_states(start: State, ops: list, limit: int, budget=0):
+    """Every pair a kill leaves: between two calls, and inside the writes (see write_cuts); with
+    a `budget`, at most that many of them, spread over the run."""
+    cuts = write_cuts(ops, limit)
+    places = [(-1, None)]
+    for index, op in enumerate(ops):
+        places += [(index, i) for i in cuts.get(index, [])] + [(index, None)]
+    chosen = set(sample(len(places), budget, ends=False))
+    if budget:
+        # The file torn in the middle of its largest write, whatever the budget.
+        inside = [n for n, (index, i) in enumerate(places)
+                  if i is not None and ops[index][1] == "a"]
+        chosen.update(inside[len(inside) // 2:len(inside) // 2 + 1])
+    replay = Replay(start)
+    for number, (index, i) in enumerate(places):
+        if number not in chosen:
+            if i is None and index >= 0:
+                replay.apply(ops[index])
+            continue
+        if index < 0:
+            yield replay.state()
+        elif i is None:
+            replay.apply(ops[index])
+            yield replay.state()
+        else:
+            cut = Replay(replay.state())
+            cut.apply(ops[index], pages(ops[index])[:i + 1])
+            yield cut.state()
 
 
 def write_patterns(op, limit: int) -> list:
@@ -150,34 +187,57 @@ def _masks(count: int) -> list:
     return masks
 
 
-def content_variants(durable: bytes, pending: list, limit: int) -> list:
-    """Every content a file durable as `durable` may hold when the calls `pending` (writes and
-    truncates made since its last sync) reached the disk in part."""
-    found = {}
-
-    def build(chosen):  # chosen: (op, page ranges or None) pairs that reached the disk
-        writes = [pair for pair in chosen if pair[0][0] == "write"]
-        cuts = [pair for pair in chosen if pair[0][0] == "truncate"]
-        for cut_last in ([True, False] if writes and cuts else [True]):
-            image = bytearray(durable)
-            for op, ranges in (writes + cuts if cut_last else cuts + writes):
-                apply_content(image, op, ranges)
-            found.setdefault(bytes(image), None)
-
+def content_variants(pending: list, limit: int) -> list:
+    """How a file's calls `pending` (writes and truncates made since its last sync) may have
+    reached the disk: recipes for build(), the file as last synced first and with every call
+    whole next. Above 4 * `limit` recipes (`limit` 0: no bound), a spread sample of them."""
+    recipes = []
     for mask in _masks(len(pending)):
-        build([(op, None) for op, on in zip(pending, mask) if on])
+        recipes.append(tuple((i, None) for i, on in enumerate(mask) if on))
     for k, op in enumerate(pending):
         if op[0] != "write":
             continue
         for pattern in write_patterns(op, limit):
             for others in (False, True):
-                build([(other, pattern if i == k else None) for i, other in enumerate(pending)
-                       if i == k or others])
-    return list(found)
+                recipes.append(tuple((i, pattern if i == k else None)
+                                     for i in range(len(pending)) if i == k or others))
+    recipes = list(dict.fromkeys(
+        tuple(map(lambda pair: (pair[0], None if pair[1] is None else tuple(pair[1])), r))
+        for r in recipes))
+    everything = tuple((i, None) for i in range(len(pending)))
+    recipes.sort(key=lambda r: (r != (), r != everything))
+    if limit and len(recipes) > 4 * limit:
+        recipes = [recipes[i] for i in sample(len(recipes), 4 * limit)]
+    return [(r, cut_last) for r in recipes
+            for cut_last in _orders(pending, r)]
 
 
-def power_states(start: State, ops: list, limit: int):
-    """Every pair a power cut leaves, at each sync and at the end of the run."""
+def _orders(pending, recipe) -> list:
+    kinds = {pending[i][0] for i, _ in recipe}
+    return [True, False] if kinds == {"write", "truncate"} else [True]
+
+
+def build(durable: bytes, pending: list, variant) -> bytes:
+    """The content `variant` (from content_variants) of a file durable as `durable`."""
+    recipe, cut_last = variant
+    writes = [(pending[i], r) for i, r in recipe if pending[i][0] == "write"]
+    cuts = [(pending[i], r) for i, r in recipe if pending[i][0] == "truncate"]
+    image = bytearray(durable)
+    for op, ranges in (writes + cuts if cut_last else cuts + writes):
+        apply_content(image, op, None if ranges is None else list(ranges))
+    return bytes(image)
+
+
+def power_states(start: State, ops: list, limit: int, budget=0):
+    """Every pair a power cut leaves, at each sync and at the end of the run; with a `budget`,
+    at most that many of them, spread over the run."""
+    found = list(_power_recipes(start, ops, limit))
+    for number in sample(len(found), budget, ends=False):
+        audio, journal = found[number]
+        yield State(build(*audio), None if journal is None else build(*journal))
+
+
+def _power_recipes(start: State, ops: list, limit: int):
     seed = random.Random(len(ops))
     for cut in [i for i, op in enumerate(ops) if op[0] == "sync"] + [len(ops)]:
         before = ops[:cut]
@@ -191,8 +251,10 @@ def power_states(start: State, ops: list, limit: int):
         for op in before[:audio_sync + 1]:
             if op[1] == "a":
                 audio_durable.apply(op)
+        audio_durable = bytes(audio_durable.audio)
         audio_pending = [op for op in before[audio_sync + 1:] if op[1] == "a" and is_content(op)]
-        audios = content_variants(bytes(audio_durable.audio), audio_pending, limit)
+        audios = [(audio_durable, audio_pending, v)
+                  for v in content_variants(audio_pending, limit)]
 
         # The journal incarnations: the one the run found (0) and one per creation.
         incarnation, calls_of = 0, {0: []}
@@ -206,7 +268,7 @@ def power_states(start: State, ops: list, limit: int):
                 entries.append((i, op, incarnation))
             elif op[1] == "j":
                 calls_of[incarnation].append((i, op))
-        journals = {}
+        journals, named_seen = [], set()
         durable_entries = [e for e in entries if e[0] < folder_sync]
         pending_entries = [e for e in entries if e[0] > folder_sync]
         for extra in range(len(pending_entries) + 1):
@@ -215,8 +277,11 @@ def power_states(start: State, ops: list, limit: int):
                 named = 0 if start.journal is not None else None
             else:
                 named = reached[-1][2] if reached[-1][1][0] == "create" else None
+            if named in named_seen:
+                continue
+            named_seen.add(named)
             if named is None:
-                journals[None] = None
+                journals.append(None)
                 continue
             calls = calls_of[named]
             syncs = [i for i, op in calls if op[0] == "sync"]
@@ -226,14 +291,12 @@ def power_states(start: State, ops: list, limit: int):
                 if i < synced and is_content(op):
                     apply_content(durable, op)
             pending = [op for i, op in calls if i > synced and is_content(op)]
-            for content in content_variants(bytes(durable), pending, limit):
-                journals[content] = None
-        journals = list(journals)
-        pairs = list(itertools.product(audios, journals))
+            journals += [(bytes(durable), pending, v) for v in content_variants(pending, limit)]
+        pairs = list(itertools.product(range(len(audios)), range(len(journals))))
         if len(pairs) > PAIR_LIMIT:
             # The file as last synced with every journal, every file with the first journal, and
             # a sample of the rest.
-            kept = [p for p in pairs if p[0] == audios[0] or p[1] == journals[0]]
+            kept = [p for p in pairs if p[0] == 0 or p[1] == 0]
             pairs = list(dict.fromkeys(kept + seed.sample(pairs, PAIR_LIMIT)))
-        for audio, journal in pairs:
-            yield State(audio, journal)
+        for a, j in pairs:
+            yield audios[a], journals[j]
