@@ -17,13 +17,16 @@ The scenarios, on each file, tail (none, ID3v1, Lyrics3v2 and ID3v1) and shape o
   - forged records: random bytes, or a record whose checksums hold that points into the audio,
     beside the file; a file ending in the copy trailer an earlier Quillet wrote;
   - a tag above 18 MB (--cover-mb; --large takes the largest the library accepts on every
-    file), and an old-layout file whose size is a page multiple with a sound tag inside its last
-    frame.
-A reader that may not write the file (run as another user) must change nothing.
+    tail), an old-layout file whose size is a page multiple with a sound tag inside its last
+    frame, a stale tag before the tag, a comment holding the footer's preamble 70 times.
+A reader that may not write the file (run as another user) must change nothing. The states are
+written under /dev/shm when it can be written (a sync there costs nothing), else under --work.
 
-With --pages N, a write of more than N pages is cut at N page boundaries spread over it (always
-including the first and last three) instead of at every one; --pages 0 cuts at every boundary.
---kills N real kills per write; --repairs N: every N-th state is also saved over. --budget N
+With --pages N, the largest write of the file and of the journal, when of more than N pages, is
+cut at N page boundaries spread over it (always including the first and last three) instead of
+at every one, and the other writes (the chunks of a long copy) in their middle; --pages 0 cuts
+every write at every boundary. --kills N: real kills in the same places, at up to N boundaries
+of a write. --repairs N: every N-th state is also saved over. --budget N
 takes about N kill states, N power cut states and N real kills of each scenario on a file above
 2 MB, spread over the run, and follows only its recovery.
 
@@ -40,7 +43,6 @@ import os
 import random
 import shutil
 import struct
-import subprocess
 import sys
 import tempfile
 import zlib
@@ -479,6 +481,20 @@ def scenarios(files, cover_bytes, large, old_layout):
                     label = f"{size / 1e6:.0f} MB" if size else "300-byte"
                     yield (f"{os.path.basename(source)}, {tail_name}, {label} tag, {shape}",
                            base, args, len(audio))
+    # On the first file: a stale tag other software left before the tag, and a comment that
+    # holds the footer's preamble many times.
+    data = apefile.read(files[0])
+    audio = data[:apefile.tag_region_start(data)]
+    name = os.path.basename(files[0])
+    stale = apefile.render_tag([("Title", 0, b"Stale title"), ("Year", 0, b"1970")])
+    footers = [item if item[0] != "Comment" else ("Comment", 0, b"APETAGEX" * 70)
+               for item in old_items(0)]
+    for shape in ("shrink", "grow"):
+        yield (f"{name}, a stale tag before the tag, {shape}",
+               audio + stale + apefile.render_tag(old_items(0)) + apefile.ID3V1,
+               dict(SHAPES)[shape], len(audio) + len(stale))
+        yield (f"{name}, a comment holding APETAGEX 70 times, {shape}",
+               audio + apefile.render_tag(footers), dict(SHAPES)[shape], len(audio))
     if old_layout:
         base, length = old_layout_base(old_layout)
         for shape, args in (SHAPES[0], SHAPES[4]):
