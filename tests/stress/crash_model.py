@@ -14,8 +14,11 @@ a power cut in the middle of them leaves on disk.
              reach the disk is gone, whatever was synced of its bytes.
 """
 import itertools
+import os
 import random
 from typing import NamedTuple, Optional
+
+import apefile
 
 PAGE = 4096
 # Above this many combined (audio, journal) pairs at one cut, a seeded sample is taken.
@@ -25,6 +28,24 @@ PAIR_LIMIT = 400
 class State(NamedTuple):
     audio: bytes
     journal: Optional[bytes]  # None: no journal beside the file
+
+
+def put(path: str, state: State):
+    """Leaves `state` at `path` (the same inode as before: only its bytes change)."""
+    apefile.write(path, state.audio)
+    journal = apefile.journal_of(path)
+    if state.journal is None:
+        if os.path.exists(journal):
+            os.unlink(journal)
+    else:
+        apefile.write(journal, state.journal)
+
+
+def take(path: str) -> State:
+    """The pair as it is at `path`."""
+    journal = apefile.journal_of(path)
+    return State(apefile.read(path),
+                 apefile.read(journal) if os.path.exists(journal) else None)
 
 
 def parse_trace(data: bytes) -> list:
