@@ -63,12 +63,6 @@ fuzz-check: fuzz-build
 
 check: format-check test asan fuzz-check
 
-# The long stress runs, by hand: every crash state of a save of the largest tag the library
-# accepts, and ten times the concurrent rounds of `make check`.
-.PHONY: stress-large
-stress-large: build
-	cmake --build $(BUILD) --target stress-large
-
 clean:
 	rm -rf $(BUILD) $(ASAN_BUILD) $(FUZZ_BUILD)
 
@@ -101,7 +95,8 @@ bench: build
 	bench/whole_run.sh $(BUILD)
 	$(BUILD)/bench/ape_tag_bench 200
 
-# The crash explorer and the concurrency run at full size (tens of minutes; never in make check).
+# The crash explorer and the concurrency run at full size (tens of minutes; never in make check):
+# the largest tag the library accepts on every tail, ten times the concurrent rounds.
 .PHONY: stress-large
 stress-large: build
 	cmake --build $(BUILD) --target stress-large
