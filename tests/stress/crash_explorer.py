@@ -61,6 +61,7 @@ TAILS = [("no tail", b""), ("ID3v1", apefile.ID3V1), ("Lyrics3 and ID3v1", apefi
 SECOND_SAVE = ["-Y=2012", "-G=" + "Blues " * 200]
 NOBODY = ["setpriv", "--reuid=65534", "--regid=65534", "--clear-groups"]
 
+
 def old_items(cover_bytes: int) -> list:
     items = [("Title", 0, b"Old title"), ("Artist", 0, b"Old artist"),
              ("Comment", 0, b"old comment " * 20)]
@@ -406,7 +407,10 @@ def explore_all(options, cover) -> int:
                 follow.record(options.preload, options.work)
                 explored, intact = explore(follow, crash_states(follow, options.pages,
                                                                 options.budget), 0)
-                report(follow, explored, intact)
+                runs, survived = kill_inside_writes(follow, options.preload, options.kills,
+                                                    options.budget)
+                report(follow, explored, intact,
+                       f"; real kills inside a write: {runs}, intact: {survived}")
                 tally(follow.name, follow.problems)
             if number == 0:
                 for label, trouble in edits_after_crash(scenario, torn, recovered,
