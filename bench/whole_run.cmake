@@ -3,6 +3,11 @@
 add_executable(bench_minimal_read minimal_read.c)
 add_executable(bench_alternate_runs alternate_runs.c)
 add_executable(bench_minimal_write minimal_write.c)
+# What every listing run must do at the least (the library loaded and bound, both dictionaries
+# read, the file opened twice, eight lines written), and a Title change rewriting the whole tag.
+add_executable(bench_minimal_run minimal_run.c)
+target_link_libraries(bench_minimal_run PRIVATE ${CMAKE_DL_LIBS})
+add_executable(bench_minimal_title_save minimal_title_save.c)
 
 find_package(PkgConfig QUIET)
 if(PkgConfig_FOUND)

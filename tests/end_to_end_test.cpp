@@ -188,4 +188,42 @@ TEST_F(EndToEnd, FilesWrittenByOtherSoftwareKeepEverythingButTheNewFields) {
   }
 }
 
+// A listing costs what it must and no more: its system calls stay within a budget, it opens the
+// file twice (the driver's open and the listing's own) and nothing that it does not need: no
+// locale data, no conversion module for UTF-8 text.
+TEST_F(EndToEnd, ListingStaysWithinItsSystemCallBudget) {
+#if defined(__SANITIZE_ADDRESS__)
+  GTEST_SKIP() << "the sanitizer runtime makes system calls of its own";
+#endif
+  if (!fs::exists("/usr/bin/strace"))
+    GTEST_SKIP() << "strace is not installed";
+  MakeSample("song.ape");
+  ASSERT_EQ(Quillet({"-T=Intro", "-A=Jack and Ken", "song.ape"}).exit_code, 0);
+  const fs::path trace = fHome / "trace";
+  const TRun traced = Start(Program(), {"song.ape"}, fWork, TOutputTo::kFiles,
+                            {"/usr/bin/strace", "-f", "-qq", "-o", trace.string()});
+  ASSERT_EQ(traced.exit_code, 0) << traced.err;
+  // The calls from the program's own start on; the wrapper's come first.
+  std::vector<std::string> calls;
+  std::istringstream lines(read_file(trace));
+  const std::string start = "execve(\"" + Program().string() + "\"";
+  for (std::string line; std::getline(lines, line);) {
+    if (line.find(start) != std::string::npos)
+      calls.clear();
+    calls.push_back(line);
+  }
+  std::string all;
+  int opens_of_file = 0, locale_or_module = 0;
+  for (const std::string& call : calls) {
+    all += call + "\n";
+    opens_of_file +=
+        call.find("open") != std::string::npos && call.find("\"song.ape\"") != std::string::npos;
+    locale_or_module +=
+        call.find("/locale") != std::string::npos || call.find("gconv") != std::string::npos;
+  }
+  EXPECT_LE(calls.size(), 100u) << all;
+  EXPECT_EQ(opens_of_file, 2) << all;
+  EXPECT_EQ(locale_or_module, 0) << all;
+}
+
 }  // namespace

@@ -105,15 +105,15 @@ status_t get_image_symbol(image_id image, const char* name, int32 symbol_type, v
     return B_ENTRY_NOT_FOUND;
   }
   // dlsym on a library handle also finds what the library's own dependencies export; only
-  // the image's own symbols count, and the symbol's ELF type decides text or data.
+  // the image's own symbols count, and the symbol's ELF type decides text or data. One dladdr1
+  // gives both the owner and the symbol: the owner's name is its link map's own string, so the
+  // same pointer means the same image (each loaded object keeps a copy of its own).
   Dl_info info;
   struct link_map* image_map = nullptr;
-  struct link_map* owner_map = nullptr;
   void* symbol_entry = nullptr;
   if (dlinfo(handle, RTLD_DI_LINKMAP, &image_map) != 0 ||
-      dladdr1(address, &info, reinterpret_cast<void**>(&owner_map), RTLD_DL_LINKMAP) == 0 ||
-      owner_map != image_map || dladdr1(address, &info, &symbol_entry, RTLD_DL_SYMENT) == 0 ||
-      symbol_entry == nullptr) {
+      dladdr1(address, &info, &symbol_entry, RTLD_DL_SYMENT) == 0 ||
+      info.dli_fname != image_map->l_name || symbol_entry == nullptr) {
     return B_ENTRY_NOT_FOUND;
   }
   if (!symbol_type_matches(static_cast<const ElfW(Sym)*>(symbol_entry), symbol_type)) {

@@ -238,24 +238,13 @@ void TEntryReader::ReadLine(std::string_view line) {
     }
     return;
   }
-  if (starts_with_keyword(line, "msgctxt")) {
-    if (fHasContext || fHasId || fBroken) {
-      Flush();
-    }
-    fHasContext = true;
-    StartString(line.substr(7), TField::kContext);
-  } else if (starts_with_keyword(line, "msgid")) {
+  // The keywords exclude one another; the two that every entry has are tried first.
+  if (starts_with_keyword(line, "msgid")) {
     if (fHasId || fBroken) {
       Flush();
     }
     fHasId = true;
     StartString(line.substr(5), TField::kId);
-  } else if (starts_with_keyword(line, "msgid_plural")) {
-    if (!fHasId || fHasTranslation) {
-      Break();
-      return;
-    }
-    StartString(line.substr(12), TField::kIgnored);
   } else if (starts_with_keyword(line, "msgstr")) {
     if (!fHasId || fHasTranslation) {
       Break();
@@ -263,6 +252,18 @@ void TEntryReader::ReadLine(std::string_view line) {
     }
     fHasTranslation = true;
     StartString(line.substr(6), TField::kTranslation);
+  } else if (starts_with_keyword(line, "msgctxt")) {
+    if (fHasContext || fHasId || fBroken) {
+      Flush();
+    }
+    fHasContext = true;
+    StartString(line.substr(7), TField::kContext);
+  } else if (starts_with_keyword(line, "msgid_plural")) {
+    if (!fHasId || fHasTranslation) {
+      Break();
+      return;
+    }
+    StartString(line.substr(12), TField::kIgnored);
   } else if (line.substr(0, 7) == "msgstr[") {
     const std::size_t close = line.find(']');
     if (!fHasId || close == std::string_view::npos) {
