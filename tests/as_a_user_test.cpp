@@ -202,7 +202,8 @@ TEST_F(AsAUser, ReadmeScriptFindsEveryUnsavedWrite) {
             Header("good.ape") + Listing({{"Genre", "Jazz"}}));
 
   const TRun disk_full = Run({"-c", "export LD_PRELOAD=" FAULT_INJECT_LIBRARY
-                                    " QUILLET_FAULT_FILE=full.ape QUILLET_FAULT_AT=1\n" +
+                                    " QUILLET_FAULT_FILE=full.ape QUILLET_FAULT_AT=1"
+                                    " ASAN_OPTIONS=verify_asan_link_order=0\n" +
                                         script},
                              "/bin/sh", full);
   EXPECT_EQ(disk_full.err, "./full.ape: Genre was not saved\n");
