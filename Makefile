@@ -66,15 +66,29 @@ check: format-check test asan fuzz-check
 clean:
 	rm -rf $(BUILD) $(ASAN_BUILD) $(FUZZ_BUILD) $(RELEASE_BUILD)
 
-# The program, its dictionaries, libMonkeysAudio.so and the man page, into ~/.local by default.
+# What `make demo` runs and `make install` installs: the program (with its dictionaries and the
+# codec library it depends on) and the sample maker; nothing of the tests, fuzzers or Qt helpers.
+INSTALLED_TARGETS = quillet MonkeysAudio quillet_dictionaries
+DEMO_TARGETS = $(INSTALLED_TARGETS) make_sample_ape
+
+# The program, its dictionaries, libMonkeysAudio.so and the man page, stripped, into ~/.local by
+# default. The install records what it put where in $(PREFIX)/lib/quillet/install_manifest.txt;
+# `make uninstall` (with the same PREFIX) removes exactly that, and the folders the install created
+# when they are left empty.
 PREFIX ?= $(HOME)/.local
-install: build
-	cmake --install $(BUILD) --prefix $(PREFIX)
+.PHONY: uninstall
+install: configure
+	cmake --build $(BUILD) -j $(JOBS) --target $(INSTALLED_TARGETS)
+	scripts/install-program install $(BUILD) '$(PREFIX)'
+
+uninstall:
+	scripts/install-program uninstall '$(PREFIX)'
 
 # Installs into a scratch HOME under the build folder, makes a sample file there, and runs
 # Quillet on it twice: once writing two fields, once listing.
 DEMO_HOME = $(abspath $(BUILD))/demo-home
-demo: build
+demo: configure
+	cmake --build $(BUILD) -j $(JOBS) --target $(DEMO_TARGETS)
 	@rm -rf $(DEMO_HOME) && mkdir -p $(DEMO_HOME)
 	@cmake --install $(BUILD) --prefix $(DEMO_HOME)/.local >/dev/null
 	@$(BUILD)/tools/make_sample_ape $(DEMO_HOME)/Demo.ape 100K

@@ -1,6 +1,7 @@
 // The installed program as people start it: by name through PATH from a folder of their own, as
 // an ordinary user, in Japanese, and beside a Language folder that is not the program's.
 #include <regex>
+#include <set>
 
 #include "tests/installed_program.h"
 
@@ -133,6 +134,155 @@ TEST_F(AsAUser, OrdinaryUserChangesOnlyWhatTheyMayWrite) {
     ASSERT_NE(audio, std::string::npos);
     EXPECT_EQ(after.compare(0, audio, before, 0, audio), 0);
   }
+}
+
+// The shell code of the README's first block that defines `name`, and the same code as the man
+// page shows it, its roff escapes undone.
+std::string readme_snippet(const std::string& name) {
+  std::istringstream readme(read_file(QUILLET_SOURCE_DIR "/README.md"));
+  std::string line, block;
+  bool inside = false;
+  while (std::getline(readme, line)) {
+    const std::string code = line.substr(std::min(line.find_first_not_of(' '), line.size()));
+    if (code == "```sh" || code == "```") {
+      if (inside && block.find(name) != std::string::npos)
+        return block;
+      inside = code == "```sh";
+      block.clear();
+    } else if (inside) {
+      block += line.substr(std::min<size_t>(line.size(), 2)) + "\n";
+    }
+  }
+  return "";
+}
+std::string man_page_snippet(const std::string& name) {
+  static const std::regex kBlock(R"(\n\.nf\n\.ft CR\n([^]*?)\.ft\n\.fi\n)");
+  const std::string page = read_file(QUILLET_SOURCE_DIR "/doc/quillet.1");
+  for (std::sregex_iterator block(page.begin(), page.end(), kBlock), end; block != end; ++block) {
+    std::string code = (*block)[1];
+    if (code.find(name) == std::string::npos)
+      continue;
+    code = std::regex_replace(code, std::regex(R"(\\-)"), "-");
+    return std::regex_replace(code, std::regex(R"(\\e)"), "\\");
+  }
+  return "";
+}
+
+// The check the README gives scripts finds every write that did not reach the file: one the
+// program refuses (exit code 1), and the ones it does not report (exit code 0): a tag holding a
+// damaged item, which the library will not rewrite, and a save that fails on a full disk.
+TEST_F(AsAUser, ReadmeScriptFindsEveryUnsavedWrite) {
+  const std::string script = readme_snippet("set_field()");
+  ASSERT_NE(script, "");
+  EXPECT_EQ(man_page_snippet("set_field()"), script);
+
+  const fs::path folder = fWork / "music", full = fWork / "full";
+  fs::create_directories(folder);
+  fs::create_directories(full);
+  fs::copy_file(MakeSample("good.ape"), folder / "good.ape");
+  fs::copy_file(MakeSample("locked.ape"), folder / "locked.ape");
+  fs::permissions(folder / "locked.ape", fs::perms(0444));
+  fs::copy_file(MakeTitled("full.ape", "Old"), full / "full.ape");
+  // An item whose length runs past the tag: the library reads the items before it and will
+  // not rewrite the tag, lest it lose the rest.
+  MakeTitled("damaged.ape", "Old");
+  EXPECT_EQ(Run({"-A=Zed", "damaged.ape"}).exit_code, 0);
+  std::string damaged = read_file(fWork / "damaged.ape");
+  const size_t key = damaged.rfind(std::string("Artist\0", 7));
+  ASSERT_NE(key, std::string::npos);
+  damaged.replace(key - 8, 4, std::string("\xFF\x7F\0\0", 4));
+  std::ofstream(folder / "damaged.ape", std::ios::binary) << damaged;
+
+  const TRun music = Run({"-c", script}, "/bin/sh", folder);
+  EXPECT_EQ(music.out, "");
+  EXPECT_EQ(music.err, "./damaged.ape: Genre was not saved\n" + Header("./locked.ape") +
+                           Error("@Err_Cannot_Write_Tag@"));
+  EXPECT_EQ(music.exit_code, 1);
+  EXPECT_EQ(Run({"good.ape"}, "quillet", folder).out,
+            Header("good.ape") + Listing({{"Genre", "Jazz"}}));
+
+  const TRun disk_full = Run({"-c", "export LD_PRELOAD=" FAULT_INJECT_LIBRARY
+                                    " QUILLET_FAULT_FILE=full.ape QUILLET_FAULT_AT=1"
+                                    " ASAN_OPTIONS=verify_asan_link_order=0\n" +
+                                        script},
+                             "/bin/sh", full);
+  EXPECT_EQ(disk_full.err, "./full.ape: Genre was not saved\n");
+  EXPECT_EQ(disk_full.exit_code, 1);
+  EXPECT_EQ(Run({"full.ape"}, "quillet", full).out,
+            Header("full.ape") + Listing({{"Title", "Old"}}));
+}
+
+// `make uninstall` takes away exactly what `make install` put into a prefix, however often it
+// was installed there: the folders it created go when they are left empty, and whatever was
+// there before, or was added since, stays. What it installs is stripped and runs.
+TEST_F(AsAUser, UninstallTakesAwayExactlyWhatInstallPut) {
+  const std::string install_program = QUILLET_SOURCE_DIR "/scripts/install-program";
+  // Every entry under `root`, a folder's name ending in "/".
+  auto tree = [](const fs::path& root) {
+    std::set<std::string> entries;
+    for (const auto& entry : fs::recursive_directory_iterator(root))
+      entries.insert(fs::relative(entry.path(), root).string() +
+                     (entry.is_directory() && !entry.is_symlink() ? "/" : ""));
+    return entries;
+  };
+  MakeSample("song.ape");
+  const fs::path other_home = fHome / "other";
+  const fs::path prefix = other_home / ".local";
+  const struct {
+    const char* name;
+    std::vector<const char*> there_before;  // a trailing "/" makes a folder
+    int installs;
+    std::vector<const char*> added_since;
+  } cases[] = {
+      {"into a prefix that does not exist", {}, 1, {}},
+      {"twice into an empty prefix", {".local/"}, 2, {}},
+      {"into empty folders that were there",
+       {".local/bin/", ".local/lib/", ".local/share/man/man1/"},
+       1,
+       {}},
+      {"beside other programs",
+       {".local/bin/other", ".local/lib/", ".local/share/man/man1/other.1"},
+       1,
+       {".local/lib/quillet/Language/Dictionaries/Quillet.fr.po"}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    fs::remove_all(other_home);
+    fs::create_directories(other_home);
+    for (const std::string path : c.there_before) {
+      fs::create_directories((other_home / path).parent_path());
+      if (path.back() != '/')
+        std::ofstream(other_home / path) << "not ours\n";
+    }
+    const std::set<std::string> before = tree(other_home);
+    for (int round = 0; round < c.installs; ++round) {
+      const TRun installed = run({install_program, "install", QUILLET_BINARY_DIR, prefix});
+      ASSERT_EQ(installed.exit_code, 0) << installed.out << installed.err;
+    }
+    for (const char* name : {"bin/quillet", "lib/libMonkeysAudio.so"})
+      EXPECT_EQ(read_file(prefix / name).find(".symtab"), std::string::npos) << name;
+    // What the user adds inside the installed folders stays, with the folders that hold it.
+    std::set<std::string> expected_after = before;
+    for (const std::string path : c.added_since) {
+      std::ofstream(other_home / path) << "added\n";
+      expected_after.insert(path);
+      for (fs::path folder = fs::path(path).parent_path(); !folder.empty();
+           folder = folder.parent_path())
+        expected_after.insert(folder.string() + "/");
+    }
+    const TRun listed =
+        run({"/usr/bin/env", "-i", "-C", fWork, "HOME=" + other_home.string(),
+             "PATH=" + (prefix / "bin").string() + ":/usr/bin:/bin", "quillet", "-V", "song.ape"});
+    EXPECT_NE(listed.out.find("tag library"), std::string::npos) << listed.out;
+    EXPECT_EQ(listed.exit_code, 0);
+
+    const TRun removed = run({install_program, "uninstall", prefix});
+    EXPECT_EQ(removed.exit_code, 0) << removed.err;
+    EXPECT_EQ(tree(other_home), expected_after);
+  }
+  const TRun nothing = run({install_program, "uninstall", prefix});
+  EXPECT_EQ(nothing.exit_code, 1);
+  EXPECT_NE(nothing.err.find("Nothing to uninstall"), std::string::npos) << nothing.err;
 }
 
 }  // namespace
