@@ -100,6 +100,13 @@ bench: build
 stress-large: build
 	cmake --build $(BUILD) --target stress-large
 
+# The Debian package, built by dpkg-buildpackage -us -uc -b from a copy of the source in
+# $(BUILD)/deb, where quillet_<version>_<arch>.deb lands. It runs the package's own fast tests
+# unless DEB_BUILD_OPTIONS holds nocheck.
+.PHONY: deb
+deb: deps
+	scripts/build-deb $(BUILD)/deb
+
 # Prints the usage text with the dictionaries of the source tree, in English and in Japanese.
 .PHONY: usage-demo
 usage-demo: build
