@@ -42,7 +42,8 @@ add_custom_target(quillet_dictionaries ALL DEPENDS ${quillet_dictionary_copies})
 add_dependencies(quillet quillet_dictionaries MonkeysAudio)
 
 # `cmake --install <build> --prefix ~/.local`: the program and its dictionaries in one folder,
-# a symbolic link to it in bin/, the codec library in the user's library folder, the man page.
+# a symbolic link to it in bin/, the codec library in the user's library folder (or, for a
+# system-wide install, in lib/ beside the program), the man page.
 install(TARGETS quillet RUNTIME DESTINATION lib/quillet)
 install(FILES ${QUILLET_DICTIONARIES} DESTINATION lib/quillet/Language/Dictionaries)
 # The program looks for the library in the user's library folder (lib under a ~/.local prefix),
