@@ -42,15 +42,10 @@ add_custom_target(quillet_dictionaries ALL DEPENDS ${quillet_dictionary_copies})
 add_dependencies(quillet quillet_dictionaries MonkeysAudio)
 
 # `cmake --install <build> --prefix ~/.local`: the program and its dictionaries in one folder,
-# a symbolic link to it in bin/, the codec library in the user's library folder (or, for a
-# system-wide install, in lib/ beside the program), the man page.
+# a symbolic link to it in bin/, the codec library in the user's library folder, the man page.
 install(TARGETS quillet RUNTIME DESTINATION lib/quillet)
 install(FILES ${QUILLET_DICTIONARIES} DESTINATION lib/quillet/Language/Dictionaries)
-# The program looks for the library in the user's library folder (lib under a ~/.local prefix),
-# then in lib/ beside itself: a system-wide install (the Debian package) puts it there.
-set(QUILLET_LIBRARY_DESTINATION lib CACHE STRING
-    "Where install puts libMonkeysAudio.so: lib, or lib/quillet/lib beside the program")
-install(TARGETS MonkeysAudio LIBRARY DESTINATION ${QUILLET_LIBRARY_DESTINATION})
+install(TARGETS MonkeysAudio LIBRARY DESTINATION lib)
 install(FILES ${PROJECT_SOURCE_DIR}/doc/quillet.1 DESTINATION share/man/man1)
 install(CODE [[
   set(bin "$ENV{DESTDIR}${CMAKE_INSTALL_PREFIX}/bin")
