@@ -129,6 +129,17 @@ bench-batch: build bench-release-build
 stress-large: build
 	cmake --build $(BUILD) --target stress-large
 
+# The Debian package, built by dpkg-buildpackage -us -uc -b from a copy of the source in
+# $(BUILD)/deb, where quillet_<version>_<arch>.deb lands. Without the package's own tests unless
+# DEB_BUILD_OPTIONS says otherwise: `make check` runs them all on a tree built from the same
+# source with the same flags, and built with them the package takes many minutes, not one.
+DEB_BUILD_OPTIONS ?= nocheck parallel=$(JOBS)
+DEB_BUILD_PROFILES ?= $(if $(filter nocheck,$(DEB_BUILD_OPTIONS)),nocheck)
+.PHONY: deb
+deb: deps
+	DEB_BUILD_OPTIONS="$(DEB_BUILD_OPTIONS)" DEB_BUILD_PROFILES="$(DEB_BUILD_PROFILES)" \
+	  scripts/build-deb $(BUILD)/deb
+
 # Prints the usage text with the dictionaries of the source tree, in English and in Japanese.
 .PHONY: usage-demo
 usage-demo: build

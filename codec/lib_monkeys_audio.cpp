@@ -7,6 +7,7 @@
 #include <cstring>
 #include "platform/support/console_stream.h"
 
+#include "identity/identity.h"
 #include "option/option.h"
 #include "platform/kernel/image.h"
 #include "platform/locale/blocale.h"
@@ -52,12 +53,32 @@ const char* text_of(lib_monkeys_audio_text_t entry) {
 
 }  // namespace
 
-std::string path_name_lib_monkeys_audio() {
+std::string path_name_user_lib_monkeys_audio() {
   BPath folder;
   if (find_directory_r(B_USER_LIB_DIRECTORY, &folder, false, nullptr) != B_OK) {
     return std::string();
   }
   return std::string(folder.Path()) + "/" + kLibMonkeysAudioFileName;
+}
+
+std::string path_name_package_lib_monkeys_audio() {
+  const std::string program_folder = gAppPrivacy.ExePath();
+  if (program_folder.empty()) {
+    return std::string();
+  }
+  return program_folder + kPackageLibraryFolder + "/" + kLibMonkeysAudioFileName;
+}
+
+std::string path_name_lib_monkeys_audio() {
+  const std::string user = path_name_user_lib_monkeys_audio();
+  if (!user.empty() && BEntry(user.c_str(), true).Exists()) {
+    return user;
+  }
+  const std::string package = path_name_package_lib_monkeys_audio();
+  if (!package.empty() && BEntry(package.c_str(), true).Exists()) {
+    return package;
+  }
+  return user;
 }
 
 int load_lib_monkeys_audio(long* image) {

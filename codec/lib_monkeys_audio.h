@@ -27,8 +27,23 @@ extern decompress_file_t decompress_file;
 extern verify_file_t verify_file;
 }  // namespace lma
 
-// The library's full path in the user's library folder, the only place it is looked for;
-// the empty string when that folder cannot be found.
+// The folder, beside the real program, where a system-wide install keeps its own copy of the
+// library.
+constexpr const char* kPackageLibraryFolder = "lib";
+
+// The library's full path in the user's library folder; the empty string when that folder
+// cannot be found.
+std::string path_name_user_lib_monkeys_audio();
+
+// The library's full path in the install's own library folder, kPackageLibraryFolder beside the
+// program as gAppPrivacy found it (links followed); the empty string before the program's folder
+// is known. Never a path relative to the current folder.
+std::string path_name_package_lib_monkeys_audio();
+
+// The library to load: the user's copy when one is there (whether or not it loads, so a copy
+// of the user's always wins), else the install's own copy when one is there, else the user's
+// path, which then fails to load as a missing library does. The empty string when there is no
+// user library folder and no copy of the install's.
 std::string path_name_lib_monkeys_audio();
 
 // Loads the library and stores the image id, negative on failure, in *image.

@@ -94,6 +94,13 @@ TEST_F(EndToEnd, ListsOrFailsWithoutChangingTheFile) {
       {{"-?"}, banner + not_loaded, 1, "", "-"},
       // Beside the program is not where the library is looked for.
       {{"song.ape"}, not_loaded, 1, built, Prefix() / "lib/quillet/libMonkeysAudio.so"},
+      // A system-wide install's own copy, in lib/ beside the program, serves a user who has
+      // none. It stays for the rows below: the user's copy wins over it.
+      {{"song.ape"},
+       Header("song.ape") + Listing(),
+       0,
+       built,
+       Prefix() / "lib/quillet/lib/libMonkeysAudio.so"},
       {{"song.ape"},
        Error("@Err_Get_Lib_Monkeys_Audio_Entries %FileName%@"),
        1,
@@ -107,10 +114,13 @@ TEST_F(EndToEnd, ListsOrFailsWithoutChangingTheFile) {
   };
   for (const auto& c : cases) {
     fs::remove(Library());
-    if (c.installed_as != "-")
+    if (c.installed_as != "-") {
+      if (!c.installed_as.empty())
+        fs::create_directories(c.installed_as.parent_path());
       fs::copy_file(c.library.empty() ? real : c.library,
                     c.installed_as.empty() ? Library() : c.installed_as,
                     fs::copy_options::overwrite_existing);
+    }
     const fs::path file = fWork / c.arguments.back();
     auto state = [&file] { return fs::exists(file) ? read_file(file) : "<none>"; };
     const std::string was = state();
