@@ -158,9 +158,9 @@ int read_tag_file(const TFileDescriptor& file, bool require_header, TTagFileView
   // Each round reads what the structure found so far points at (a Lyrics3v2 block, then the APE
   // tag before it, then its items); the window only grows and never passes the file's start.
   // An APE tag the window lacks is walked through `reader` instead, its binary values skipped.
-  const TFileReader reader = [&file](uint64_t offset, uint64_t bytes, TBytes* out) {
+  const TFileReader reader = {[&file](uint64_t offset, uint64_t bytes, TBytes* out) {
     return file.ReadAt(offset, bytes, out) == 0;
-  };
+  }};
   TBytes window;
   uint64_t window_size = std::min(size, kTagFirstWindow);
   for (;;) {

@@ -98,7 +98,7 @@ class TChunkedTag final : public TItemsSource {
   }
   bool ReadChunk(uint64_t at, uint64_t size) {
     fChunkStart = at;
-    if (!fReader(at, std::min(std::max(size, kItemsChunkBytes), fEnd - at), &fChunk)) {
+    if (!fReader.read(at, std::min(std::max(size, fReader.chunk_bytes), fEnd - at), &fChunk)) {
       fChunk.clear();
       return false;
     }

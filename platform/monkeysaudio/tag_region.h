@@ -45,11 +45,16 @@ struct TTagScan {
   TTagRegion region;
 };
 
-// Fills `out` (resized to `size`) with the file's bytes from `offset`; false when it cannot.
-using TFileReader = std::function<bool(uint64_t offset, uint64_t size, TBytes* out)>;
-
-// Bytes read at a time by a scan with a reader that walks an APE tag's items.
+// Bytes read at a time by a scan with a reader that walks an APE tag's items: the text items of
+// a tag and the header of its cover in one read.
 constexpr uint64_t kItemsChunkBytes = 64 << 10;
+
+// The file, for a scan that may read more than its window.
+struct TFileReader {
+  // Fills `out` (resized to `size`) with the file's bytes from `offset`; false when it cannot.
+  std::function<bool(uint64_t offset, uint64_t size, TBytes* out)> read;
+  uint64_t chunk_bytes = kItemsChunkBytes;
+};
 
 // Bytes a first read of the file's end should take. Most text tags fit; a larger one (cover art)
 // costs a second read, which is cheaper than the fresh pages a larger window would touch at
