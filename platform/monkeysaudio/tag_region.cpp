@@ -52,9 +52,9 @@ class TFileEnd {
   uint64_t fNeeded = 0;
 };
 
-// The bytes of an APE tag from `lowest` (its header, or its first item) to its footer, taken
-// from the window where it holds them, otherwise read a chunk at a time through `reader`. As an
-// items source, offsets count from `items_start`.
+// The bytes of an APE tag before its footer (`end`), its header included, taken from the window
+// where it holds them, otherwise read a chunk at a time through `reader`. As an items source,
+// offsets count from `items_start`.
 class TChunkedTag final : public TItemsSource {
  public:
   TChunkedTag(const TFileEnd& window, const TFileReader& reader, uint64_t items_start, uint64_t end)
