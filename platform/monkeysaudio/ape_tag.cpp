@@ -145,7 +145,7 @@ TApeItemsParse parse_ape_items(TItemsSource& area, uint32_t version) {
       return result;
     }
     const bool kept = !is_valid_ape_key(item.key);
-    if (!kept && !item.IsText() && !area.Holds(value_start, value_size)) {
+    if (!kept && !item.IsText() && value_size > 0 && !area.Holds(value_start, value_size)) {
       // Only the length matters to the parse, and nothing shows a binary value.
       item.unread_bytes = value_size;
       item.value_at = value_start;
