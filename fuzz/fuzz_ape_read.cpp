@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstring>
 #include <memory>
+#include <utility>
 
 #include "fuzz/audio_end_oracle.h"
 #include "platform/monkeysaudio/ape_header.h"
@@ -68,22 +69,49 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
   // The file layer reads the end of a file through a window, as many times as the scan asks for
   // more; it must agree with the whole. A small first window makes every structure take rounds.
-  for (uint64_t first : {uint64_t{64}, kTagFirstWindow}) {
-    uint64_t window = std::min<uint64_t>(size, first);
-    for (;;) {
-      const TTagScan scan =
-          scan_tag_region(image.subspan(size - window), size, floor, audio_end, frames_start);
-      if (scan.complete) {
-        if (scan.region.start != region.start || scan.region.items != region.items ||
-            scan.region.trust != region.trust) {
-          fail("a windowed read disagrees with the whole image");
+  // With a reader, as the file layer scans, a tag the window lacks is walked through it instead,
+  // binary values left unread: once those are taken from the image, the same region.
+  // Chunks of a few bytes make small inputs skip values as a cover makes a file skip them.
+  TFileReader reader = {[image](uint64_t offset, uint64_t bytes, TBytes* out) {
+    if (offset > image.size() || image.size() - offset < bytes) {
+      fail("a walk reads outside the file");
+    }
+    out->assign(image.begin() + offset, image.begin() + offset + bytes);
+    return true;
+  }};
+  reader.chunk_bytes = 1 + size % 61;
+  for (const TFileReader* through :
+       {static_cast<const TFileReader*>(nullptr), &std::as_const(reader)}) {
+    for (uint64_t first : {uint64_t{64}, kTagFirstWindow}) {
+      uint64_t window = std::min<uint64_t>(size, first);
+      for (;;) {
+        TTagScan scan = scan_tag_region(image.subspan(size - window), size, floor, audio_end,
+                                        frames_start, through);
+        if (scan.complete) {
+          for (TApeItem& item : scan.region.items) {
+            if (!item.IsUnread()) {
+              continue;
+            }
+            if (item.IsText() || item.IsKept() || item.value_at < scan.region.start ||
+                item.value_at > size || size - item.value_at < item.unread_bytes) {
+              fail("an unread value that a listing needs, or that lies outside the tag");
+            }
+            const auto* value = reinterpret_cast<const char*>(data + item.value_at);
+            item.value.assign(value, item.unread_bytes);
+            item.unread_bytes = 0;
+            item.value_at = 0;
+          }
+          if (scan.region.start != region.start || scan.region.items != region.items ||
+              scan.region.trust != region.trust || scan.region.tail != region.tail) {
+            fail("a windowed read disagrees with the whole image");
+          }
+          break;
         }
-        break;
+        if (scan.read_failed || scan.needed <= window || scan.needed > size) {
+          fail("a read round asks for no more than it had, or for more than the file");
+        }
+        window = scan.needed;
       }
-      if (scan.needed <= window || scan.needed > size) {
-        fail("a read round asks for no more than it had, or for more than the file");
-      }
-      window = scan.needed;
     }
   }
 

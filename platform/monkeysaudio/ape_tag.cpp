@@ -64,35 +64,98 @@ bool is_valid_ape_key(std::string_view key) {
   return true;
 }
 
+namespace {
+
+// A whole area in memory: everything is at hand.
+class TSpanSource final : public TItemsSource {
+ public:
+  explicit TSpanSource(TByteSpan area) : fArea(area) {}
+  uint64_t Size() const override { return fArea.size(); }
+  TByteSpan Bytes(uint64_t offset, uint64_t size) override { return fArea.subspan(offset, size); }
+  TByteSpan From(uint64_t offset) override { return fArea.subspan(offset); }
+  bool Holds(uint64_t, uint64_t) const override { return true; }
+
+ private:
+  TByteSpan fArea;
+};
+
+// Offset of the first NUL at or after `from`; the area's size when there is none, or when the
+// bytes could not be read (`failed`).
+uint64_t find_nul(TItemsSource& area, uint64_t from, bool* failed) {
+  while (from < area.Size()) {
+    const TByteSpan bytes = area.From(from);
+    if (bytes.empty()) {
+      *failed = true;
+      return area.Size();
+    }
+    if (const void* nul = std::memchr(bytes.data(), 0, bytes.size()); nul != nullptr) {
+      return from + static_cast<uint64_t>(static_cast<const uint8_t*>(nul) - bytes.data());
+    }
+    from += bytes.size();
+  }
+  return from;
+}
+
+bool assign_bytes(TItemsSource& area, uint64_t offset, uint64_t size, std::string* out) {
+  const TByteSpan bytes = area.Bytes(offset, size);
+  if (bytes.size() != size) {
+    return false;
+  }
+  out->assign(reinterpret_cast<const char*>(bytes.data()), bytes.size());
+  return true;
+}
+
+}  // namespace
+
 TApeItemsParse parse_ape_items(TByteSpan area, uint32_t version) {
+  TSpanSource source(area);
+  return parse_ape_items(source, version);
+}
+
+TApeItemsParse parse_ape_items(TItemsSource& area, uint32_t version) {
   TApeItemsParse result;
-  size_t pos = 0;
-  while (pos < area.size()) {
-    if (result.items.size() >= kApeTagMaxItems || area.size() - pos < kApeItemMinBytes) {
+  const uint64_t area_size = area.Size();
+  uint64_t pos = 0;
+  while (pos < area_size) {
+    if (result.items.size() >= kApeTagMaxItems || area_size - pos < kApeItemMinBytes) {
       return result;
     }
-    const uint32_t value_size = read_u32le(area, pos);
-    const uint32_t flags = read_u32le(area, pos + 4);
-    const size_t key_start = pos + 8;
+    const TByteSpan head = area.Bytes(pos, 8);
+    if (head.size() != 8) {
+      result.read_failed = true;
+      return result;
+    }
+    const uint32_t value_size = read_u32le(head, 0);
+    const uint32_t flags = read_u32le(head, 4);
+    const uint64_t key_start = pos + 8;
     // The terminator is looked for over the whole rest: a key too long to be valid still has a
     // sound length, and the item can be kept.
-    const void* nul = std::memchr(area.data() + key_start, 0, area.size() - key_start);
-    if (nul == nullptr) {
+    const uint64_t key_end = find_nul(area, key_start, &result.read_failed);
+    if (key_end == area_size) {
       return result;
     }
-    const size_t key_end = static_cast<const uint8_t*>(nul) - area.data();
-    const size_t value_start = key_end + 1;
-    if (value_size > area.size() - value_start) {
+    const uint64_t value_start = key_end + 1;
+    if (value_size > area_size - value_start) {
       return result;
     }
-    const auto* bytes = reinterpret_cast<const char*>(area.data());
     TApeItem item;
-    item.key.assign(bytes + key_start, key_end - key_start);
     item.flags = version == kApeTagVersion1 ? 0 : flags;
-    item.value.assign(bytes + value_start, value_size);
-    if (!is_valid_ape_key(item.key)) {
-      item.kept_bytes.assign(bytes + pos, value_start + value_size - pos);
-    } else if (version == kApeTagVersion1 && !item.value.empty() && item.value.back() == '\0') {
+    if (!assign_bytes(area, key_start, key_end - key_start, &item.key)) {
+      result.read_failed = true;
+      return result;
+    }
+    const bool kept = !is_valid_ape_key(item.key);
+    if (!kept && !item.IsText() && value_size > 0 && !area.Holds(value_start, value_size)) {
+      // Only the length matters to the parse, and nothing shows a binary value.
+      item.unread_bytes = value_size;
+      item.value_at = value_start;
+    } else if (!assign_bytes(area, value_start, value_size, &item.value) ||
+               (kept &&
+                !assign_bytes(area, pos, value_start + value_size - pos, &item.kept_bytes))) {
+      result.read_failed = true;
+      return result;
+    }
+    if (!kept && version == kApeTagVersion1 && !item.value.empty() && item.value.back() == '\0') {
       item.value.pop_back();
     }
     result.items.push_back(std::move(item));
@@ -121,11 +184,12 @@ TBytes render_ape_tag(const std::vector<TApeItem>& items, bool read_only) {
       out.insert(out.end(), item.kept_bytes.begin(), item.kept_bytes.end());
       continue;
     }
-    append_u32le(out, static_cast<uint32_t>(item.value.size()));
+    append_u32le(out, static_cast<uint32_t>(item.ValueBytes()));
     append_u32le(out, item.flags);
     out.insert(out.end(), item.key.begin(), item.key.end());
     out.push_back(0);
     out.insert(out.end(), item.value.begin(), item.value.end());
+    out.insert(out.end(), item.unread_bytes, 0);
   }
   append_block(out, tag_size, count, flags);
   return out;

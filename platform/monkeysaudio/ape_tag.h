@@ -32,11 +32,17 @@ struct TApeItem {
   // The whole stored item, for an item whose length is sound but whose key may not be written:
   // it is no field (never fetched or replaced) and goes back into the tag exactly as read.
   std::string kept_bytes = {};
+  // A binary value left in the file (nothing shows it): its length and where it starts in the
+  // file; `value` is empty then. Only a save of that same file, under its lock, reads it.
+  uint32_t unread_bytes = 0;
+  uint64_t value_at = 0;
 
   bool IsText() const { return (flags & kApeItemTypeMask) == kApeItemText; }
   bool IsKept() const { return !kept_bytes.empty(); }
+  bool IsUnread() const { return unread_bytes != 0; }
+  size_t ValueBytes() const { return IsUnread() ? unread_bytes : value.size(); }
   size_t StoredBytes() const {
-    return IsKept() ? kept_bytes.size() : 9 + key.size() + value.size();
+    return IsKept() ? kept_bytes.size() : 9 + key.size() + ValueBytes();
   }
   bool operator==(const TApeItem&) const = default;
 };
@@ -68,11 +74,35 @@ bool ape_keys_equal(std::string_view a, std::string_view b);
 struct TApeItemsParse {
   std::vector<TApeItem> items;
   bool sound = false;
+  bool read_failed = false;  // the source could not deliver bytes it holds
 };
 TApeItemsParse parse_ape_items(TByteSpan area, uint32_t version);
 
+// The bytes of an items area of `Size()` bytes, delivered on demand, for a parse that need not
+// hold the whole area: binary values it does not hold already are skipped, never read.
+class TItemsSource {
+ public:
+  virtual ~TItemsSource() = default;
+  virtual uint64_t Size() const = 0;
+  // [offset, offset + size) of the area, which the caller keeps inside Size(); an empty span
+  // when it cannot be read (size > 0). Valid until the next call.
+  virtual TByteSpan Bytes(uint64_t offset, uint64_t size) = 0;
+  // The bytes from `offset` on that are at hand, reading some when none are: at least one
+  // while offset < Size(); empty on a read error.
+  virtual TByteSpan From(uint64_t offset) = 0;
+  // True when [offset, offset + size) is at hand without a read.
+  virtual bool Holds(uint64_t offset, uint64_t size) const = 0;
+};
+
+// The same parse on a source. Each item's header and key are read and its length checked
+// exactly as above, so `sound` means the same; a binary value the source does not hold comes
+// back unread (IsUnread, value_at relative to the area's start). Text values, version 1 values
+// and kept items are always read.
+TApeItemsParse parse_ape_items(TItemsSource& area, uint32_t version);
+
 // An APEv2 tag with header and footer: items in the order given, flags kept, kept items byte for
-// byte; `read_only` sets the tag's read-only flag. No items: no bytes. The order is kept rather
-// than sorted by size because readers resolve two items of one name in different case by the
-// later one: re-sorting would change a field nobody wrote.
+// byte; `read_only` sets the tag's read-only flag. An unread value takes its length in zeros,
+// which the caller fills from the file before the bytes go anywhere. No items: no bytes. The order
+// is kept rather than sorted by size because readers resolve two items of one name in different
+// case by the later one: re-sorting would change a field nobody wrote.
 TBytes render_ape_tag(const std::vector<TApeItem>& items, bool read_only = false);

@@ -87,9 +87,14 @@ int TFileDescriptor::Identity(dev_t* device, ino_t* inode) const {
 
 int TFileDescriptor::ReadAt(uint64_t offset, uint64_t size, TBytes* out) const {
   out->resize(size);
+  return ReadInto(offset, *out);
+}
+
+int TFileDescriptor::ReadInto(uint64_t offset, std::span<uint8_t> out) const {
+  const uint64_t size = out.size();
   uint64_t done = 0;
   while (done < size) {
-    ssize_t got = pread(fFd, out->data() + done, size - done, static_cast<off_t>(offset + done));
+    ssize_t got = pread(fFd, out.data() + done, size - done, static_cast<off_t>(offset + done));
     if (got < 0 && errno == EINTR) {
       continue;
     }

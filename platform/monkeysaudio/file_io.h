@@ -5,6 +5,7 @@
 #include <sys/types.h>
 
 #include <cstdint>
+#include <span>
 #include <utility>
 #include <vector>
 
@@ -44,6 +45,8 @@ class TFileDescriptor {
   int Identity(dev_t* device, ino_t* inode) const;
   // Fills `out` (resized to `size`) from `offset`; EIO when the file ends first.
   int ReadAt(uint64_t offset, uint64_t size, TBytes* out) const;
+  // Fills `out` whole from `offset`; EIO when the file ends first.
+  int ReadInto(uint64_t offset, std::span<uint8_t> out) const;
   int WriteAt(uint64_t offset, TByteSpan bytes) const;
   int Truncate(uint64_t size) const;
   // Reserves disk room for [offset, offset + size) without changing the file's length, so that

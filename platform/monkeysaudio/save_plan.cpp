@@ -81,8 +81,17 @@ int plan_tag_save(const TTagRegion& region, uint64_t file_size, const std::vecto
   } else {
     result.block = render_ape_tag(items, region.ape_read_only);
     result.block.insert(result.block.end(), region.tail.begin(), region.tail.end());
+    const uint64_t rendered = result.block.size();
     if (!reach_no_missing_audio(region, result)) {
       return kApeErrorBadTag;
+    }
+    // Zeros put before the tag move its values along.
+    uint64_t at = result.block.size() - rendered + kApeTagBlockBytes;
+    for (const TApeItem& item : items) {
+      if (item.IsUnread()) {
+        result.unread.push_back({at + 9 + item.key.size(), item.value_at, item.unread_bytes});
+      }
+      at += item.StoredBytes();
     }
     result.action = result.start + result.block.size() >= file_size ? TSaveAction::kWriteInPlace
                                                                     : TSaveAction::kWriteThenCut;

@@ -22,6 +22,14 @@ struct TSavePlan {
   uint64_t start = 0;
   uint64_t old_size = 0;
   TBytes block;
+  // Values of unread items (TApeItem::IsUnread): `block` holds zeros at block_at, and the file
+  // the items were read from holds the value at file_at. Filled before the block is written.
+  struct TUnreadValue {
+    uint64_t block_at = 0;
+    uint64_t file_at = 0;
+    uint32_t size = 0;
+  };
+  std::vector<TUnreadValue> unread;
 };
 
 // Plans the save of `items` over the tag described by `region` (read just now, from a file of

@@ -100,6 +100,8 @@ int TTagFields::Put(std::string_view field, std::string_view value, uint32_t fla
     // item stays where it was, so no field nobody wrote changes in any reader.
     first->flags = flags;
     first->value = value;
+    first->unread_bytes = 0;
+    first->value_at = 0;
     fItems.erase(std::remove_if(std::next(first), fItems.end(), matches), fItems.end());
   }
   fModified = true;
@@ -132,6 +134,8 @@ void TTagFields::DropBinaryValues() {
   for (TApeItem& item : fItems) {
     if (!item.IsText()) {
       std::string().swap(item.value);
+      item.unread_bytes = 0;  // a later save reads the tag again; offsets go stale
+      item.value_at = 0;
     }
   }
 }

@@ -157,13 +157,20 @@ int read_tag_file(const TFileDescriptor& file, bool require_header, TTagFileView
   }
   // Each round reads what the structure found so far points at (a Lyrics3v2 block, then the APE
   // tag before it, then its items); the window only grows and never passes the file's start.
+  // An APE tag the window lacks is walked through `reader` instead, its binary values skipped.
+  const TFileReader reader = {[&file](uint64_t offset, uint64_t bytes, TBytes* out) {
+    return file.ReadAt(offset, bytes, out) == 0;
+  }};
   TBytes window;
   uint64_t window_size = std::min(size, kTagFirstWindow);
   for (;;) {
     if (file.ReadAt(size - window_size, window_size, &window) != 0) {
       return kApeErrorReadFile;
     }
-    TTagScan scan = scan_tag_region(window, size, floor, audio_end, frames_start);
+    TTagScan scan = scan_tag_region(window, size, floor, audio_end, frames_start, &reader);
+    if (scan.read_failed) {
+      return kApeErrorReadFile;
+    }
     if (scan.complete) {
       view->region = std::move(scan.region);
       if (view->header) {
@@ -223,6 +230,14 @@ int save_locked(const char* path, bool require_header, TMerge merge) {
       status != kApeSuccess) {
     return status;
   }
+  // The values a listing skips are read now, from the file as the lock keeps it, straight into
+  // the block: a save holds its new tag once and streams the old one.
+  for (const TSavePlan::TUnreadValue& value : plan.unread) {
+    if (file.ReadInto(value.file_at,
+                      std::span<uint8_t>(plan.block).subspan(value.block_at, value.size)) != 0) {
+      return kApeErrorReadFile;
+    }
+  }
   return execute_plan(path, file, plan);
 }
 
@@ -230,6 +245,11 @@ int save_locked(const char* path, bool require_header, TMerge merge) {
 
 int save_tag_file(const char* path, bool require_header, const std::vector<TApeItem>& items,
                   bool erased) {
+  // Unread values belong to the read that left them, not to this one.
+  if (std::any_of(items.begin(), items.end(),
+                  [](const TApeItem& item) { return item.IsUnread(); })) {
+    return kApeErrorInvalidArgument;
+  }
   return save_locked(path, require_header, [&](std::vector<TApeItem>) {
     return std::pair<const std::vector<TApeItem>&, bool>(items, erased);
   });

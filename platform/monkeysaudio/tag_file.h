@@ -22,7 +22,9 @@ struct TTagFileView {
 int read_file_header(const TFileDescriptor& file, uint64_t size, std::optional<TApeHeader>* header);
 
 // Reads the header (when `require_header`) and the tag of the open file `file`. Costs a few
-// reads at the start and the end of the file, whatever its size. Returns kApeSuccess,
+// reads at the start and the end of the file, whatever its size and its tag's: an APE tag larger
+// than the first window is walked item by item, and binary values (cover art) are left in the
+// file, unread (TApeItem::IsUnread), unless a chunk already read holds them. Returns kApeSuccess,
 // kApeErrorReadFile or kApeErrorInvalidFormat (header required and not found).
 int read_tag_file(const TFileDescriptor& file, bool require_header, TTagFileView* view);
 
@@ -37,8 +39,9 @@ int load_tag_file(const char* path, bool require_header, TTagFileView* view);
 // program stops (a kill, a power cut), the next open finds the old tag or the new one; on
 // kApeSuccess the new one is on disk. A save that must go through a journal (see
 // save_journal.h) is refused with kApeErrorWriteFile when the file's folder cannot be written.
-// `erased` as for plan_tag_save. Returns kApeSuccess or an ApeError; on kApeErrorWriteFile the file
-// holds the old tag or the new one.
+// `erased` as for plan_tag_save; `items` hold no unread values (kApeErrorInvalidArgument
+// otherwise: their offsets belong to another read). Returns kApeSuccess or an ApeError; on
+// kApeErrorWriteFile the file holds the old tag or the new one.
 int save_tag_file(const char* path, bool require_header, const std::vector<TApeItem>& items,
                   bool erased);
 

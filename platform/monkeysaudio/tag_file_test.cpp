@@ -112,6 +112,59 @@ TEST(TagFile, CostDoesNotGrowWithTheFile) {
   EXPECT_EQ(std::filesystem::file_size(path), size + render_ape_tag({{"Title", 0, "b"}}).size());
 }
 
+// Cover art wherever it stands among the items: a listing reads the file's ends, the item
+// headers and the text, never the cover; a save of another field reads the cover back and
+// keeps it byte for byte.
+TEST(TagFile, ListingsSkipCoverArtAndSavesKeepIt) {
+  TTempDir dir;
+  const std::string path = dir.File("cover.ape");
+  const TBytes audio = read_all(fixture("mutagen/mac-399.ape"));
+  TApeItem cover{"Cover Art (Front)", kApeItemBinary, std::string(4 << 20, '\0')};
+  for (size_t i = 0; i < cover.value.size(); ++i) {
+    cover.value[i] = static_cast<char>(i * 7 + i / 4093);
+  }
+  for (size_t cover_at : {0, 1, 2}) {
+    std::vector<TApeItem> items = {{"Title", 0, "Song"}, {"Artist", 0, "Band"}};
+    items.insert(items.begin() + static_cast<ptrdiff_t>(cover_at), cover);
+    write_all(path, audio + render_ape_tag(items));
+
+    io_counters() = {};
+    TTagFileView view;
+    ASSERT_EQ(load_tag_file(path.c_str(), true, &view), kApeSuccess);
+    // The head, the end, one chunk of items, and one more past a cover that comes first.
+    EXPECT_LE(io_counters().bytes_read, 3 * kItemsChunkBytes) << cover_at;
+    EXPECT_LE(io_counters().read_calls, 6u) << cover_at;
+    ASSERT_EQ(view.region.items.size(), 3u);
+    const TApeItem& skipped = view.region.items[cover_at];
+    EXPECT_TRUE(skipped.IsUnread());
+    EXPECT_EQ(skipped.unread_bytes, cover.value.size());
+    EXPECT_EQ(skipped.value_at,
+              view.region.start + kApeTagBlockBytes + (cover_at > 0 ? items[0].StoredBytes() : 0) +
+                  (cover_at > 1 ? items[1].StoredBytes() : 0) + 9 + cover.key.size());
+    EXPECT_EQ(TTagFields(view.region.items).Items().size(), 3u);
+    char text[16];
+    int room = sizeof text;
+    EXPECT_EQ(TTagFields(view.region.items).Fetch("Artist", text, &room), kApeSuccess);
+    EXPECT_STREQ(text, "Band");
+    // Offsets of one read mean nothing to another save.
+    EXPECT_EQ(save_tag_file(path.c_str(), true, view.region.items, false),
+              kApeErrorInvalidArgument);
+
+    TTagFields fields(view.region.items);
+    ASSERT_EQ(fields.Put("Title", "New title", 0), kApeSuccess);
+    TTagFields saved;
+    ASSERT_EQ(save_tag_changes(path.c_str(), true, fields, &saved), kApeSuccess);
+    items[cover_at == 0 ? 1 : 0].value = "New title";
+    EXPECT_TRUE(read_all(path) == audio + render_ape_tag(items)) << cover_at;
+
+    // A new cover over one left unread takes its place.
+    ASSERT_EQ(saved.Put("cover art (front)", "tiny", kApeItemBinary), kApeSuccess);
+    ASSERT_EQ(save_tag_changes(path.c_str(), true, saved, &saved), kApeSuccess);
+    items[cover_at].value = "tiny";
+    EXPECT_TRUE(read_all(path) == audio + render_ape_tag(items)) << cover_at;
+  }
+}
+
 bool exists(const std::string& path) {
   return std::filesystem::exists(path);
 }

@@ -1,6 +1,7 @@
 #include "platform/monkeysaudio/tag_region.h"
 
 #include <algorithm>
+#include <optional>
 
 #include "platform/monkeysaudio/id3v1.h"
 
@@ -35,6 +36,10 @@ class TFileEnd {
   TByteSpan Bytes(uint64_t offset, uint64_t size) const {
     return fWindow.subspan(offset - fFirst, size);
   }
+  // True when [offset, offset + size) lies in the window; asks for nothing otherwise.
+  bool Holds(uint64_t offset, uint64_t size) const {
+    return offset >= fFirst && offset <= fFileSize && fFileSize - offset >= size;
+  }
   bool HasText(uint64_t offset, std::string_view text) {
     return Covers(offset, text.size()) && has_text_at(Bytes(offset, text.size()), 0, text);
   }
@@ -45,6 +50,67 @@ class TFileEnd {
   uint64_t fFileSize;
   uint64_t fFirst;
   uint64_t fNeeded = 0;
+};
+
+// The bytes of an APE tag before its footer (`end`), its header included, taken from the window
+// where it holds them, otherwise read a chunk at a time through `reader`. As an items source,
+// offsets count from `items_start`.
+class TChunkedTag final : public TItemsSource {
+ public:
+  TChunkedTag(const TFileEnd& window, const TFileReader& reader, uint64_t items_start, uint64_t end)
+      : fWindow(window), fReader(reader), fItemsStart(items_start), fEnd(end) {}
+
+  uint64_t Size() const override { return fEnd - fItemsStart; }
+  TByteSpan Bytes(uint64_t offset, uint64_t size) override {
+    return FileBytes(fItemsStart + offset, size);
+  }
+  TByteSpan From(uint64_t offset) override {
+    const uint64_t at = fItemsStart + offset;
+    if (!HoldsAt(at, 1) && !ReadChunk(at, 1)) {
+      return {};
+    }
+    const uint64_t held_end =
+        fWindow.Holds(at, 1) ? fWindow.FileSize() : fChunkStart + fChunk.size();
+    return FileBytes(at, std::min(held_end, fEnd) - at);
+  }
+  bool Holds(uint64_t offset, uint64_t size) const override {
+    return HoldsAt(fItemsStart + offset, size);
+  }
+
+  // [at, at + size) of the file, which lies before the footer; empty when it cannot be read.
+  TByteSpan FileBytes(uint64_t at, uint64_t size) {
+    if (fWindow.Holds(at, size)) {
+      return fWindow.Bytes(at, size);
+    }
+    if (!InChunk(at, size) && !ReadChunk(at, size)) {
+      return {};
+    }
+    return TByteSpan(fChunk).subspan(at - fChunkStart, size);
+  }
+
+ private:
+  bool InChunk(uint64_t at, uint64_t size) const {
+    return at >= fChunkStart && at - fChunkStart <= fChunk.size() &&
+           fChunk.size() - (at - fChunkStart) >= size;
+  }
+  bool HoldsAt(uint64_t at, uint64_t size) const {
+    return fWindow.Holds(at, size) || InChunk(at, size);
+  }
+  bool ReadChunk(uint64_t at, uint64_t size) {
+    fChunkStart = at;
+    if (!fReader.read(at, std::min(std::max(size, fReader.chunk_bytes), fEnd - at), &fChunk)) {
+      fChunk.clear();
+      return false;
+    }
+    return true;
+  }
+
+  const TFileEnd& fWindow;
+  const TFileReader& fReader;
+  uint64_t fItemsStart;
+  uint64_t fEnd;
+  uint64_t fChunkStart = 0;
+  TBytes fChunk;
 };
 
 // Start of a Lyrics3v2 block ending at `end`, or `end` when there is none.
@@ -80,8 +146,9 @@ bool is_tag_block(const std::optional<TApeTagBlock>& block) {
 }
 
 // Fills the APE part of `region` for a footer at `footer`. Returns false when more bytes are
-// needed.
-bool read_ape_tag(TFileEnd& file, uint64_t footer, const TBounds& bounds, TTagRegion& region) {
+// needed, or when `reader` (if any) failed (`read_failed`).
+bool read_ape_tag(TFileEnd& file, uint64_t footer, const TBounds& bounds, const TFileReader* reader,
+                  TTagRegion& region, bool* read_failed) {
   const auto block = parse_ape_tag_block(file.Bytes(footer, kApeTagBlockBytes));
   region.has_ape = true;
   region.ape_version = block->version;
@@ -104,14 +171,29 @@ bool read_ape_tag(TFileEnd& file, uint64_t footer, const TBounds& bounds, TTagRe
   const uint64_t items_start = region.tail_start - block->tag_size;
   region.start = items_start;
   bool header_confirmed = false;
+  // Through the reader only what the window lacks: a tag it holds whole is parsed from it.
+  std::optional<TChunkedTag> chunked;
+  if (reader != nullptr && !file.Holds(items_start, block->tag_size)) {
+    chunked.emplace(file, *reader, items_start, footer);
+  }
   // The header is looked for whether or not the footer says there is one: a header the footer
   // disowns would otherwise outlive every rewrite.
   if (items_start - bounds.floor >= kApeTagBlockBytes) {
     const uint64_t header_start = items_start - kApeTagBlockBytes;
-    if (!file.Covers(header_start, kApeTagBlockBytes)) {
+    TByteSpan header_bytes;
+    if (chunked) {
+      // One read for the header and the first items.
+      header_bytes = chunked->FileBytes(header_start, kApeTagBlockBytes);
+      if (header_bytes.empty()) {
+        *read_failed = true;
+        return false;
+      }
+    } else if (!file.Covers(header_start, kApeTagBlockBytes)) {
       return false;
+    } else {
+      header_bytes = file.Bytes(header_start, kApeTagBlockBytes);
     }
-    const auto header = parse_ape_tag_block(file.Bytes(header_start, kApeTagBlockBytes));
+    const auto header = parse_ape_tag_block(header_bytes);
     // A flag alone is not enough: cutting 32 bytes of audio for a lying flag is not an option.
     if (header && header->version == block->version && header->tag_size == block->tag_size &&
         header->item_count == block->item_count && (header->flags & kApeTagIsHeader)) {
@@ -123,10 +205,23 @@ bool read_ape_tag(TFileEnd& file, uint64_t footer, const TBounds& bounds, TTagRe
       region.start = header_start;
     }
   }
-  if (!file.Covers(items_start, block->tag_size)) {
+  TApeItemsParse parse;
+  if (chunked) {
+    parse = parse_ape_items(*chunked, block->version);
+    if (parse.read_failed) {
+      *read_failed = true;
+      return false;
+    }
+    for (TApeItem& item : parse.items) {
+      if (item.IsUnread()) {
+        item.value_at += items_start;
+      }
+    }
+  } else if (!file.Covers(items_start, block->tag_size)) {
     return false;
+  } else {
+    parse = parse_ape_items(file.Bytes(items_start, footer - items_start), block->version);
   }
-  auto parse = parse_ape_items(file.Bytes(items_start, footer - items_start), block->version);
   region.items = std::move(parse.items);
   if (parse.sound) {
     region.trust = TTagTrust::kTrusted;
@@ -139,7 +234,7 @@ bool read_ape_tag(TFileEnd& file, uint64_t footer, const TBounds& bounds, TTagRe
 }  // namespace
 
 TTagScan scan_tag_region(TByteSpan window, uint64_t file_size, uint64_t floor, uint64_t audio_end,
-                         uint64_t frames_start) {
+                         uint64_t frames_start, const TFileReader* reader) {
   TTagScan scan;
   if (window.size() > file_size) {
     window = window.last(file_size);
@@ -175,7 +270,7 @@ TTagScan scan_tag_region(TByteSpan window, uint64_t file_size, uint64_t floor, u
     return scan;
   }
   region.start = region.tail_start = tail_start;
-  if (has_footer && !read_ape_tag(file, footer, bounds, region)) {
+  if (has_footer && !read_ape_tag(file, footer, bounds, reader, region, &scan.read_failed)) {
     scan.needed = file.Needed();
     return scan;
   }

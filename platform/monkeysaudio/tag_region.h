@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <vector>
 
 #include "platform/monkeysaudio/ape_tag.h"
@@ -39,7 +40,20 @@ struct TTagScan {
   // False when `window` was too short: call again with the last `needed` bytes of the file.
   bool complete = false;
   uint64_t needed = 0;
+  // The reader given to the scan failed; the region is not to be used.
+  bool read_failed = false;
   TTagRegion region;
+};
+
+// Bytes read at a time by a scan with a reader that walks an APE tag's items: the text items of
+// a tag and the header of its cover in one read.
+constexpr uint64_t kItemsChunkBytes = 64 << 10;
+
+// The file, for a scan that may read more than its window.
+struct TFileReader {
+  // Fills `out` (resized to `size`) with the file's bytes from `offset`; false when it cannot.
+  std::function<bool(uint64_t offset, uint64_t size, TBytes* out)> read;
+  uint64_t chunk_bytes = kItemsChunkBytes;
 };
 
 // Bytes a first read of the file's end should take. Most text tags fit; a larger one (cover art)
@@ -64,8 +78,14 @@ constexpr uint64_t kTagRegionMaxBytes = kApeTagMaxItemBytes + 64 + (11 + 999999 
 // footer belongs is the remnant of a tag, trusted as one with no items. Never reads outside
 // `window`; asks for a larger window (`needed`) as often as the structure requires, never for
 // more than the file. `frames_start` (0 when unknown) only fills in missing_frames_start.
+// With a `reader`, an APE tag the window does not hold is read through it instead: its header,
+// then its items walked by their lengths a chunk at a time, binary values outside the chunk at
+// hand skipped (left unread, value_at a file offset). Every item header and key is still read,
+// so the lengths are proved to chain from the first item exactly to the footer, and the region
+// (trust included) is the one a whole window gives, but for the values left unread.
 TTagScan scan_tag_region(TByteSpan window, uint64_t file_size, uint64_t floor,
-                         uint64_t audio_end = 0, uint64_t frames_start = 0);
+                         uint64_t audio_end = 0, uint64_t frames_start = 0,
+                         const TFileReader* reader = nullptr);
 
 // The same on a whole file image.
 TTagRegion read_tag_region(TByteSpan image, uint64_t floor, uint64_t audio_end = 0,
