@@ -50,11 +50,14 @@ uint64_t frames_or_header_end(const TApeHeader& header, uint64_t file_size) {
 
 std::optional<TApeHeader> parse_descriptor_layout(TByteSpan bytes, TApeHeader header,
                                                   uint64_t file_size, uint64_t* reach) {
+  // Only the bytes read decide: a candidate refused for its sizes stays refused however short
+  // the file is cut after them.
+  constexpr size_t kSizeFieldsBytes = 36;
   *reach = kCutOff;
-  if (bytes.size() < kMinDescriptorBytes) {
+  if (bytes.size() < kSizeFieldsBytes) {
     return std::nullopt;
   }
-  *reach = header.magic_offset + 36;
+  *reach = header.magic_offset + kSizeFieldsBytes;
   const uint32_t descriptor_bytes = read_u32le(bytes, 8);
   const uint32_t header_bytes = read_u32le(bytes, 12);
   const uint32_t seek_table_bytes = read_u32le(bytes, 16);

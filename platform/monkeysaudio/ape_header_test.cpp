@@ -68,6 +68,11 @@ TEST(ApeHeader, SynthesisedHeaders) {
   cut_off.resize(100);
   TBytes twelve_bit = descriptor_header(3990, 200, 3, 12);
   twelve_bit.resize(100);
+  // A 50-byte file: a "MAC " refused by the sizes it reads (the next header's magic), however
+  // short the file after them, then a header whose seek table is cut off.
+  const TBytes old_alone = old_header(10);
+  const TBytes refused_by_sizes = text_bytes("MAC ") + TBytes{0x96, 0x0F, 0, 0, 0, 0} +
+                                  TBytes(old_alone.begin(), old_alone.begin() + 40);
   struct TCase {
     const char* name;
     TBytes image;
@@ -92,6 +97,7 @@ TEST(ApeHeader, SynthesisedHeaders) {
       {"behind a header cut off by the end", cut_off + old_header(10), false, 0},
       {"behind a header refused for its samples", twelve_bit + old_header(10) + TBytes(200, 0),
        true, 100},
+      {"behind a header refused by its sizes, in a short file", refused_by_sizes, true, 10},
   };
   for (const TCase& c : cases) {
     const auto header = recognise_ape_image(c.image);
