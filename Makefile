@@ -61,6 +61,13 @@ fuzz: fuzz-build
 fuzz-check: fuzz-build
 	scripts/run-fuzzers $(FUZZ_BUILD) $(FUZZ_CHECK_SECONDS)
 
+# Each target for ten minutes (50 in all, niced): what a change to the tag code should pass
+# before it lands. Faults that take millions of executions to reach show up here.
+FUZZ_LONG_SECONDS ?= 600
+.PHONY: fuzz-long
+fuzz-long: fuzz-build
+	nice scripts/run-fuzzers $(FUZZ_BUILD) $(FUZZ_LONG_SECONDS)
+
 check: format-check test asan fuzz-check
 
 clean:

@@ -50,11 +50,41 @@ uint32 detect_charset_of(std::string_view text) {
   return invalid > 0 ? kCharSetShiftJis : kCharSetUtf8;
 }
 
+// Bytes of the well-formed UTF-8 character at the start of `text`; 1 for a byte that starts
+// none, which then counts as a character of its own (a Latin-1 byte, say).
+std::size_t utf8_character_length(std::string_view text) {
+  const auto lead = static_cast<unsigned char>(text[0]);
+  const std::size_t length = lead < 0xC2   ? 1
+                             : lead < 0xE0 ? 2
+                             : lead < 0xF0 ? 3
+                             : lead < 0xF5 ? 4
+                                           : 1;
+  if (length > text.size()) {
+    return 1;
+  }
+  for (std::size_t i = 1; i < length; ++i) {
+    if ((static_cast<unsigned char>(text[i]) & 0xC0) != 0x80) {
+      return 1;
+    }
+  }
+  return length;
+}
+
+// Copies as many whole characters of `source` as fit in size - 1 bytes, so that a value cut to
+// the buffer never ends inside a character another reader would refuse.
 void copy_unchanged(const std::string& source, char* destination, int size) {
-  const std::size_t length = std::min(source.size(), static_cast<std::size_t>(size - 1));
+  const std::size_t room = static_cast<std::size_t>(size - 1);
+  std::size_t length = 0;
+  while (length < source.size()) {
+    const std::size_t next =
+        length + utf8_character_length(std::string_view(source).substr(length));
+    if (next > room) {
+      break;
+    }
+    length = next;
+  }
   std::memcpy(destination, source.data(), length);
   destination[length] = '\0';
-  destination[size - 1] = '\0';
 }
 
 int32 clamp_length(std::size_t length) {

@@ -16,8 +16,9 @@ int init_encoding_map(TEncodingMap* map);
 
 // Puts `source` (UTF-8) into `destination`, converted into the set that option.char_set
 // names; UTF-8 and automatic copy it unchanged. Always leaves a NUL-terminated text of at
-// most size - 1 bytes, cut where the room ends. When the conversion fails the value is
-// copied unconverted rather than lost. Does nothing when size < 1.
+// most size - 1 bytes, cut between two characters of the set it is written in (a byte that is
+// no part of a well-formed UTF-8 character counts as one). When the conversion fails the value
+// is copied unconverted rather than lost. Does nothing when size < 1.
 void convert_from_utf8(const TTagOption& option, const std::string& source, char* destination,
                        int size);
 

@@ -90,6 +90,18 @@ TEST(Charset, ConversionsCutToTheBuffer) {
   EXPECT_EQ(convert(false, kCharSetAuto, std::string(100 * 1024, 'x')), std::string(2047, 'x'));
   EXPECT_EQ(convert(false, kCharSetAuto, "abc", 1), "");
   EXPECT_EQ(convert(false, kCharSetShiftJis, "abc", 1), "");
+  // UTF-8 is cut between characters; a byte that starts no character is one of its own.
+  const std::pair<std::string, std::string> utf8_cuts[] = {
+      {"ab" + kNihonUtf8, "ab\xE6\x97\xA5"}, {"abcde" + kNihonUtf8, "abcde"},
+      {"abcdef\xF0\x9F\x8E\xB5", "abcdef"},  {"Caf\xE9 au lait", "Caf\xE9 au"},
+      {"abcdef\xE6\x97", "abcdef\xE6"},      {"abcde\xE9\xE9\xE9", "abcde\xE9\xE9"},
+  };
+  const uint32 unconverted[] = {kCharSetAuto, kCharSetUtf8, 12};  // 12: refused by the platform
+  for (const auto& [given, kept] : utf8_cuts) {
+    for (uint32 set : unconverted) {
+      EXPECT_EQ(convert(false, set, given, 8), kept) << set << testing::PrintToString(given);
+    }
+  }
 
   // The helper has checked that every result fits its buffer, terminator included.
   for (uint32 set : {kCharSetShiftJis, kCharSetJis}) {

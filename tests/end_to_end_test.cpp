@@ -24,6 +24,23 @@ std::string audio_of(const std::string& bytes) {
   return bytes.substr(0, whole <= end ? end - whole : end);
 }
 
+// The stored bytes of the value of the item `key` (exact case) of the APE tag that ends the
+// file; "<none>" without such an item.
+std::string stored_value(const std::string& bytes, const std::string& key) {
+  uint32_t size, count;  // little-endian, as on this host
+  memcpy(&size, &bytes[bytes.size() - 20], 4);
+  memcpy(&count, &bytes[bytes.size() - 16], 4);
+  for (size_t at = bytes.size() - size; count-- > 0;) {
+    uint32_t length;
+    memcpy(&length, &bytes[at], 4);
+    const size_t key_end = bytes.find('\0', at + 8);
+    if (bytes.compare(at + 8, key_end - at - 8, key) == 0)
+      return bytes.substr(key_end + 1, length);
+    at = key_end + 1 + length;
+  }
+  return "<none>";
+}
+
 // The APE tag as mutagen reads it: sorted "key=value" lines, "error: ..." when mutagen refuses
 // the tag, empty without one.
 std::string mutagen_items(const fs::path& file) {
@@ -156,6 +173,87 @@ TEST_F(EndToEnd, SpeaksJapaneseWhenTheUserDoes) {
   EXPECT_RUN(Quillet({"nothing.ape"}), Header("nothing.ape") + Error("@Err_Access_Failed@"), 1);
   // The program in the build tree finds the dictionaries beside it.
   EXPECT_RUN(Start(QUILLET_BUILD_PROGRAM, {"song.ape"}, fWork), listing, 0);
+}
+
+// A value is stored exactly as typed in the set it is written in; one longer than the 2047
+// bytes the program passes on is cut between two characters of that set.
+TEST_F(EndToEnd, ValuesAreStoredAsTypedAndCutBetweenCharacters) {
+  const fs::path file = MakeSample("song.ape");
+  const std::string audio = audio_of(read_file(file));
+  const auto x = [](size_t count) { return std::string(count, 'x'); };
+  const std::string koto = "\xE7\xAD\x9D", koto_sjis = "\xE2\xB6", koto_jis = "\x1B$Bd8\x1B(B";
+  const struct {
+    const char* set;  // -CS value, or "" for none
+    std::string typed, stored;
+    bool utf8;  // mutagen reads it
+  } cases[] = {
+      {"", "Koto " + koto, "Koto " + koto, true},
+      {"", x(2044) + koto, x(2044) + koto, true},
+      {"", x(2045) + koto, x(2045), true},
+      {"S", "Koto " + koto, "Koto " + koto_sjis, false},
+      {"S", "\uFF83\uFF7D\uFF84", "\xC3\xBD\xC4", false},  // ﾃｽﾄ
+      {"S", "\uFF92\uFF72\uFF9D", "\xD2\xB2\xDD", false},  // ﾒｲﾝ
+      {"S", x(2044) + "\uFF83\uFF7D\uFF84", x(2044) + "\xC3\xBD\xC4", false},
+      {"S", x(2046) + koto, x(2046), false},
+      {"J", koto, koto_jis, false},
+      {"J", x(2039) + koto, x(2039) + koto_jis, false},
+      {"J", x(2040) + koto, x(2040), false},
+      {"", "Caf\xE9", "Caf\xE9", false},  // Latin-1
+      {"", "note \xE6", "note \xE6", false},
+      {"", x(2043) + "Caf\xE9", x(2043) + "Caf\xE9", false},
+      {"", x(2044) + "Caf\xE9", x(2044) + "Caf", true},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(std::string(c.set) + " " + testing::PrintToString(c.typed.substr(0, 12)) + " " +
+                 std::to_string(c.typed.size()));
+    Arguments arguments{"-T=" + c.typed, "song.ape"};
+    if (*c.set != '\0')
+      arguments.insert(arguments.begin(), std::string("-CS=") + c.set);
+    EXPECT_EQ(Quillet(arguments).exit_code, 0);
+    const std::string bytes = read_file(file);
+    EXPECT_EQ(stored_value(bytes, "Title"), c.stored);
+    EXPECT_EQ(audio_of(bytes), audio);
+    if (c.utf8) {
+      EXPECT_EQ(mutagen_items(file), "Title=" + c.stored + "\n");
+    }
+  }
+}
+
+// A tag whose footer is flagged as a header is read as the tag it is, and a write leaves it with
+// a footer every reader takes as one.
+TEST_F(EndToEnd, AFooterFlaggedAsAHeaderEndsItsTag) {
+  const fs::path file = MakeSample("song.ape");
+  const std::string audio = read_file(file);
+  const auto block = [](uint32_t size, uint32_t flags) {
+    std::string out = "APETAGEX";
+    for (uint32_t word : {2000u, size, 3u, flags, 0u, 0u})
+      out.append(reinterpret_cast<const char*>(&word), 4);  // little-endian, as on this host
+    return out;
+  };
+  const auto item = [](const std::string& key, const std::string& value) {
+    const uint32_t words[] = {static_cast<uint32_t>(value.size()), 0};
+    return std::string(reinterpret_cast<const char*>(words), 8) + key + '\0' + value;
+  };
+  const std::string items = item("Title", "Intro") + item("Artist", "Ken") + item("Album", "Ones");
+  const uint32_t size = static_cast<uint32_t>(items.size() + 32);
+  for (const bool with_header : {true, false}) {
+    SCOPED_TRACE(with_header);
+    std::ofstream(file, std::ios::binary | std::ios::trunc)
+        << audio << (with_header ? block(size, 0xA0000000) : "") << items
+        << block(size, 0xA0000000);
+    const std::string read = "Album=Ones\nArtist=Ken\nTitle=Intro\n";
+    ASSERT_EQ(mutagen_items(file), read);
+    EXPECT_RUN(
+        Quillet({"song.ape"}),
+        Header("song.ape") + Listing({{"Title", "Intro"}, {"Artist", "Ken"}, {"Album", "Ones"}}),
+        0);
+    EXPECT_EQ(Quillet({"-Y=2000", "song.ape"}).exit_code, 0);
+    const std::string bytes = read_file(file);
+    EXPECT_EQ(bytes.substr(0, audio.size()), audio);
+    EXPECT_EQ(bytes.substr(bytes.size() - 12, 4), std::string("\0\0\0\x80", 4));  // a footer
+    EXPECT_EQ(mutagen_items(file), read + "Year=2000\n");
+    EXPECT_EQ(bytes.size(), audio.size() + 32 + items.size() + item("Year", "2000").size() + 32);
+  }
 }
 
 TEST_F(EndToEnd, FileNamesReachTheLibraryExactlyAsTyped) {

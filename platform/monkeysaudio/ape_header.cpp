@@ -22,6 +22,10 @@ constexpr uint16_t kFlagSeekCount = 16;
 constexpr uint16_t kFlagNoWavHeader = 32;
 constexpr uint16_t kFirstFramesWithoutBitTable = 3810;
 
+// What a candidate's verdict rested on: the file offset one past the last byte it read, or
+// kCutOff when it needed bytes past the end of the file (which a save could then supply).
+constexpr uint64_t kCutOff = UINT64_MAX;
+
 bool has_magic(TByteSpan bytes) {
   return has_text_at(bytes, 0, "MAC ") || has_text_at(bytes, 0, "MACF");
 }
@@ -45,10 +49,15 @@ uint64_t frames_or_header_end(const TApeHeader& header, uint64_t file_size) {
 }
 
 std::optional<TApeHeader> parse_descriptor_layout(TByteSpan bytes, TApeHeader header,
-                                                  uint64_t file_size) {
-  if (bytes.size() < kMinDescriptorBytes) {
+                                                  uint64_t file_size, uint64_t* reach) {
+  // Only the bytes read decide: a candidate refused for its sizes stays refused however short
+  // the file is cut after them.
+  constexpr size_t kSizeFieldsBytes = 36;
+  *reach = kCutOff;
+  if (bytes.size() < kSizeFieldsBytes) {
     return std::nullopt;
   }
+  *reach = header.magic_offset + kSizeFieldsBytes;
   const uint32_t descriptor_bytes = read_u32le(bytes, 8);
   const uint32_t header_bytes = read_u32le(bytes, 12);
   const uint32_t seek_table_bytes = read_u32le(bytes, 16);
@@ -62,8 +71,10 @@ std::optional<TApeHeader> parse_descriptor_layout(TByteSpan bytes, TApeHeader he
     return std::nullopt;
   }
   if (bytes.size() < uint64_t{descriptor_bytes} + kMinHeaderBytes) {
+    *reach = kCutOff;
     return std::nullopt;
   }
+  *reach = header.magic_offset + descriptor_bytes + kMinHeaderBytes;
   const TByteSpan fields = bytes.subspan(descriptor_bytes);
   header.compression_level = read_u16le(fields, 0);
   header.blocks_per_frame = read_u32le(fields, 4);
@@ -73,7 +84,11 @@ std::optional<TApeHeader> parse_descriptor_layout(TByteSpan bytes, TApeHeader he
   header.channels = read_u16le(fields, 18);
   header.sample_rate = read_u32le(fields, 20);
   header.header_end = header.magic_offset + descriptor_bytes + header_bytes;
-  if (header.header_end > file_size || !is_sane_stream(header)) {
+  if (!is_sane_stream(header)) {
+    return std::nullopt;
+  }
+  if (header.header_end > file_size) {
+    *reach = kCutOff;
     return std::nullopt;
   }
   // Every term is below 2^48, so the sums cannot overflow 64 bits.
@@ -89,11 +104,14 @@ std::optional<TApeHeader> parse_descriptor_layout(TByteSpan bytes, TApeHeader he
   return header;
 }
 
-std::optional<TApeHeader> parse_old_layout(TByteSpan bytes, TApeHeader header, uint64_t file_size) {
+std::optional<TApeHeader> parse_old_layout(TByteSpan bytes, TApeHeader header, uint64_t file_size,
+                                           uint64_t* reach) {
   constexpr size_t kFixedBytes = 32;
+  *reach = kCutOff;
   if (bytes.size() < kFixedBytes) {
     return std::nullopt;
   }
+  *reach = header.magic_offset + kFixedBytes;
   header.compression_level = read_u16le(bytes, 6);
   const uint16_t flags = read_u16le(bytes, 8);
   header.channels = read_u16le(bytes, 10);
@@ -114,16 +132,21 @@ std::optional<TApeHeader> parse_old_layout(TByteSpan bytes, TApeHeader header, u
   if (flags & kFlagPeakLevel) {
     size += 4;
   }
+  if (!is_sane_stream(header)) {
+    return std::nullopt;
+  }
   uint32_t seek_entries = header.total_frames;
   if (flags & kFlagSeekCount) {
     if (bytes.size() < size + 4) {
+      *reach = kCutOff;
       return std::nullopt;
     }
     seek_entries = read_u32le(bytes, size);
     size += 4;
   }
   header.header_end = header.magic_offset + size;
-  if (bytes.size() < size || header.header_end > file_size || !is_sane_stream(header)) {
+  if (bytes.size() < size || header.header_end > file_size) {
+    *reach = kCutOff;
     return std::nullopt;
   }
   // The stored WAV header, the seek table, and before 3.81 one byte per frame.
@@ -135,6 +158,29 @@ std::optional<TApeHeader> parse_old_layout(TByteSpan bytes, TApeHeader header, u
   }
   header.proven_audio_end = frames_or_header_end(header, file_size);
   return header;
+}
+
+// A header whose magic is at bytes[0], as parse_ape_header; *reach tells what a refusal rested on.
+std::optional<TApeHeader> parse_candidate(TByteSpan bytes, uint64_t magic_offset,
+                                          uint64_t file_size, uint64_t* reach) {
+  *reach = 0;
+  if (bytes.size() < 4 || !has_magic(bytes) || magic_offset > file_size) {
+    return std::nullopt;
+  }
+  *reach = kCutOff;
+  if (bytes.size() < 6) {
+    return std::nullopt;
+  }
+  *reach = magic_offset + 6;
+  TApeHeader header;
+  header.magic_offset = magic_offset;
+  header.version = read_u16le(bytes, 4);
+  if (header.version < kLowestVersion) {
+    return std::nullopt;
+  }
+  header.descriptor_layout = header.version >= kFirstDescriptorVersion;
+  return header.descriptor_layout ? parse_descriptor_layout(bytes, header, file_size, reach)
+                                  : parse_old_layout(bytes, header, file_size, reach);
 }
 
 }  // namespace
@@ -158,18 +204,8 @@ uint64_t id3v2_prefix_length(TByteSpan bytes) {
 
 std::optional<TApeHeader> parse_ape_header(TByteSpan bytes, uint64_t magic_offset,
                                            uint64_t file_size) {
-  if (bytes.size() < 6 || !has_magic(bytes) || magic_offset > file_size) {
-    return std::nullopt;
-  }
-  TApeHeader header;
-  header.magic_offset = magic_offset;
-  header.version = read_u16le(bytes, 4);
-  if (header.version < kLowestVersion) {
-    return std::nullopt;
-  }
-  header.descriptor_layout = header.version >= kFirstDescriptorVersion;
-  return header.descriptor_layout ? parse_descriptor_layout(bytes, header, file_size)
-                                  : parse_old_layout(bytes, header, file_size);
+  uint64_t reach = 0;
+  return parse_candidate(bytes, magic_offset, file_size, &reach);
 }
 
 void settle_audio_end(TApeHeader& header, uint32_t last_seek_entry, uint64_t file_size) {
@@ -186,14 +222,24 @@ void settle_audio_end(TApeHeader& header, uint32_t last_seek_entry, uint64_t fil
 
 std::optional<TApeHeader> find_ape_header(TByteSpan window, uint64_t window_offset,
                                           uint64_t file_size) {
+  // What a save writes must not change which candidate wins: one that the end of the file cuts
+  // off could be completed by a tag appended there, so it ends the search without a header; the
+  // bytes that refused the others are kept out of the tag region (junk_reach).
   const size_t last = std::min<uint64_t>(window.size(), kApeJunkScanLimit + 1);
+  uint64_t junk_reach = 0;
   for (size_t i = 0; i < last; ++i) {
     if (window[i] != 'M') {
       continue;
     }
-    if (auto header = parse_ape_header(window.subspan(i), window_offset + i, file_size)) {
+    uint64_t reach = 0;
+    if (auto header = parse_candidate(window.subspan(i), window_offset + i, file_size, &reach)) {
+      header->junk_reach = junk_reach;
       return header;
     }
+    if (reach == kCutOff) {
+      return std::nullopt;
+    }
+    junk_reach = std::max(junk_reach, reach);
   }
   return std::nullopt;
 }

@@ -37,6 +37,9 @@ struct TApeHeader {
   // the last frame plus the WAV tail in the old layout, else the start of the frames (or of
   // whatever part of them the file holds). Never past the file's end.
   uint64_t proven_audio_end = 0;
+  // One past the last byte that refused an earlier "MAC " in the junk before this header: no tag
+  // may start before it, or a save could turn that candidate into the file's header.
+  uint64_t junk_reach = 0;
 };
 
 // Size of an ID3v2 tag at the start of `bytes` (header, body and footer), or 0 when the bytes do
@@ -56,7 +59,8 @@ std::optional<TApeHeader> parse_ape_header(TByteSpan bytes, uint64_t magic_offse
 // nothing beyond the start of the frames.
 void settle_audio_end(TApeHeader& header, uint32_t last_seek_entry, uint64_t file_size);
 
-// The first sane header at or after window[0], which lies at `window_offset` in the file.
+// The first sane header at or after window[0], which lies at `window_offset` in the file; none
+// when a candidate before it is cut off by the end of the file (the file's header, cut off).
 std::optional<TApeHeader> find_ape_header(TByteSpan window, uint64_t window_offset,
                                           uint64_t file_size);
 

@@ -61,6 +61,18 @@ TEST(ApeHeader, SynthesisedHeaders) {
   floating[3] = 'F';
   TBytes cut_short = descriptor_header();  // the header whole, the audio cut off
   cut_short.resize(142);
+  // "MAC " in the junk before a header: one whose header the end of the file cuts off (a tag
+  // appended there would complete it), and one refused for its 12-bit samples, read at 200.
+  TBytes cut_off = descriptor_header();
+  cut_off[12] = 0xA0;  // 160 header bytes after the descriptor: 212 in all
+  cut_off.resize(100);
+  TBytes twelve_bit = descriptor_header(3990, 200, 3, 12);
+  twelve_bit.resize(100);
+  // A 50-byte file: a "MAC " refused by the sizes it reads (the next header's magic), however
+  // short the file after them, then a header whose seek table is cut off.
+  const TBytes old_alone = old_header(10);
+  const TBytes refused_by_sizes = text_bytes("MAC ") + TBytes{0x96, 0x0F, 0, 0, 0, 0} +
+                                  TBytes(old_alone.begin(), old_alone.begin() + 40);
   struct TCase {
     const char* name;
     TBytes image;
@@ -82,6 +94,10 @@ TEST(ApeHeader, SynthesisedHeaders) {
       {"version before 3.80", descriptor_header(3790), false, 0},
       {"seek count below frames", old_header(9), true, 0},
       {"truncated descriptor", TBytes(cut_short.begin(), cut_short.begin() + 60), false, 0},
+      {"behind a header cut off by the end", cut_off + old_header(10), false, 0},
+      {"behind a header refused for its samples", twelve_bit + old_header(10) + TBytes(200, 0),
+       true, 100},
+      {"behind a header refused by its sizes, in a short file", refused_by_sizes, true, 10},
   };
   for (const TCase& c : cases) {
     const auto header = recognise_ape_image(c.image);
@@ -90,6 +106,9 @@ TEST(ApeHeader, SynthesisedHeaders) {
       EXPECT_EQ(header->magic_offset, c.magic_offset) << c.name;
     }
   }
+  // No tag may start where a save would change the bytes that refused the 12-bit candidate.
+  EXPECT_EQ(recognise_ape_image(twelve_bit + old_header(10) + TBytes(200, 0))->junk_reach, 224u);
+  EXPECT_EQ(recognise_ape_image(TBytes(300, 0x55) + descriptor_header())->junk_reach, 0u);
 }
 
 }  // namespace

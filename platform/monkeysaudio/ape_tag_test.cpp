@@ -127,35 +127,29 @@ TEST(TagFields, PutTouchesOnlyItsFieldAndKeepsTheStoredOrder) {
   EXPECT_TRUE(fields.Erased());
 }
 
-// A text cut at a byte count loses its last, broken character when the rest is UTF-8, so the
-// tag stays readable; anything that is not UTF-8, and binary values, are stored as given.
-TEST(TagFields, PutDropsACutLastCharacterOfUtf8TextOnly) {
+// Every value is stored exactly as given: whatever its set, and whether or not its last
+// character looks cut short (Shift-JIS and Latin-1 bytes often do, read as UTF-8).
+TEST(TagFields, PutStoresEveryValueAsGiven) {
   std::string e_acute;
   for (int i = 0; i < 1100; ++i) {
     e_acute += "\xC3\xA9";
   }
-  const std::string cut = e_acute.substr(0, 2047);
-  const std::string sjis = "\x93\xFA\x96\x7B\x8C\xEA";  // 日本語 in Shift-JIS
-  const struct {
-    std::string given;
-    uint32_t flags;
-    std::string stored;
-  } cases[] = {
-      {cut, 0, e_acute.substr(0, 2046)},
-      {"abc\xE6\x97", 0, "abc"},
-      {"abc\xF0\x9F\x98", 0, "abc"},
-      {e_acute.substr(0, 2046), 0, e_acute.substr(0, 2046)},
-      {sjis, 0, sjis},
-      {sjis.substr(0, 5), 0, sjis.substr(0, 5)},  // Shift-JIS cut short is still not UTF-8
-      {"\x1B$B%F%9%H\x1B(B", 0, "\x1B$B%F%9%H\x1B(B"},
-      {"ab\xC0\xAF\xE6", 0, "ab\xC0\xAF\xE6"},  // an overlong form makes it not UTF-8
-      {"abc\xE6\x97", kApeItemBinary, "abc\xE6\x97"},
-  };
-  for (const auto& c : cases) {
-    TTagFields fields;
-    ASSERT_EQ(fields.Put("Comment", c.given, c.flags), kApeSuccess);
-    ASSERT_EQ(fields.Items().size(), 1u);
-    EXPECT_EQ(fields.Items()[0].value, c.stored) << c.given.substr(0, 12);
+  for (const std::string& given : {
+           e_acute.substr(0, 2047),            // UTF-8 cut inside its last character
+           std::string("abc\xF0\x9F\x98"),     // ... and a four-byte one
+           std::string("Koto \xE2\x9B"),       // 筝 in Shift-JIS
+           std::string("\xC3\xBD\xC4"),        // ﾃｽﾄ in Shift-JIS: 0xC3 0xBD is UTF-8
+           std::string("Caf\xE9"),             // Latin-1
+           std::string("\x1B$B%F%9%H\x1B(B"),  // JIS
+           std::string("ab\xC0\xAF\xE6"),      // an overlong form, then a cut lead
+       }) {
+    for (uint32_t flags : {kApeItemText, kApeItemBinary}) {
+      TTagFields fields;
+      ASSERT_EQ(fields.Put("Comment", given, flags), kApeSuccess);
+      ASSERT_EQ(fields.Items().size(), 1u);
+      EXPECT_EQ(fields.Items()[0].value, given) << testing::PrintToString(given.substr(0, 12));
+      EXPECT_EQ(TTagFields(round_trip(fields.Items())).Items(), fields.Items());
+    }
   }
 }
 

@@ -117,7 +117,7 @@ void apply_save_plan(const TSavePlan& plan, TBytes& image) {
 }
 
 uint64_t tag_floor(const TApeHeader& header) {
-  return header.proven_audio_end;
+  return std::max(header.proven_audio_end, header.junk_reach);
 }
 
 uint64_t tag_audio_end(const TApeHeader& header) {

@@ -4,8 +4,6 @@
 #include <cstring>
 #include <string>
 
-#include "platform/monkeysaudio/utf8_text.h"
-
 namespace {
 
 constexpr std::string_view kValueSeparator = "; ";
@@ -81,9 +79,6 @@ int TTagFields::Put(std::string_view field, std::string_view value, uint32_t fla
   if (!is_valid_ape_key(field) || value.size() > kApeTagMaxItemBytes ||
       (flags & ~(kApeItemTypeMask | kApeItemReadOnly)) != 0) {
     return kApeErrorInvalidArgument;
-  }
-  if ((flags & kApeItemTypeMask) == kApeItemText) {
-    value = value.substr(0, utf8_without_cut_tail(value));
   }
   auto matches = [&](const TApeItem& item) {
     return !item.IsKept() && ape_keys_equal(item.key, field);

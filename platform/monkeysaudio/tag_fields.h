@@ -24,10 +24,10 @@ class TTagFields {
 
   // Sets the item `field` to `value`, replacing every item of that name: the first keeps its
   // place and stored spelling, a new item goes last. An empty value removes the item instead.
-  // A text value (type bits 0) loses a last character cut short when the rest is UTF-8 (a value
-  // cut at a byte count); a value that is not UTF-8 at all is stored as given. Returns kApeSuccess
-  // or kApeErrorInvalidArgument (a key that may not be stored, a value too large for a tag, flags
-  // other than the item type and read-only bits); nothing changes then.
+  // The value is stored exactly as given, whatever its bytes: a caller that cuts a value to a
+  // buffer cuts it between characters itself. Returns kApeSuccess or kApeErrorInvalidArgument (a
+  // key that may not be stored, a value too large for a tag, flags other than the item type and
+  // read-only bits); nothing changes then.
   int Put(std::string_view field, std::string_view value, uint32_t flags);
 
   void EraseAll();

@@ -145,6 +145,15 @@ bool is_tag_block(const std::optional<TApeTagBlock>& block) {
   return block && (block->version == kApeTagVersion1 || block->version == kApeTagVersion2);
 }
 
+// Whether the block at `footer`, flagged as a header, ends items that parse whole and number
+// what it says: only then is it read as a footer. The count is checked too, since bytes taken
+// for items are rewritten by a save; a real header left alone at the end rarely passes both.
+bool footer_flagged_as_header(TFileEnd& file, uint64_t footer, const TApeTagBlock& block) {
+  const uint64_t items_start = footer + kApeTagBlockBytes - block.tag_size;
+  const auto parse = parse_ape_items(file.Bytes(items_start, footer - items_start), block.version);
+  return parse.sound && parse.items.size() == block.item_count;
+}
+
 // Fills the APE part of `region` for a footer at `footer`. Returns false when more bytes are
 // needed, or when `reader` (if any) failed (`read_failed`).
 bool read_ape_tag(TFileEnd& file, uint64_t footer, const TBounds& bounds, const TFileReader* reader,
@@ -155,17 +164,24 @@ bool read_ape_tag(TFileEnd& file, uint64_t footer, const TBounds& bounds, const 
   region.ape_read_only = block->version == kApeTagVersion2 && (block->flags & kApeTagReadOnly);
   region.tail_start = footer + kApeTagBlockBytes;
   region.trust = TTagTrust::kExtentDamaged;
-  if (block && (block->flags & kApeTagIsHeader) && footer >= bounds.floor) {
-    // The header of a tag whose footer is gone (a rewrite that lost track of it): it belongs to
-    // no audio, and replacing it loses nothing.
-    region.start = footer;
-    region.trust = TTagTrust::kTrusted;
-    return true;
-  }
   const uint64_t available = region.tail_start - bounds.floor;
-  if (!is_tag_block(block) || (block->flags & kApeTagIsHeader) ||
-      block->tag_size < kApeTagBlockBytes ||
-      block->tag_size - kApeTagBlockBytes > kApeTagMaxItemBytes || block->tag_size > available) {
+  const bool sized = is_tag_block(block) && block->tag_size >= kApeTagBlockBytes &&
+                     block->tag_size - kApeTagBlockBytes <= kApeTagMaxItemBytes &&
+                     block->tag_size <= available;
+  if (block && (block->flags & kApeTagIsHeader)) {
+    // Flagged as a header where the footer belongs. Some writers flag their footer so: when the
+    // bytes before it are exactly the items it counts, it is that tag's footer. Otherwise it is
+    // the header of a tag whose footer is gone (a rewrite that lost track of it): it belongs to
+    // no audio, and replacing it loses nothing.
+    if (sized && !file.Covers(region.tail_start - block->tag_size, block->tag_size)) {
+      return false;
+    }
+    if (!sized || !footer_flagged_as_header(file, footer, *block)) {
+      region.start = footer;
+      region.trust = TTagTrust::kTrusted;
+      return true;
+    }
+  } else if (!sized) {
     return true;
   }
   const uint64_t items_start = region.tail_start - block->tag_size;

@@ -37,6 +37,11 @@ TEST(TagRegion, LocatesTheTagBeforeItsTail) {
       {"131-byte tag", tricky, 0, 0, true},
       {"Lyrics3v2 and ID3v1", kWithHeader + lyrics3("la la") + id3v1_bytes("x"), 0, 31 + 128, true},
       {"header flag without header", kAudio + kFooterOnly, 1000, 0, true},
+      {"footer flagged as header", kItem + tag_block(2000, 51, 1, 0xA0000000), 0, 0, true},
+      {"both flagged as header",
+       tag_block(2000, 51, 1, 0xA0000000) + kItem + tag_block(2000, 51, 1, 0xA0000000) +
+           id3v1_bytes("x"),
+       0, 128, true},
       {"APEv1 footer", kItem + tag_block(1000, 51, 1, 0), 0, 0, true},
   };
   for (const TCase& c : cases) {
@@ -80,8 +85,13 @@ TEST(TagRegion, HostileTagsAreNeverTrustedBeyondWhatIsSound) {
       {"size above the cap", kItem + footer(2000, kApeTagMaxItemBytes + 33, 1),
        TTagTrust::kExtentDamaged, 0},
       {"unknown version", kItem + footer(3000, 51, 1), TTagTrust::kExtentDamaged, 0},
-      // What a rewrite that lost the footer leaves: the header is replaced, the item kept.
-      {"footer flagged as header", kItem + footer(2000, 51, 1, 0x20000000), TTagTrust::kTrusted, 0},
+      // A footer flagged as a header is the footer of the items before it when they are exactly
+      // the items it counts; otherwise it is what a rewrite that lost the footer leaves, a header
+      // that goes on the next save while the bytes before it stay.
+      {"footer flagged as header", kItem + footer(2000, 51, 1, 0x20000000), TTagTrust::kTrusted, 1},
+      {"header whose count is not the items'", kItem + footer(2000, 51, 2, 0x20000000),
+       TTagTrust::kTrusted, 0},
+      {"header alone after the audio", footer(2000, 100, 1, 0x20000000), TTagTrust::kTrusted, 0},
       {"count below the items", kItem + kItem + footer(2000, 70, 1), TTagTrust::kTrusted, 2},
       {"value past the tag", item_bytes(0xFFFFFFF0, 0, "Title", "Intro") + footer(2000, 51, 1),
        TTagTrust::kItemsDamaged, 0},

@@ -114,6 +114,9 @@ def unusual_tags(grafts):
     yield "footer-only claiming 3000", ape_tag(title, header=False)[:-32] + (
         b"APETAGEX" + struct.pack("<IIII", 2000, 3000, 1, 0x80000000) + bytes(8))
     yield "footer disowning its header", ape_tag(title, footer_flags=0)
+    yield "footer flagged as a header", ape_tag(title, footer_flags=0xA0000000)
+    yield "footer flagged as a header, no header", ape_tag(title, header=False,
+                                                              footer_flags=0xA0000000)
     yield "a header left alone", ape_tag(title)[:32]
 
 
