@@ -108,37 +108,6 @@ TEST(SavePlan, LyricsSurviveEveryOperation) {
   }
 }
 
-TEST(SavePlan, StepsFollowTheSizeOfTheNewBlock) {
-  const std::vector<TApeItem> small = {{"Title", 0, "a"}};
-  const std::vector<TApeItem> large = {{"Title", 0, std::string(300, 'a')}};
-  const TBytes small_tag = render_ape_tag(small);
-  const TBytes large_tag = render_ape_tag(large);
-  const TBytes id3 = id3v1_bytes("old");
-  struct TCase {
-    const char* name;
-    TBytes before;  // after the audio
-    std::vector<TApeItem> items;
-    TSaveAction action;
-    TBytes after;
-  } cases[] = {
-      {"first tag", {}, small, TSaveAction::kWriteInPlace, small_tag},
-      {"grow", small_tag, large, TSaveAction::kWriteInPlace, large_tag},
-      {"shrink keeps ID3v1", large_tag + id3, small, TSaveAction::kWriteThenCut, small_tag + id3},
-      {"remove drops ID3v1 too", small_tag + id3, {}, TSaveAction::kTruncate, {}},
-      {"remove nothing", {}, {}, TSaveAction::kNothing, {}},
-  };
-  for (const TCase& c : cases) {
-    TBytes image = stream() + c.before;
-    const TTagRegion region = read_tag_region(image, 172);
-    TSavePlan plan;
-    ASSERT_EQ(plan_tag_save(region, image.size(), c.items, false, &plan), kApeSuccess) << c.name;
-    EXPECT_EQ(plan.action, c.action) << c.name;
-    EXPECT_EQ(plan.start, 172u) << c.name;
-    apply_save_plan(plan, image);
-    EXPECT_EQ(image, stream() + c.after) << c.name;
-  }
-}
-
 TEST(SavePlan, WholeImageSavesTakeLargeCoversAndRefuseOversizedTagsAndOtherFormats) {
   // A 17 MB cover: real files hold them, and a later write must keep it.
   const std::vector<TApeItem> cover = {
