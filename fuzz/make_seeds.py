@@ -8,24 +8,8 @@ import pathlib
 import struct
 import sys
 
-
-def ape_tag(items, version=2000, header=True, size_error=0):
-    body = b"".join(struct.pack("<II", len(v), 0) + k + b"\0" + v for k, v in items)
-    size = len(body) + 32 + size_error
-
-    def block(flags):
-        return b"APETAGEX" + struct.pack("<IIII", version, size, len(items), flags) + bytes(8)
-
-    return (block(0xA0000000) if header else b"") + body + block(0x80000000 if header else 0)
-
-
-def lyrics3(size):
-    block = b"LYRICSBEGIN" + b"l" * (size - 11)
-    return block + b"%06d" % len(block) + b"LYRICS200"
-
-
-def id3v1(title):
-    return (b"TAG" + title).ljust(127, b"\0") + b"\xff"
+sys.path.insert(0, str(pathlib.Path(__file__).resolve().parent.parent / "tests" / "stress"))
+from apefile import id3v1, lyrics3, render_tag  # noqa: E402
 
 
 def streams():
@@ -42,14 +26,15 @@ def streams():
 
 def tag_shapes():
     """Tag regions that reach the paths locating depends on."""
-    title = [(b"Title", b"Intro")]
+    title = [(b"Title", 0, b"Intro")]
     return {
-        "apev1-claiming-1000-more": ape_tag(title, 1000, header=False, size_error=1000),
-        "apev2-claiming-3000-more": ape_tag(title, size_error=3000),
-        "lyrics3-5000": ape_tag(title) + lyrics3(5000) + id3v1(b"Lyrics"),
+        "apev1-claiming-1000-more": render_tag(title, 1000, header=False, footer_flags=0,
+                                               size_error=1000),
+        "apev2-claiming-3000-more": render_tag(title, size_error=3000),
+        "lyrics3-5000": render_tag(title) + lyrics3(5000) + id3v1(b"Lyrics"),
         "lyrics3-only": lyrics3(300) + id3v1(b"Lyrics"),
         "id3v1-inside-audio": b"",
-        "lone-header": ape_tag(title)[:32],
+        "lone-header": render_tag(title)[:32],
     }
 
 

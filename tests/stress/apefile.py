@@ -1,5 +1,5 @@
-"""Helpers shared by the stress scripts: their options, runs of Quillet, a file's tag region, and
-the fields as Quillet and mutagen read them."""
+"""Helpers shared by the stress scripts and the fuzz seeds: their options, runs of Quillet, tags
+built and a file's tag region found, and the fields as Quillet and mutagen read them."""
 import argparse
 import hashlib
 import os
@@ -136,13 +136,29 @@ def summary(passed: int, failed: int, problems: list) -> int:
     return 0 if not problems and failed == 0 and passed > 0 else 1
 
 
-def render_tag(items: list) -> bytes:
-    """An APEv2 tag with header and footer holding `items` ((key, flags, value bytes) triples)."""
-    body = b"".join(struct.pack("<II", len(value), flags) + key.encode() + b"\0" + value
+def render_tag(items: list, version=2000, header=True, footer_flags=0x80000000,
+               size_error=0) -> bytes:
+    """An APE tag holding `items` ((key, flags, value bytes) triples) in their order: a header
+    unless `header` is false, `footer_flags` in the footer, a size `size_error` bytes off."""
+    body = b"".join(struct.pack("<II", len(value), flags) +
+                    (key if isinstance(key, bytes) else key.encode()) + b"\0" + value
                     for key, flags, value in items)
-    fields = (2000, len(body) + 32, len(items))
-    return (b"APETAGEX" + struct.pack("<IIII", *fields, 0xA0000000) + bytes(8) + body
-            + b"APETAGEX" + struct.pack("<IIII", *fields, 0x80000000) + bytes(8))
+    fields = (version, len(body) + 32 + size_error, len(items))
+
+    def block(flags):
+        return b"APETAGEX" + struct.pack("<IIII", *fields, flags) + bytes(8)
+
+    return (block(0xA0000000) if header else b"") + body + block(footer_flags)
+
+
+def lyrics3(size: int, lead=b"") -> bytes:
+    """A Lyrics3v2 block of `size` bytes before its size and end marker, `lead` first."""
+    block = b"LYRICSBEGIN" + lead + b"l" * (size - 11 - len(lead))
+    return block + b"%06d" % len(block) + b"LYRICS200"
+
+
+def id3v1(title: bytes) -> bytes:
+    return (b"TAG" + title).ljust(127, b"\0") + b"\xff"
 
 
 ID3V1 = b"TAG" + b"Tail title".ljust(30, b"\0") + bytes(95)

@@ -18,29 +18,9 @@ import struct
 import sys
 
 import apefile
+from apefile import id3v1, lyrics3, render_tag
 
 WRONG_BY = (1000, -1000, 3000, -3000, 1 << 31)
-
-
-def ape_tag(items, version=2000, header=True, footer_flags=0x80000000):
-    """An APE tag of (key, value, flags) items, in the given order."""
-    body = b"".join(struct.pack("<II", len(value), flags) + key.encode() + b"\0" + value
-                    for key, value, flags in items)
-    size = len(body) + 32
-
-    def block(flags):
-        return b"APETAGEX" + struct.pack("<IIII", version, size, len(items), flags) + bytes(8)
-
-    return (block(0xA0000000) if header else b"") + body + block(footer_flags)
-
-
-def lyrics3(size: int) -> bytes:
-    block = b"LYRICSBEGIN" + b"[00:01]" + b"l" * (size - 18)
-    return block + b"%06d" % len(block) + b"LYRICS200"
-
-
-def id3v1(title: bytes) -> bytes:
-    return (b"TAG" + title).ljust(127, b"\0") + b"\xff"
 
 
 def patched(data: bytes, offset: int, value: int) -> bytes:
@@ -88,7 +68,7 @@ def damaged_tags(data: bytes, start: int):
 
 def unusual_tags(grafts):
     """Yields (label, region) tag regions of other software and unusual shapes."""
-    title = [("Title", b"Intro", 0)]
+    title = [("Title", 0, b"Intro")]
     for source in grafts:
         data = apefile.read(source)
         region = data[apefile.tag_region_start(data):] or data
@@ -98,26 +78,27 @@ def unusual_tags(grafts):
         for delta in WRONG_BY if footer is not None else ():
             yield f"graft {name} size {delta:+}", with_size(region, footer, delta)
     for size in (100, 4000, 5000, 20000, 65536):
-        yield f"Lyrics3v2 {size}", lyrics3(size) + id3v1(b"Lyrics")
-        yield f"APE + Lyrics3v2 {size}", ape_tag(title) + lyrics3(size) + id3v1(b"Lyrics")
+        lyrics = lyrics3(size, b"[00:01]") + id3v1(b"Lyrics")
+        yield f"Lyrics3v2 {size}", lyrics
+        yield f"APE + Lyrics3v2 {size}", render_tag(title) + lyrics
     for size in (1 << 20, 17_000_000):
         cover = b"cover.jpg\0\xff\xd8" + bytes(size)
-        yield f"cover {size}", ape_tag(title + [("Cover Art (Front)", cover, 2)])
+        yield f"cover {size}", render_tag(title + [("Cover Art (Front)", 2, cover)])
     cases = ("Title", "TITLE", "title", "tItLe", "TiTlE")
-    yield "one key in every case", ape_tag([(k, f"value {i}".encode(), 0)
-                                            for i, k in enumerate(cases)])
-    v1 = ape_tag([("Title", b"Intro\0", 0), ("Year", b"1989\0", 0)], 1000, header=False,
-                 footer_flags=0)
+    yield "one key in every case", render_tag([(k, 0, f"value {i}".encode())
+                                               for i, k in enumerate(cases)])
+    v1 = render_tag([("Title", 0, b"Intro\0"), ("Year", 0, b"1989\0")], 1000, header=False,
+                    footer_flags=0)
     yield "APEv1", v1
     for delta in WRONG_BY:
         yield f"APEv1 size {delta:+}", with_size(v1, len(v1) - 32, delta)
-    yield "footer-only claiming 3000", ape_tag(title, header=False)[:-32] + (
+    yield "footer-only claiming 3000", render_tag(title, header=False)[:-32] + (
         b"APETAGEX" + struct.pack("<IIII", 2000, 3000, 1, 0x80000000) + bytes(8))
-    yield "footer disowning its header", ape_tag(title, footer_flags=0)
-    yield "footer flagged as a header", ape_tag(title, footer_flags=0xA0000000)
-    yield "footer flagged as a header, no header", ape_tag(title, header=False,
+    yield "footer disowning its header", render_tag(title, footer_flags=0)
+    yield "footer flagged as a header", render_tag(title, footer_flags=0xA0000000)
+    yield "footer flagged as a header, no header", render_tag(title, header=False,
                                                               footer_flags=0xA0000000)
-    yield "a header left alone", ape_tag(title)[:32]
+    yield "a header left alone", render_tag(title)[:32]
 
 
 def check(label, path, audio: bytes) -> list:
@@ -174,8 +155,8 @@ def main() -> int:
         if layout == "3.99":
             # Bytes that look like a tag or a tail, inside the audio the header declares.
             for name, fake in (("ID3v1", id3v1(b"in the audio")),
-                               ("Lyrics3v2", lyrics3(100)),
-                               ("APE footer", ape_tag([("Title", b"x", 0)], header=False))):
+                               ("Lyrics3v2", lyrics3(100, b"[00:01]")),
+                               ("APE footer", render_tag([("Title", 0, b"x")], header=False))):
                 fake_audio = audio[:-len(fake)] + fake
                 shapes += [(f"{name} inside the audio", fake_audio, b""),
                            (f"{name} inside the audio, ID3v1", fake_audio, id3v1(b"real"))]
