@@ -30,20 +30,11 @@ TBytes id3v2(uint8_t body, uint8_t flags, std::string_view fill = "") {
   return out;
 }
 
-TEST(ApeHeader, DecidesEveryFixture) {
-  const char* const opens[] = {"taglib/mac-390-hdr.ape",  // header whole, audio cut off
-                               "taglib/mac-396.ape",        "taglib/mac-399.ape",
-                               "taglib/mac-399-tagged.ape", "taglib/mac-399-id3v2.ape",
-                               "mutagen/mac-390-hdr.ape",   "mutagen/mac-396.ape",
-                               "mutagen/mac-399.ape"};
-  const char* const refused[] = {"taglib/longloop.ape",  // 179-bit samples, absurd sizes
-                                 "taglib/zerodiv.ape",   // version 150
-                                 "taglib/ape-id3v2.mp3", "mutagen/oldtag.apev2",
-                                 "mutagen/emptyfile.mp3"};
-  for (const char* file : opens) {
-    EXPECT_TRUE(recognise_ape_image(read_all(fixture(file)))) << file;
-  }
-  for (const char* file : refused) {
+// What real files declare, and other formats' files refused. That every Monkey's Audio file of
+// the fixture folders opens, or is refused by a stated rule, the file layer's tests check.
+TEST(ApeHeader, ReadsWhatRealFilesDeclare) {
+  for (const char* file :
+       {"taglib/ape-id3v2.mp3", "mutagen/oldtag.apev2", "mutagen/emptyfile.mp3"}) {
     EXPECT_FALSE(recognise_ape_image(read_all(fixture(file)))) << file;
   }
   const auto old = recognise_ape_image(read_all(fixture("mutagen/mac-390-hdr.ape")));
