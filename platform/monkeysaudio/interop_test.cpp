@@ -82,31 +82,6 @@ TEST(Interop, MutagenAndFfprobeReadOurTagsAndWeReadMutagens) {
   }
 }
 
-// Text the library makes from its own reading is UTF-8 that other software reads: an ID3v1 tag
-// in Latin-1 carried into a new tag beside a long value of two-byte characters.
-TEST(Interop, TagsWeMakeFromOurOwnReadingAreUtf8ForMutagen) {
-  if (!have_mutagen()) {
-    GTEST_SKIP() << "python3-mutagen is not installed";
-  }
-  TTempDir dir;
-  const std::string path = dir.File("song.ape");
-  write_all(path, read_all(fixture("taglib/mac-399.ape")) + id3v1_bytes("Caf\xE9 del Mar"));
-  TTagFileView view;
-  ASSERT_EQ(load_tag_file(path.c_str(), true, &view), kApeSuccess);
-  TTagFields fields(view.region.items);
-  EXPECT_EQ(fetch(fields, "Title"), "Caf\xC3\xA9 del Mar");
-  std::string e_acute;
-  std::string e_acute_json;
-  for (int i = 0; i < 1100; ++i) {
-    e_acute += "\xC3\xA9";
-    e_acute_json += i < 1023 ? "\\u00e9" : "";
-  }
-  ASSERT_EQ(fields.Put("Comment", e_acute.substr(0, 2046), 0), kApeSuccess);
-  ASSERT_EQ(save_tag_file(path.c_str(), true, fields.Items(), false), kApeSuccess);
-  EXPECT_EQ(mutagen("read '" + path + "'"),
-            "{\"Title\": [\"Caf\\u00e9 del Mar\"], \"Comment\": [\"" + e_acute_json + "\"]}");
-}
-
 // Every tagged file from other software that our library opens shows what mutagen reads, within
 // the rules of our listing (see differential_mutagen.py). Tags cut from other formats' files are
 // tried after real audio.
