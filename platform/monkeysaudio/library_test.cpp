@@ -59,48 +59,6 @@ TEST(MonkeysAudioLibrary, HidesItsInternalsAndOpensOnlyMonkeysAudioFiles) {
   }
 }
 
-// Writes through one decompressor and checks what a second one, opened while the first is
-// still open, sees; and that the audio before the tag never changes.
-TEST(MonkeysAudioLibrary, SavesKeepAudioAndTailAndShowInASecondObject) {
-  TTempDir dir;
-  const std::string path = dir.File("song.ape");
-  const TBytes audio = read_all(fixture("taglib/mac-399.ape"));
-  const TBytes id3 = id3v1_bytes("Old title", 8);
-  const std::string picture("c.jpg\0\xFF\xD8", 8);
-  const TBytes cover_item = item_bytes(8, kApeItemBinary, "Cover Art (Front)", picture);
-  write_all(path, audio +
-                      render_ape_tag({{"Cover Art (Front)", kApeItemBinary, picture},
-                                      {"REPLAYGAIN_TRACK_GAIN", 0, "-6.48 dB"},
-                                      {"TITLE", 0, "first"}}) +
-                      id3);
-  auto first = open_ape(path);
-  ASSERT_TRUE(first);
-  CAPETag* tag = tag_of(first);
-  const std::string long_title(1500, 't');
-  struct TStep {
-    const char* title;  // null: erase everything
-    bool keeps_others;
-  } steps[] = {{long_title.c_str(), true}, {"short", true}, {nullptr, false}, {"again", false}};
-  for (const TStep& step : steps) {
-    SCOPED_TRACE(std::string(step.title ? step.title : "erase").substr(0, 10));
-    EXPECT_EQ(step.title ? tag->PutField("Title", step.title, -1, 0) : tag->EraseTag(1),
-              kApeSuccess);
-    ASSERT_EQ(tag->SaveTag(0), kApeSuccess);
-    const TBytes now = read_all(path);
-    ASSERT_TRUE(std::equal(audio.begin(), audio.end(), now.begin()));
-    auto second = open_ape(path);
-    ASSERT_TRUE(second);
-    EXPECT_EQ(fetch(tag_of(second), "Title"), step.title ? step.title : "");
-    EXPECT_EQ(fetch(tag_of(second), "REPLAYGAIN_TRACK_GAIN"), step.keeps_others ? "-6.48 dB" : "");
-    if (step.keeps_others) {
-      EXPECT_EQ(TBytes(now.end() - 128, now.end()), id3);
-      EXPECT_NE(std::search(now.begin(), now.end(), cover_item.begin(), cover_item.end()),
-                now.end());
-    }
-  }
-  EXPECT_EQ(read_all(path), audio + render_ape_tag({{"Title", 0, "again"}}));
-}
-
 // The first object read the file before the second saved: its save keeps the second's field.
 TEST(MonkeysAudioLibrary, AStaleObjectSavesAtTheTagsCurrentPlace) {
   TTempDir dir;
