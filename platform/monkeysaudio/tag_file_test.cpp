@@ -3,7 +3,6 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -441,37 +440,6 @@ TEST(SaveJournal, FilesEndingInAnyBytesNeverCostAnAudioByte) {
     ASSERT_EQ(save_tag_file(path.c_str(), true, {}, true), kApeSuccess) << c.name;
     EXPECT_EQ(read_all(path), c.image) << c.name;
   }
-}
-
-// A run that may not write the file reads it as it is and leaves the record for one that may.
-TEST(SaveJournal, AReaderThatMayNotWriteChangesNothing) {
-  const TCrashCase c = crash_cases()[1];
-  TTempDir dir;
-  const std::string path = dir.File("song.ape");
-  write_all(path, c.image);
-  stop_save(path, c.items, c.erased, 3000, false);
-  const TBytes torn = read_all(path);
-  std::filesystem::permissions(std::filesystem::path(path).parent_path(),
-                               std::filesystem::perms::owner_all |
-                                   std::filesystem::perms::others_read |
-                                   std::filesystem::perms::others_exec);
-  const pid_t child = fork();
-  if (child == 0) {
-    TTagFileView view;
-    _exit(setgid(65534) == 0 && setuid(65534) == 0 &&
-                  load_tag_file(path.c_str(), true, &view) == kApeSuccess
-              ? 0
-              : 1);
-  }
-  int status = 0;
-  ASSERT_EQ(waitpid(child, &status, 0), child);
-  EXPECT_EQ(status, 0);
-  EXPECT_EQ(read_all(path), torn);
-  EXPECT_TRUE(exists(journal_path(path)));
-  TTagFileView view;
-  ASSERT_EQ(load_tag_file(path.c_str(), true, &view), kApeSuccess);
-  EXPECT_EQ(read_all(path), c.image);
-  EXPECT_FALSE(exists(journal_path(path)));
 }
 
 }  // namespace
