@@ -1,13 +1,11 @@
 // What other software reads of our tags, and what we read of theirs: mutagen for both ways,
 // ffprobe for reading.
-#include <fcntl.h>
 #include <gtest/gtest.h>
 
 #include <cstdio>
 #include <filesystem>
 #include <memory>
 
-#include "platform/monkeysaudio/journal_file.h"
 #include "platform/monkeysaudio/tag_fields.h"
 #include "platform/monkeysaudio/tag_file.h"
 #include "platform/monkeysaudio/test_support.h"
@@ -111,36 +109,6 @@ TEST(Interop, WeShowWhatMutagenReadsInFilesFromOtherSoftware) {
           "/platform/monkeysaudio/print_fields --files" + paths);
   EXPECT_NE(out.find("fields differ: 0"), std::string::npos) << out;
   std::printf("%s", out.c_str());
-}
-
-// A save stopped in the middle of its write leaves a torn tag that other software cannot read;
-// one listing by a run that may write the file undoes it, and mutagen reads the old tag again.
-TEST(Interop, OneListingAfterAStoppedSaveLetsMutagenReadTheTag) {
-  if (!have_mutagen()) {
-    GTEST_SKIP() << "python3-mutagen is not installed";
-  }
-  TTempDir dir;
-  const std::string path = dir.File("song.ape");
-  write_all(path, read_all(fixture("taglib/mac-399.ape")) +
-                      render_ape_tag({{"Title", 0, "old"}, {"Comment", 0, kLong + kLong}}));
-  {
-    TFileDescriptor file;
-    ASSERT_EQ(file.OpenRegular(path.c_str(), O_RDWR), 0);
-    TTagFileView view;
-    ASSERT_EQ(read_tag_file(file, true, &view), kApeSuccess);
-    TSavePlan plan;
-    ASSERT_EQ(
-        plan_tag_save(view.region, view.file_size, {{"Title", 0, "a new title"}}, false, &plan),
-        kApeSuccess);
-    ASSERT_EQ(begin_journal(path, file, plan), kApeSuccess);
-    ASSERT_EQ(file.WriteAt(plan.start, TByteSpan(plan.block).first(40)), 0);
-  }
-  TTagFileView view;
-  ASSERT_EQ(load_tag_file(path.c_str(), true, &view), kApeSuccess);
-  EXPECT_EQ(view.region.items,
-            (std::vector<TApeItem>{{"Title", 0, "old"}, {"Comment", 0, kLong + kLong}}));
-  EXPECT_EQ(mutagen("read '" + path + "'"),
-            "{\"Title\": [\"old\"], \"Comment\": [\"" + kLong + kLong + "\"]}");
 }
 
 }  // namespace
