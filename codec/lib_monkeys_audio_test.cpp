@@ -100,13 +100,6 @@ TEST(LibMonkeysAudioSearch, UsersCopyWinsThenTheOneBesideTheProgram) {
     EXPECT_EQ(path_name_lib_monkeys_audio(), c.expected.string());
   }
 
-  // The copy beside the program loads and binds when the user has none.
-  fs::remove(users);
-  gAppPrivacy.AnalyzeExePath((fs::path(install.Path()) / "quillet").c_str());
-  long image = -1;
-  ASSERT_EQ(load_lib_monkeys_audio(&image), 0);
-  EXPECT_EQ(get_lib_monkeys_audio_entries(image), 0);
-  unload_lib_monkeys_audio(&image);
   gAppPrivacy.AnalyzeExePath(nullptr);
   fs::current_path(current);
 }
