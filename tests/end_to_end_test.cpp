@@ -219,43 +219,6 @@ TEST_F(EndToEnd, ValuesAreStoredAsTypedAndCutBetweenCharacters) {
   }
 }
 
-// A tag whose footer is flagged as a header is read as the tag it is, and a write leaves it with
-// a footer every reader takes as one.
-TEST_F(EndToEnd, AFooterFlaggedAsAHeaderEndsItsTag) {
-  const fs::path file = MakeSample("song.ape");
-  const std::string audio = read_file(file);
-  const auto block = [](uint32_t size, uint32_t flags) {
-    std::string out = "APETAGEX";
-    for (uint32_t word : {2000u, size, 3u, flags, 0u, 0u})
-      out.append(reinterpret_cast<const char*>(&word), 4);  // little-endian, as on this host
-    return out;
-  };
-  const auto item = [](const std::string& key, const std::string& value) {
-    const uint32_t words[] = {static_cast<uint32_t>(value.size()), 0};
-    return std::string(reinterpret_cast<const char*>(words), 8) + key + '\0' + value;
-  };
-  const std::string items = item("Title", "Intro") + item("Artist", "Ken") + item("Album", "Ones");
-  const uint32_t size = static_cast<uint32_t>(items.size() + 32);
-  for (const bool with_header : {true, false}) {
-    SCOPED_TRACE(with_header);
-    std::ofstream(file, std::ios::binary | std::ios::trunc)
-        << audio << (with_header ? block(size, 0xA0000000) : "") << items
-        << block(size, 0xA0000000);
-    const std::string read = "Album=Ones\nArtist=Ken\nTitle=Intro\n";
-    ASSERT_EQ(mutagen_items(file), read);
-    EXPECT_RUN(
-        Quillet({"song.ape"}),
-        Header("song.ape") + Listing({{"Title", "Intro"}, {"Artist", "Ken"}, {"Album", "Ones"}}),
-        0);
-    EXPECT_EQ(Quillet({"-Y=2000", "song.ape"}).exit_code, 0);
-    const std::string bytes = read_file(file);
-    EXPECT_EQ(bytes.substr(0, audio.size()), audio);
-    EXPECT_EQ(bytes.substr(bytes.size() - 12, 4), std::string("\0\0\0\x80", 4));  // a footer
-    EXPECT_EQ(mutagen_items(file), read + "Year=2000\n");
-    EXPECT_EQ(bytes.size(), audio.size() + 32 + items.size() + item("Year", "2000").size() + 32);
-  }
-}
-
 TEST_F(EndToEnd, FileNamesReachTheLibraryExactlyAsTyped) {
   for (const std::string name : {"it's \"quoted\".ape", "日本語の曲.ape", "caf\xe9-latin1.ape"}) {
     MakeSample(name);
