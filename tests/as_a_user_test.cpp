@@ -62,12 +62,8 @@ TEST_F(AsAUser, StartedByNameSpeaksFromItsOwnDictionaries) {
       EXPECT_EQ(by_name.out.find("HIJACKED"), std::string::npos) << by_name.out;
       EXPECT_EQ(by_name.out.find('@'), std::string::npos) << by_name.out;  // no bare keys
     }
-    const TRun missing = Run({"missing.ape"}, "quillet", elsewhere);
-    EXPECT_EQ(missing.out, Header("missing.ape") + Error("@Err_Access_Failed@"));
-    EXPECT_EQ(missing.exit_code, 1);
-    EXPECT_EQ(Run({"song.ape"}, "quillet", elsewhere).out,
-              Header("song.ape") + Listing({{"Title", "Seasons"}}));
-    missing_by_language.push_back(missing.out);
+    // What each run must print is the end-to-end test's; here, that both starts print it.
+    missing_by_language.push_back(Run({"missing.ape"}, "quillet", elsewhere).out);
   }
   EXPECT_NE(missing_by_language[0], missing_by_language[1]);  // Japanese was really spoken
   UseLanguage("C.UTF-8");
