@@ -127,32 +127,6 @@ TEST(TagFields, PutTouchesOnlyItsFieldAndKeepsTheStoredOrder) {
   EXPECT_TRUE(fields.Erased());
 }
 
-// Every value is stored exactly as given: whatever its set, and whether or not its last
-// character looks cut short (Shift-JIS and Latin-1 bytes often do, read as UTF-8).
-TEST(TagFields, PutStoresEveryValueAsGiven) {
-  std::string e_acute;
-  for (int i = 0; i < 1100; ++i) {
-    e_acute += "\xC3\xA9";
-  }
-  for (const std::string& given : {
-           e_acute.substr(0, 2047),            // UTF-8 cut inside its last character
-           std::string("abc\xF0\x9F\x98"),     // ... and a four-byte one
-           std::string("Koto \xE2\x9B"),       // 筝 in Shift-JIS
-           std::string("\xC3\xBD\xC4"),        // ﾃｽﾄ in Shift-JIS: 0xC3 0xBD is UTF-8
-           std::string("Caf\xE9"),             // Latin-1
-           std::string("\x1B$B%F%9%H\x1B(B"),  // JIS
-           std::string("ab\xC0\xAF\xE6"),      // an overlong form, then a cut lead
-       }) {
-    for (uint32_t flags : {kApeItemText, kApeItemBinary}) {
-      TTagFields fields;
-      ASSERT_EQ(fields.Put("Comment", given, flags), kApeSuccess);
-      ASSERT_EQ(fields.Items().size(), 1u);
-      EXPECT_EQ(fields.Items()[0].value, given) << testing::PrintToString(given.substr(0, 12));
-      EXPECT_EQ(TTagFields(round_trip(fields.Items())).Items(), fields.Items());
-    }
-  }
-}
-
 // A save applies the object's own changes to the tag as it is now, not the items it read.
 TEST(TagFields, ReplayKeepsWhatAnotherSaveWrote) {
   TTagFields mine({{"Title", 0, "a"}, {"Artist", 0, "b"}});
