@@ -75,10 +75,4 @@ TEST(SaveJournal, HeaderRoundTripsAndNothingElseParses) {
   }
 }
 
-TEST(SaveJournal, LivesHiddenBesideItsFile) {
-  EXPECT_EQ(journal_path("Music/Song.ape"), "Music/.Song.ape.quillet-journal");
-  EXPECT_EQ(journal_path("Song.ape"), ".Song.ape.quillet-journal");
-  EXPECT_EQ(journal_path("/a b/c/d.ape"), "/a b/c/.d.ape.quillet-journal");
-}
-
 }  // namespace
