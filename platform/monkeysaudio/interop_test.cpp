@@ -48,6 +48,7 @@ const std::string kLong(3000, 'L');
 // Other software reads exactly what we write (mutagen behind an ID3v1 tail; ffprobe, which does
 // not look behind one, on a file without), and we read what mutagen adds.
 TEST(Interop, MutagenAndFfprobeReadOurTagsAndWeReadMutagens) {
+  SKIP_WITHOUT_FIXTURES();
   if (!have_mutagen() || run("ffprobe -version") == "<failed>") {
     GTEST_SKIP() << "python3-mutagen or ffprobe is not installed";
   }
@@ -85,6 +86,7 @@ TEST(Interop, MutagenAndFfprobeReadOurTagsAndWeReadMutagens) {
 // Text the library makes from its own reading is UTF-8 that other software reads: an ID3v1 tag
 // in Latin-1 carried into a new tag, and a value cut at the tool's byte limit.
 TEST(Interop, TagsWeMakeFromOurOwnReadingAreUtf8ForMutagen) {
+  SKIP_WITHOUT_FIXTURES();
   if (!have_mutagen()) {
     GTEST_SKIP() << "python3-mutagen is not installed";
   }
@@ -111,6 +113,7 @@ TEST(Interop, TagsWeMakeFromOurOwnReadingAreUtf8ForMutagen) {
 // the rules of our listing (see differential_mutagen.py). Tags cut from other formats' files are
 // tried after real audio.
 TEST(Interop, WeShowWhatMutagenReadsInFilesFromOtherSoftware) {
+  SKIP_WITHOUT_FIXTURES();
   if (!have_mutagen()) {
     GTEST_SKIP() << "python3-mutagen is not installed";
   }
@@ -141,6 +144,7 @@ TEST(Interop, WeShowWhatMutagenReadsInFilesFromOtherSoftware) {
 // A save stopped in the middle of its write leaves a torn tag that other software cannot read;
 // one listing by a run that may write the file undoes it, and mutagen reads the old tag again.
 TEST(Interop, OneListingAfterAStoppedSaveLetsMutagenReadTheTag) {
+  SKIP_WITHOUT_FIXTURES();
   if (!have_mutagen()) {
     GTEST_SKIP() << "python3-mutagen is not installed";
   }
