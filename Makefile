@@ -41,16 +41,16 @@ build: configure
 test: build
 	ctest --test-dir $(BUILD) $(CTEST_ARGS)
 
-# The sanitizer tree: every test but the stress runs (labelled stress: minutes each here, and
-# the main tree runs them), without the Qt helpers, which the program never links and the main
-# tree tests. `ctest --test-dir build-asan -L stress` runs the stress runs here by hand.
+# The sanitizer tree: every test but the two long stress runs (labelled slow: minutes each here,
+# and the main tree runs them), without the Qt helpers, which the program never links and the
+# main tree tests. `ctest --test-dir build-asan -L slow` runs those two here by hand.
 asan-build: deps
 	cmake -S . -B $(ASAN_BUILD) $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=Debug -DQUILLET_SANITIZE=ON \
 	  -DQUILLET_BUILD_INTERFACE=OFF $(OUR_FLAGS)
 	cmake --build $(ASAN_BUILD) -j $(JOBS)
 
 asan: asan-build
-	ctest --test-dir $(ASAN_BUILD) $(CTEST_ARGS) -LE stress
+	ctest --test-dir $(ASAN_BUILD) $(CTEST_ARGS) -LE slow
 
 format:
 	git ls-files --cached --others --exclude-standard '*.cpp' '*.h' '*.c' | xargs -r clang-format -i
