@@ -7,8 +7,10 @@ CTEST_ARGS ?= --output-on-failure --no-tests=error -j $(JOBS)
 FUZZ_BUILD ?= build-fuzz
 FUZZ_SECONDS ?= 300
 FUZZ_CHECK_SECONDS ?= 20
+FUZZ_JOBS ?= 1
 
-.PHONY: all deps configure build test asan format format-check check clean fuzz fuzz-build fuzz-check install demo
+.PHONY: all deps configure build test asan asan-build format format-check check clean fuzz \
+  fuzz-build fuzz-check install demo
 
 all: build
 
@@ -19,8 +21,9 @@ deps:
 OUR_FLAGS ?= -DQUILLET_WERROR=ON
 
 # The main tree is built as Debian builds a package: build type None and the flags that
-# dpkg-buildflags gives, hardening included, so that every test runs on that build. Its own
-# tests also build a fresh Release tree as a packager does and run its tests there.
+# dpkg-buildflags gives, hardening included, so that every test runs on that build, the stress
+# runs and the Qt helpers' tests included. Its own tests also configure a fresh Release tree as
+# a packager does, and build and run the program and the codec library's tests there.
 DEB_FLAGS = DEB_BUILD_MAINT_OPTIONS=hardening=+all dpkg-buildflags --get
 DEB_CMAKE_FLAGS = -DCMAKE_BUILD_TYPE=None \
   -DCMAKE_C_FLAGS="$$($(DEB_FLAGS) CPPFLAGS) $$($(DEB_FLAGS) CFLAGS)" \
@@ -38,10 +41,16 @@ build: configure
 test: build
 	ctest --test-dir $(BUILD) $(CTEST_ARGS)
 
-asan: deps
-	cmake -S . -B $(ASAN_BUILD) $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=Debug -DQUILLET_SANITIZE=ON $(OUR_FLAGS)
+# The sanitizer tree: every test but the two long stress runs (labelled slow: minutes each here,
+# and the main tree runs them), without the Qt helpers, which the program never links and the
+# main tree tests. `ctest --test-dir build-asan -L slow` runs those two here by hand.
+asan-build: deps
+	cmake -S . -B $(ASAN_BUILD) $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=Debug -DQUILLET_SANITIZE=ON \
+	  -DQUILLET_BUILD_INTERFACE=OFF $(OUR_FLAGS)
 	cmake --build $(ASAN_BUILD) -j $(JOBS)
-	ctest --test-dir $(ASAN_BUILD) $(CTEST_ARGS)
+
+asan: asan-build
+	ctest --test-dir $(ASAN_BUILD) $(CTEST_ARGS) -LE slow
 
 format:
 	git ls-files --cached --others --exclude-standard '*.cpp' '*.h' '*.c' | xargs -r clang-format -i
@@ -56,10 +65,11 @@ fuzz-build: deps
 	cmake --build $(FUZZ_BUILD) -j $(JOBS) --target fuzz-all
 
 fuzz: fuzz-build
-	scripts/run-fuzzers $(FUZZ_BUILD) $(FUZZ_SECONDS)
+	scripts/run-fuzzers $(FUZZ_BUILD) $(FUZZ_SECONDS) $(FUZZ_JOBS)
 
+# The short run of make check: the targets side by side, one per core.
 fuzz-check: fuzz-build
-	scripts/run-fuzzers $(FUZZ_BUILD) $(FUZZ_CHECK_SECONDS)
+	scripts/run-fuzzers $(FUZZ_BUILD) $(FUZZ_CHECK_SECONDS) $(JOBS)
 
 # Each target for ten minutes (50 in all, niced): what a change to the tag code should pass
 # before it lands. Faults that take millions of executions to reach show up here.
@@ -68,7 +78,12 @@ FUZZ_LONG_SECONDS ?= 600
 fuzz-long: fuzz-build
 	nice scripts/run-fuzzers $(FUZZ_BUILD) $(FUZZ_LONG_SECONDS)
 
-check: format-check test asan fuzz-check
+
+# Each stage in turn, each tree built once; scripts/check-stages prints each stage's time at
+# the end. The long stress runs are `make stress-large`.
+CHECK_STAGES = format-check build test asan-build asan fuzz-build fuzz-check
+check:
+	@MAKE='$(MAKE)' scripts/check-stages $(CHECK_STAGES)
 
 clean:
 	rm -rf $(BUILD) $(ASAN_BUILD) $(FUZZ_BUILD) $(RELEASE_BUILD)

@@ -1,11 +1,10 @@
-#include "tag/usage.h"
-
 #include "platform/support/console_stream.h"
 
 #include "identity/identity.h"
 #include "option/common_options.h"
 #include "option/console.h"
 #include "option/option_scan.h"
+#include "option/startup.h"
 
 namespace {
 
@@ -28,6 +27,8 @@ constexpr TUsageLine kOptionLines[] = {
 
 }  // namespace
 
+// The tag tool's usage text, 22 lines: overview, command form, every option with its long and
+// short name, the character-set names, the common options and one example.
 void exp_usage() {
   console::cout << make_message("@Tag_Overview %AppName%@", {{"%AppName%", gAppName}})
                 << console::endl;

@@ -4,9 +4,9 @@
 #include <string>
 
 #include "option/console.h"
+#include "option/startup.h"
 #include "platform/locale/blocale.h"
 #include "tag/tag_option.h"
-#include "tag/usage.h"
 
 int main() {
   const std::string folder = QUILLET_DICTIONARIES_DIR;

@@ -1,5 +1,5 @@
 // The usage text as a user reads it, with the shipped dictionaries.
-#include "tag/usage.h"
+#include "option/startup.h"
 
 #include <gtest/gtest.h>
 

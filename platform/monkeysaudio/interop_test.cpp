@@ -46,6 +46,7 @@ const std::string kLong(3000, 'L');
 // Other software reads exactly what we write (mutagen behind an ID3v1 tail; ffprobe, which does
 // not look behind one, on a file without), and we read what mutagen adds.
 TEST(Interop, MutagenAndFfprobeReadOurTagsAndWeReadMutagens) {
+  SKIP_WITHOUT_FIXTURES();
   if (!have_mutagen() || run("ffprobe -version") == "<failed>") {
     GTEST_SKIP() << "python3-mutagen or ffprobe is not installed";
   }
@@ -84,6 +85,7 @@ TEST(Interop, MutagenAndFfprobeReadOurTagsAndWeReadMutagens) {
 // the rules of our listing (see differential_mutagen.py). Tags cut from other formats' files are
 // tried after real audio.
 TEST(Interop, WeShowWhatMutagenReadsInFilesFromOtherSoftware) {
+  SKIP_WITHOUT_FIXTURES();
   if (!have_mutagen()) {
     GTEST_SKIP() << "python3-mutagen is not installed";
   }

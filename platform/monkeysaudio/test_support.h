@@ -11,6 +11,7 @@
 #include <system_error>
 
 #include "platform/monkeysaudio/ape_tag.h"
+#include "tests/fixtures.h"
 
 // A fresh folder under the temporary folder, removed with everything in it.
 class TTempDir {
