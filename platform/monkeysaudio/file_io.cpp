@@ -21,6 +21,17 @@ void log_call(char kind, int fd) {
   }
 }
 
+// Repeats a call that a signal interrupted; 0, or the errno of its failure.
+template <typename TCall>
+int retry_on_interrupt(TCall call) {
+  while (call() != 0) {
+    if (errno != EINTR) {
+      return errno;
+    }
+  }
+  return 0;
+}
+
 }  // namespace
 
 TFileDescriptor& TFileDescriptor::operator=(TFileDescriptor&& other) noexcept {
@@ -143,40 +154,14 @@ int TFileDescriptor::Truncate(uint64_t size) const {
   return 0;
 }
 
-int TFileDescriptor::Reserve(uint64_t offset, uint64_t size) const {
-  if (size == 0) {
-    return 0;
-  }
-  while (fallocate(fFd, FALLOC_FL_KEEP_SIZE, static_cast<off_t>(offset),
-                   static_cast<off_t>(size)) != 0) {
-    if (errno == EOPNOTSUPP || errno == ENOSYS) {
-      return 0;
-    }
-    if (errno != EINTR) {
-      return errno;
-    }
-  }
-  return 0;
-}
-
 int TFileDescriptor::SyncData() const {
   log_call('d', fFd);
-  while (fdatasync(fFd) != 0) {
-    if (errno != EINTR) {
-      return errno;
-    }
-  }
-  return 0;
+  return retry_on_interrupt([this] { return fdatasync(fFd); });
 }
 
 int TFileDescriptor::Sync() const {
   log_call('s', fFd);
-  while (fsync(fFd) != 0) {
-    if (errno != EINTR) {
-      return errno;
-    }
-  }
-  return 0;
+  return retry_on_interrupt([this] { return fsync(fFd); });
 }
 
 int TFileDescriptor::LockExclusive() const {

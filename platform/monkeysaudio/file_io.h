@@ -49,10 +49,6 @@ class TFileDescriptor {
   int ReadInto(uint64_t offset, std::span<uint8_t> out) const;
   int WriteAt(uint64_t offset, TByteSpan bytes) const;
   int Truncate(uint64_t size) const;
-  // Reserves disk room for [offset, offset + size) without changing the file's length, so that
-  // a later write there cannot run out of space half-way. Filesystems that cannot reserve
-  // report success: the write then simply proceeds without the guarantee.
-  int Reserve(uint64_t offset, uint64_t size) const;
   int SyncData() const;
   // fsync: the data and every attribute, for a file whose name was just made.
   int Sync() const;
