@@ -10,9 +10,9 @@
 #include <initializer_list>
 #include <string>
 
-#include "platform/monkeysaudio/file_io.h"
-#include "platform/monkeysaudio/tag_fields.h"
-#include "platform/monkeysaudio/tag_file.h"
+#include "platform/monkeysaudio/core/tag_fields.h"
+#include "platform/monkeysaudio/file/file_io.h"
+#include "platform/monkeysaudio/file/tag_file.h"
 
 namespace {
 

@@ -9,10 +9,10 @@
 #include <vector>
 
 #include "fuzz/audio_end_oracle.h"
-#include "platform/monkeysaudio/ape_header.h"
-#include "platform/monkeysaudio/save_plan.h"
-#include "platform/monkeysaudio/tag_fields.h"
-#include "platform/monkeysaudio/tag_region.h"
+#include "platform/monkeysaudio/core/ape_header.h"
+#include "platform/monkeysaudio/core/save_plan.h"
+#include "platform/monkeysaudio/core/tag_fields.h"
+#include "platform/monkeysaudio/core/tag_region.h"
 
 namespace {
 

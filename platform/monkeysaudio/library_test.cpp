@@ -7,7 +7,7 @@
 #include <memory>
 
 #include "codec/monkeys_audio.h"
-#include "platform/monkeysaudio/test_support.h"
+#include "tests/monkeysaudio/test_support.h"
 
 namespace {
 

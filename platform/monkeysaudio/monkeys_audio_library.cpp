@@ -4,8 +4,8 @@
 #include <string>
 
 #include "codec/monkeys_audio.h"
-#include "platform/monkeysaudio/tag_fields.h"
-#include "platform/monkeysaudio/tag_file.h"
+#include "platform/monkeysaudio/core/tag_fields.h"
+#include "platform/monkeysaudio/file/tag_file.h"
 
 #define QUILLET_EXPORT __attribute__((visibility("default")))
 

@@ -1,0 +1,63 @@
+// What a save writes, decided from bytes: the steps that replace a file's tag.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "codec/monkeys_audio.h"
+#include "platform/monkeysaudio/core/ape_header.h"
+#include "platform/monkeysaudio/core/tag_region.h"
+
+// The tag block (new APE tag plus the kept tail) replaces the file's bytes from `start` on.
+//   kNothing:         no tag before, none after.
+//   kTruncate:        cut the file at `start` (the tag and its tail are removed).
+//   kWriteInPlace:    the file grows or keeps its length.
+//   kWriteThenCut:    the file shrinks: the block is written, then the file cut after it.
+// The file layer chooses the calls that get there so that the file never reads as anything but
+// the old tag or the new one (see save_journal.h).
+enum class TSaveAction { kNothing, kTruncate, kWriteInPlace, kWriteThenCut };
+
+struct TSavePlan {
+  TSaveAction action = TSaveAction::kNothing;
+  uint64_t start = 0;
+  uint64_t old_size = 0;
+  TBytes block;
+  // Values of unread items (TApeItem::IsUnread): `block` holds zeros at block_at, and the file
+  // the items were read from holds the value at file_at. Filled before the block is written.
+  struct TUnreadValue {
+    uint64_t block_at = 0;
+    uint64_t file_at = 0;
+    uint32_t size = 0;
+  };
+  std::vector<TUnreadValue> unread;
+};
+
+// Plans the save of `items` over the tag described by `region` (read just now, from a file of
+// `file_size` bytes). With items, the tail (Lyrics3v2, ID3v1) is kept after the new APE tag;
+// without, the APE tag and the tail are removed, so that no old field shows through.
+// `erased` says the caller dropped every field read, which lets a tag with damaged items be
+// replaced. Returns kApeSuccess, kApeErrorBadTag (the tag is not trusted enough to be
+// replaced) or kApeErrorInvalidArgument (the new tag would be larger than a tag may be).
+int plan_tag_save(const TTagRegion& region, uint64_t file_size, const std::vector<TApeItem>& items,
+                  bool erased, TSavePlan* plan);
+
+// Applies `plan` to a file image, as the file layer applies it to a file.
+void apply_save_plan(const TSavePlan& plan, TBytes& image);
+
+// A whole save on a file image: recognition, tag reading and planning, then applying.
+// `image` is left unchanged unless the result is kApeSuccess.
+int save_tag_image(TBytes& image, const std::vector<TApeItem>& items, bool erased);
+
+// Lowest offset a tag may start at in a file with this header (see scan_tag_region).
+uint64_t tag_floor(const TApeHeader& header);
+// End of the audio the header declares, 0 when it declares none (see scan_tag_region). For the
+// old layout, where the seek table's last frame lies past the end of a file cut short, what the
+// seek table proves.
+uint64_t tag_audio_end(const TApeHeader& header);
+
+// An old-layout file stores the source WAV's trailing bytes after its last frame, and a WAV that
+// carried an ID3v1 tag keeps it there, as the file's last 128 bytes: audio, which a reader that
+// cuts it leaves undecodable. Where the stored tail can hold one (128 bytes or more) and no APE
+// tag or Lyrics3v2 block comes before it, an ID3v1 tag at the end of an old-layout file is taken
+// as that audio: `region` then holds no tag, and a save puts its tag after it.
+void keep_id3v1_of_wav_tail(const TApeHeader& header, TTagRegion& region);

@@ -1,0 +1,116 @@
+#include "platform/monkeysaudio/core/tag_region.h"
+
+#include <gtest/gtest.h>
+
+#include "platform/monkeysaudio/core/save_plan.h"
+#include "tests/monkeysaudio/test_support.h"
+
+namespace {
+
+const TBytes kAudio(1000, 0xA5);
+const TBytes kItem = item_bytes(5, 0, "Title", "Intro");                // 19 bytes
+const TBytes kFooterOnly = kItem + tag_block(2000, 51, 1, 0x80000000);  // no header
+const TBytes kWithHeader = tag_block(2000, 51, 1, 0xA0000000) + kFooterOnly;
+
+TBytes lyrics3(std::string_view body) {
+  TBytes block = text_bytes("LYRICSBEGIN") + text_bytes(body);
+  std::string size = std::to_string(block.size());
+  return block + text_bytes(std::string(6 - size.size(), '0') + size) + text_bytes("LYRICS200");
+}
+
+TEST(TagRegion, LocatesTheTagBeforeItsTail) {
+  // A 131-byte tag whose header preamble lands at L-131 and its "TAG" bytes at L-128.
+  const TBytes tricky = tag_block(2000, 99, 1, 0xA0000000) +
+                        item_bytes(53, 0, "Title", std::string(53, 'x')) +
+                        tag_block(2000, 99, 1, 0x80000000);
+  ASSERT_EQ(tricky.size(), 131u);
+  struct TCase {
+    const char* name;
+    TBytes tag;
+    uint64_t start;  // offset after the audio
+    size_t tail;
+    bool has_ape;
+  } cases[] = {
+      {"no tag", {}, 0, 0, false},
+      {"header and footer", kWithHeader, 0, 0, true},
+      {"ID3v1 only", id3v1_bytes("x"), 0, 128, false},
+      {"131-byte tag", tricky, 0, 0, true},
+      {"Lyrics3v2 and ID3v1", kWithHeader + lyrics3("la la") + id3v1_bytes("x"), 0, 31 + 128, true},
+      {"header flag without header", kAudio + kFooterOnly, 1000, 0, true},
+      {"footer flagged as header", kItem + tag_block(2000, 51, 1, 0xA0000000), 0, 0, true},
+      {"both flagged as header",
+       tag_block(2000, 51, 1, 0xA0000000) + kItem + tag_block(2000, 51, 1, 0xA0000000) +
+           id3v1_bytes("x"),
+       0, 128, true},
+      {"APEv1 footer", kItem + tag_block(1000, 51, 1, 0), 0, 0, true},
+  };
+  for (const TCase& c : cases) {
+    const TTagRegion region = read_tag_region(kAudio + c.tag, kAudio.size());
+    EXPECT_EQ(region.trust, TTagTrust::kTrusted) << c.name;
+    EXPECT_EQ(region.start, kAudio.size() + c.start) << c.name;
+    EXPECT_EQ(region.tail.size(), c.tail) << c.name;
+    EXPECT_EQ(region.has_ape, c.has_ape) << c.name;
+    EXPECT_EQ(region.items.size(), c.tag.empty() ? 0u : 1u) << c.name;
+  }
+  EXPECT_EQ(read_tag_region(kAudio + id3v1_bytes("Song", 8), 1000).items,
+            (std::vector<TApeItem>{{"Title", 0, "Song"}, {"Genre", 0, "Jazz"}}));
+}
+
+TEST(TagRegion, SmallFilesAndAsksForMoreWhenTheWindowIsShort) {
+  EXPECT_TRUE(scan_tag_region(TBytes(31, 0), 31, 0).complete);
+  const TBytes image = kAudio + tag_block(2000, 528, 1, 0xA0000000) +
+                       item_bytes(480, 0, "Comment", std::string(480, 'c')) +
+                       tag_block(2000, 528, 1, 0x80000000);
+  const TTagScan first = scan_tag_region(TByteSpan(image).last(100), image.size(), 1000);
+  ASSERT_FALSE(first.complete);
+  const TTagScan second = scan_tag_region(TByteSpan(image).last(first.needed), image.size(), 1000);
+  ASSERT_TRUE(second.complete);
+  EXPECT_EQ(second.region.start, 1000u);
+  EXPECT_EQ(second.region.items.size(), 1u);
+}
+
+TEST(TagRegion, HostileTagsAreNeverTrustedBeyondWhatIsSound) {
+  const auto footer = [](uint32_t version, uint32_t size, uint32_t count, uint32_t flags = 0) {
+    return tag_block(version, size, count, 0x80000000 | flags);
+  };
+  struct TCase {
+    const char* name;
+    TBytes tag;
+    TTagTrust trust;
+    size_t items;
+  } cases[] = {
+      {"size below 32", kItem + footer(2000, 31, 1), TTagTrust::kExtentDamaged, 0},
+      {"size past the file", kItem + footer(2000, 0xFFFFFF00, 1), TTagTrust::kExtentDamaged, 0},
+      {"size reaching into the audio", kItem + footer(2000, 52, 1), TTagTrust::kExtentDamaged, 0},
+      {"size above the cap", kItem + footer(2000, kApeTagMaxItemBytes + 33, 1),
+       TTagTrust::kExtentDamaged, 0},
+      {"unknown version", kItem + footer(3000, 51, 1), TTagTrust::kExtentDamaged, 0},
+      // A footer flagged as a header is the footer of the items before it when they are exactly
+      // the items it counts; otherwise it is what a rewrite that lost the footer leaves, a header
+      // that goes on the next save while the bytes before it stay.
+      {"footer flagged as header", kItem + footer(2000, 51, 1, 0x20000000), TTagTrust::kTrusted, 1},
+      {"header whose count is not the items'", kItem + footer(2000, 51, 2, 0x20000000),
+       TTagTrust::kTrusted, 0},
+      {"header alone after the audio", footer(2000, 100, 1, 0x20000000), TTagTrust::kTrusted, 0},
+      {"count below the items", kItem + kItem + footer(2000, 70, 1), TTagTrust::kTrusted, 2},
+      {"value past the tag", item_bytes(0xFFFFFFF0, 0, "Title", "Intro") + footer(2000, 51, 1),
+       TTagTrust::kItemsDamaged, 0},
+      {"second value past the tag", kItem + item_bytes(5, 0, "Year", "1") + footer(2000, 65, 2),
+       TTagTrust::kItemsDamaged, 1},
+  };
+  for (const TCase& c : cases) {
+    const TBytes image = kAudio + c.tag;
+    // The audio end is declared: a tag after it is certain of its extent.
+    const TTagRegion region = read_tag_region(image, kAudio.size(), kAudio.size());
+    EXPECT_EQ(region.trust, c.trust) << c.name;
+    EXPECT_EQ(region.items.size(), c.items) << c.name;
+    TSavePlan plan;
+    const int status = plan_tag_save(region, image.size(), {{"Title", 0, "x"}}, false, &plan);
+    EXPECT_EQ(status, c.trust == TTagTrust::kTrusted ? kApeSuccess : kApeErrorBadTag) << c.name;
+    // Once the caller has dropped every field, a tag whose extent is known may be replaced.
+    const int after_erase = plan_tag_save(region, image.size(), {}, true, &plan);
+    EXPECT_EQ(after_erase == kApeSuccess, c.trust != TTagTrust::kExtentDamaged) << c.name;
+  }
+}
+
+}  // namespace

@@ -1,0 +1,182 @@
+#include "platform/monkeysaudio/file/file_io.h"
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <utility>
+
+TIoCounters& io_counters() {
+  static TIoCounters counters;
+  return counters;
+}
+
+namespace {
+
+void log_call(char kind, int fd) {
+  if (io_counters().calls != nullptr) {
+    io_counters().calls->emplace_back(kind, fd);
+  }
+}
+
+// Repeats a call that a signal interrupted; 0, or the errno of its failure.
+template <typename TCall>
+int retry_on_interrupt(TCall call) {
+  while (call() != 0) {
+    if (errno != EINTR) {
+      return errno;
+    }
+  }
+  return 0;
+}
+
+}  // namespace
+
+TFileDescriptor& TFileDescriptor::operator=(TFileDescriptor&& other) noexcept {
+  if (this != &other) {
+    if (fFd >= 0) {
+      close(fFd);
+    }
+    fFd = other.fFd;
+    other.fFd = -1;
+  }
+  return *this;
+}
+
+TFileDescriptor::~TFileDescriptor() {
+  if (fFd >= 0) {
+    close(fFd);
+  }
+}
+
+int TFileDescriptor::OpenRegular(const char* path, int flags) {
+  // Opened without blocking, so that a FIFO or a device cannot hold the open until a peer
+  // appears; the type is decided on the open descriptor, then blocking I/O is restored.
+  int fd;
+  do {
+    fd = open(path, flags | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
+  } while (fd < 0 && errno == EINTR);
+  if (fd < 0) {
+    return errno == ENXIO ? EINVAL : errno;
+  }
+  TFileDescriptor opened(fd);
+  struct stat info;
+  if (fstat(fd, &info) != 0) {
+    return errno;
+  }
+  if (!S_ISREG(info.st_mode)) {
+    return S_ISDIR(info.st_mode) ? EISDIR : EINVAL;
+  }
+  const int status = fcntl(fd, F_GETFL);
+  if (status < 0 || fcntl(fd, F_SETFL, status & ~O_NONBLOCK) != 0) {
+    return errno;
+  }
+  *this = std::move(opened);
+  return 0;
+}
+
+int TFileDescriptor::Size(uint64_t* size) const {
+  struct stat info;
+  if (fstat(fFd, &info) != 0) {
+    return errno;
+  }
+  *size = static_cast<uint64_t>(info.st_size);
+  return 0;
+}
+
+int TFileDescriptor::Identity(dev_t* device, ino_t* inode) const {
+  struct stat info;
+  if (fstat(fFd, &info) != 0) {
+    return errno;
+  }
+  *device = info.st_dev;
+  *inode = info.st_ino;
+  return 0;
+}
+
+int TFileDescriptor::ReadAt(uint64_t offset, uint64_t size, TBytes* out) const {
+  out->resize(size);
+  return ReadInto(offset, *out);
+}
+
+int TFileDescriptor::ReadInto(uint64_t offset, std::span<uint8_t> out) const {
+  const uint64_t size = out.size();
+  uint64_t done = 0;
+  while (done < size) {
+    ssize_t got = pread(fFd, out.data() + done, size - done, static_cast<off_t>(offset + done));
+    if (got < 0 && errno == EINTR) {
+      continue;
+    }
+    if (got < 0) {
+      return errno;
+    }
+    ++io_counters().read_calls;
+    io_counters().bytes_read += static_cast<uint64_t>(got);
+    if (got == 0) {
+      return EIO;
+    }
+    done += static_cast<uint64_t>(got);
+  }
+  return 0;
+}
+
+int TFileDescriptor::WriteAt(uint64_t offset, TByteSpan bytes) const {
+  log_call('w', fFd);
+  uint64_t done = 0;
+  while (done < bytes.size()) {
+    ssize_t put =
+        pwrite(fFd, bytes.data() + done, bytes.size() - done, static_cast<off_t>(offset + done));
+    if (put < 0 && errno == EINTR) {
+      continue;
+    }
+    if (put < 0) {
+      return errno;
+    }
+    ++io_counters().write_calls;
+    io_counters().bytes_written += static_cast<uint64_t>(put);
+    if (put == 0) {
+      return EIO;
+    }
+    done += static_cast<uint64_t>(put);
+  }
+  return 0;
+}
+
+int TFileDescriptor::Truncate(uint64_t size) const {
+  log_call('t', fFd);
+  while (ftruncate(fFd, static_cast<off_t>(size)) != 0) {
+    if (errno != EINTR) {
+      return errno;
+    }
+  }
+  return 0;
+}
+
+int TFileDescriptor::SyncData() const {
+  log_call('d', fFd);
+  return retry_on_interrupt([this] { return fdatasync(fFd); });
+}
+
+int TFileDescriptor::Sync() const {
+  log_call('s', fFd);
+  return retry_on_interrupt([this] { return fsync(fFd); });
+}
+
+int TFileDescriptor::LockExclusive() const {
+  return Lock(LOCK_EX);
+}
+
+int TFileDescriptor::LockShared() const {
+  return Lock(LOCK_SH);
+}
+
+int TFileDescriptor::Lock(int operation) const {
+  while (flock(fFd, operation) != 0) {
+    if (errno != EINTR) {
+      return errno;
+    }
+  }
+  return 0;
+}
