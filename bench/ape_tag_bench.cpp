@@ -13,6 +13,7 @@
 #include "platform/monkeysaudio/core/tag_fields.h"
 #include "platform/monkeysaudio/file/file_io.h"
 #include "platform/monkeysaudio/file/tag_file.h"
+#include "tests/monkeysaudio/io_counting.h"
 
 namespace {
 

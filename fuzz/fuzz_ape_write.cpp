@@ -1,6 +1,8 @@
-// Tag writing on a file image: a sequence of erase, put and save operations decoded from the
-// input, followed by the image itself. After every save the image must still be recognised as
-// before, read back the fields that were saved, and keep every byte before its tag region.
+// Tag writing on a file: a sequence of erase, put and save operations decoded from the input,
+// followed by the file's bytes, saved through the functions the library's entry points call.
+// After every save the file must hold what the byte core plans on the whole image, still be
+// recognised as before, read back the fields that were saved, and keep every byte before its tag
+// region.
 #include <algorithm>
 #include <cstdint>
 #include <cstdio>
@@ -9,10 +11,12 @@
 #include <vector>
 
 #include "fuzz/audio_end_oracle.h"
+#include "fuzz/fuzz_file.h"
 #include "platform/monkeysaudio/core/ape_header.h"
 #include "platform/monkeysaudio/core/save_plan.h"
 #include "platform/monkeysaudio/core/tag_fields.h"
 #include "platform/monkeysaudio/core/tag_region.h"
+#include "platform/monkeysaudio/file/tag_file.h"
 
 namespace {
 
@@ -51,69 +55,38 @@ std::vector<std::pair<std::string, std::string>> normalised(const std::vector<TA
   return out;
 }
 
-TTagRegion read_region(const TBytes& image, bool* recognised) {
-  auto header = recognise_ape_image(image);
-  *recognised = header.has_value();
-  if (!header) {
-    return read_tag_region(image, 0);
-  }
-  return read_tag_region(image, tag_floor(*header), tag_audio_end(*header), header->frames_start);
-}
-
-// A save as the file layer makes it reads the tag through a walk that leaves binary values
-// unread, replays the changes on it and fills the skipped values into the planned block from
-// the file: it must plan what a save from the whole image plans. Chunks of a few bytes make
-// small images skip values as a cover makes a file skip them.
-void check_walked_save(const TBytes& image, const TTagFields& fields, uint64_t chunk) {
+// What a save of `fields` must make of `image`, worked out by the byte core on the whole image:
+// the region it reads, the plan it makes, applied in memory. The file layer reads through a
+// window and a walk instead, and writes in place or through its journal: it must give the same
+// bytes, or refuse as this refuses. `*items` are the items saved.
+int expected_save(TBytes& image, const TTagFields& fields, std::vector<TApeItem>* items) {
   const auto header = recognise_ape_image(image);
   if (!header) {
-    return;
+    return kApeErrorInvalidFormat;
   }
-  const TByteSpan bytes(image);
-  const uint64_t floor = tag_floor(*header);
-  const uint64_t audio_end = tag_audio_end(*header);
-  const TFileReader reader = {[bytes](uint64_t offset, uint64_t size, TBytes* out) {
-                                out->assign(bytes.begin() + offset, bytes.begin() + offset + size);
-                                return true;
-                              },
-                              chunk};
-  uint64_t window = std::min<uint64_t>(bytes.size(), 64);
-  TTagScan walked;
-  for (;;) {
-    walked = scan_tag_region(bytes.last(window), bytes.size(), floor, audio_end,
-                             header->frames_start, &reader);
-    if (walked.complete) {
-      break;
-    }
-    if (walked.read_failed || walked.needed <= window || walked.needed > bytes.size()) {
-      fail("a read round asks for no more than it had, or for more than the file");
-    }
-    window = walked.needed;
+  TTagRegion region = read_tag_region(image, audio_end_of(*header, image.size()));
+  keep_id3v1_of_wav_tail(*header, region);
+  const TTagFields merged = fields.Replayed(region.items);
+  *items = merged.Items();
+  TSavePlan plan;
+  if (int status = plan_tag_save(region, image.size(), merged.Items(), merged.Erased(), &plan);
+      status != kApeSuccess) {
+    return status;
   }
-  TTagRegion whole = read_tag_region(image, floor, audio_end, header->frames_start);
-  keep_id3v1_of_wav_tail(*header, walked.region);
-  keep_id3v1_of_wav_tail(*header, whole);
-  const TTagFields from_walk = fields.Replayed(walked.region.items);
-  const TTagFields from_whole = fields.Replayed(whole.items);
-  TSavePlan walked_plan;
-  TSavePlan whole_plan;
-  const int walked_status = plan_tag_save(walked.region, bytes.size(), from_walk.Items(),
-                                          from_walk.Erased(), &walked_plan);
-  const int whole_status =
-      plan_tag_save(whole, bytes.size(), from_whole.Items(), from_whole.Erased(), &whole_plan);
-  for (const TSavePlan::TUnreadValue& value : walked_plan.unread) {
-    if (value.block_at > walked_plan.block.size() ||
-        walked_plan.block.size() - value.block_at < value.size || value.file_at > bytes.size() ||
-        bytes.size() - value.file_at < value.size) {
-      fail("an unread value planned outside the block or the file");
-    }
-    std::copy_n(bytes.begin() + value.file_at, value.size,
-                walked_plan.block.begin() + value.block_at);
+  if (plan.action == TSaveAction::kNothing) {
+    return kApeSuccess;
   }
-  if (walked_status != whole_status || walked_plan.action != whole_plan.action ||
-      walked_plan.start != whole_plan.start || walked_plan.block != whole_plan.block) {
-    fail("a save from a walked read plans other bytes than a save from the whole image");
-  }
+  image.resize(plan.start);
+  image.insert(image.end(), plan.block.begin(), plan.block.end());
+  return kApeSuccess;
+}
+
+// The tag of a recognised `image` as a whole read gives it.
+std::vector<TApeItem> read_whole(const TBytes& image) {
+  const auto header = recognise_ape_image(image);
+  TTagRegion region = read_tag_region(image, audio_end_of(*header, image.size()));
+  keep_id3v1_of_wav_tail(*header, region);
+  return region.items;
 }
 
 }  // namespace
@@ -137,9 +110,18 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   }
   TBytes image(data + reader.offset, data + size);
 
-  bool recognised = false;
-  TTagRegion region = read_region(image, &recognised);
-  TTagFields fields(region.items);
+  // Through the functions the entry points call: a file read with its header, and saves of the
+  // changes made to its fields.
+  const TFuzzFile& file = TFuzzFile::Get();
+  file.Write(image);
+  TTagFileView view;
+  const int status = load_tag_file(file.Path(), true, &view);
+  if (status != kApeSuccess && status != kApeErrorInvalidFormat) {
+    fail("a file in memory could not be read");
+  }
+  const bool recognised = status == kApeSuccess;
+  uint64_t region_start = view.region.start;
+  TTagFields fields(view.region.items);
   for (const TOperation& operation : operations) {
     if (operation.kind == 0) {
       fields.EraseAll();
@@ -147,43 +129,53 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
       fields.Put(kFields[operation.field], operation.value,
                  operation.field == 7 ? kApeItemBinary : 0);
     } else {
-      check_walked_save(image, fields, 1 + image.size() % 37);
-      TBytes saved = image;
-      if (save_tag_image(saved, fields.Items(), fields.Erased()) != kApeSuccess) {
-        if (saved != image) {
-          fail("a refused save leaves the image as it was");
+      TBytes expected = image;
+      std::vector<TApeItem> items;
+      const int expected_status = expected_save(expected, fields, &items);
+      TTagFields saved;
+      const int saved_status = save_tag_changes(file.Path(), true, fields, &saved);
+      const TBytes after = file.Read();
+      if (saved_status != kApeSuccess) {
+        if (after != image) {
+          fail("a refused save leaves the file as it was");
+        }
+        if (saved_status != expected_status) {
+          fail("the file layer refuses a save the byte core makes, or the other way round");
         }
         continue;
+      }
+      if (expected_status != kApeSuccess || after != expected) {
+        fail("the file layer saves other bytes than the byte core plans on the whole image");
       }
       // Judged against where the header and seek table say the audio ends, worked out apart from
       // the library: the library's own idea of its tag's start would judge itself.
       // Judged only where the library found the header at the start, as the oracle does.
-      const auto header = recognise_ape_image(image);
-      const uint64_t audio =
-          header && header->magic_offset == 0 ? oracle::audio_end(image.data(), image.size()) : 0;
-      if (saved.size() < audio ||
-          !std::equal(image.begin(), image.begin() + audio, saved.begin())) {
+      const uint64_t audio = view.header && view.header->magic_offset == 0
+                                 ? oracle::audio_end(image.data(), image.size())
+                                 : 0;
+      if (after.size() < audio ||
+          !std::equal(image.begin(), image.begin() + audio, after.begin())) {
         fail("an audio byte changed");
       }
-      const uint64_t kept = std::min<uint64_t>(region.start, saved.size());
-      if (saved.size() < region.start ||
-          !std::equal(image.begin(), image.begin() + kept, saved.begin())) {
+      const uint64_t kept = std::min<uint64_t>(region_start, after.size());
+      if (after.size() < region_start ||
+          !std::equal(image.begin(), image.begin() + kept, after.begin())) {
         fail("a byte before the tag region changed");
       }
-      bool still_recognised = false;
-      TTagRegion after = read_region(saved, &still_recognised);
-      if (still_recognised != recognised) {
+      view = TTagFileView();
+      const int again = load_tag_file(file.Path(), true, &view);
+      if ((again == kApeSuccess) != recognised) {
         fail("a save changed whether the file is recognised");
       }
       // Removing the last tag may uncover whatever stood before it (a stacked older tag, or
       // bytes that look like one), so only a tag with fields must read back as saved.
-      if (!fields.Items().empty() && (after.trust != TTagTrust::kTrusted ||
-                                      normalised(after.items) != normalised(fields.Items()))) {
+      if (!items.empty() && (view.region.trust != TTagTrust::kTrusted ||
+                             normalised(read_whole(after)) != normalised(items))) {
         fail("what was saved does not read back");
       }
-      image = std::move(saved);
-      region = std::move(after);
-      fields = TTagFields(region.items);
+      image = after;
+      region_start = view.region.start;
+      fields = TTagFields(view.region.items);
     }
   }
   return 0;

@@ -8,8 +8,8 @@ constexpr uint16_t kLowestVersion = 3800;
 constexpr uint16_t kFirstDescriptorVersion = 3980;
 constexpr uint32_t kMinDescriptorBytes = 52;
 constexpr uint32_t kMinHeaderBytes = 24;
-constexpr uint32_t kMaxDescriptorBytes = 4096;
-constexpr uint32_t kMaxHeaderBytes = 4096;
+static_assert(kApeHeaderWindow >= kApeJunkScanLimit + kApeDescriptorMaxBytes + kMinHeaderBytes,
+              "a candidate within the scan limit is never cut off by the window, only by the file");
 constexpr uint16_t kMaxChannels = 32;
 // The frame data size is stored in 64 bits; anything past 2^48 bytes is a damaged header.
 constexpr uint32_t kMaxFrameBytesHigh = 0xFFFF;
@@ -42,12 +42,6 @@ bool is_sane_stream(const TApeHeader& header) {
          header.sample_rate > 0 && (bits == 8 || bits == 16 || bits == 24 || bits == 32);
 }
 
-// Where the frames start, or, in a file that ends before they do (cut short inside its seek
-// table), the end of the header: a tag saved after such a file's last byte must read back.
-uint64_t frames_or_header_end(const TApeHeader& header, uint64_t file_size) {
-  return header.frames_start <= file_size ? header.frames_start : header.header_end;
-}
-
 std::optional<TApeHeader> parse_descriptor_layout(TByteSpan bytes, TApeHeader header,
                                                   uint64_t file_size, uint64_t* reach) {
   // Only the bytes read decide: a candidate refused for its sizes stays refused however short
@@ -65,8 +59,8 @@ std::optional<TApeHeader> parse_descriptor_layout(TByteSpan bytes, TApeHeader he
   const uint32_t frame_bytes_low = read_u32le(bytes, 24);
   const uint32_t frame_bytes_high = read_u32le(bytes, 28);
   const uint32_t terminating_bytes = read_u32le(bytes, 32);
-  if (descriptor_bytes < kMinDescriptorBytes || descriptor_bytes > kMaxDescriptorBytes ||
-      header_bytes < kMinHeaderBytes || header_bytes > kMaxHeaderBytes ||
+  if (descriptor_bytes < kMinDescriptorBytes || descriptor_bytes > kApeDescriptorMaxBytes ||
+      header_bytes < kMinHeaderBytes || header_bytes > kApeHeaderFieldsMaxBytes ||
       frame_bytes_high > kMaxFrameBytesHigh) {
     return std::nullopt;
   }
@@ -96,11 +90,6 @@ std::optional<TApeHeader> parse_descriptor_layout(TByteSpan bytes, TApeHeader he
   header.declared_audio_end = header.frames_start +
                               ((uint64_t{frame_bytes_high} << 32) | frame_bytes_low) +
                               terminating_bytes;
-  if (header.declared_audio_end <= file_size) {
-    header.proven_audio_end = header.declared_audio_end;
-  } else {
-    header.proven_audio_end = frames_or_header_end(header, file_size);
-  }
   return header;
 }
 
@@ -156,7 +145,6 @@ std::optional<TApeHeader> parse_old_layout(TByteSpan bytes, TApeHeader header, u
   if (header.total_frames >= 1 && seek_entries >= header.total_frames) {
     header.last_seek_entry_at = seek_table + uint64_t{header.total_frames - 1} * 4;
   }
-  header.proven_audio_end = frames_or_header_end(header, file_size);
   return header;
 }
 
@@ -183,43 +171,8 @@ std::optional<TApeHeader> parse_candidate(TByteSpan bytes, uint64_t magic_offset
                                   : parse_old_layout(bytes, header, file_size, reach);
 }
 
-}  // namespace
-
-uint64_t id3v2_prefix_length(TByteSpan bytes) {
-  constexpr size_t kHeaderBytes = 10;
-  if (bytes.size() < kHeaderBytes || !has_text_at(bytes, 0, "ID3") || bytes[3] == 0xFF ||
-      bytes[4] == 0xFF) {
-    return 0;
-  }
-  uint64_t body = 0;
-  for (size_t i = 6; i < 10; ++i) {
-    if (bytes[i] & 0x80) {
-      return 0;
-    }
-    body = (body << 7) | bytes[i];
-  }
-  const bool has_footer = (bytes[5] & 0x10) != 0;
-  return kHeaderBytes + body + (has_footer ? kHeaderBytes : 0);
-}
-
-std::optional<TApeHeader> parse_ape_header(TByteSpan bytes, uint64_t magic_offset,
-                                           uint64_t file_size) {
-  uint64_t reach = 0;
-  return parse_candidate(bytes, magic_offset, file_size, &reach);
-}
-
-void settle_audio_end(TApeHeader& header, uint32_t last_seek_entry, uint64_t file_size) {
-  const uint64_t last_frame = header.magic_offset + last_seek_entry;
-  if (header.descriptor_layout || header.last_seek_entry_at == 0 ||
-      last_frame < header.frames_start) {
-    return;
-  }
-  header.seek_audio_end = last_frame + header.terminating_bytes;
-  if (header.seek_audio_end <= file_size) {
-    header.proven_audio_end = header.seek_audio_end;
-  }
-}
-
+// The first sane header at or after window[0], which lies at `window_offset` in the file; none
+// when a candidate before it is cut off by the end of the file (the file's header, cut off).
 std::optional<TApeHeader> find_ape_header(TByteSpan window, uint64_t window_offset,
                                           uint64_t file_size) {
   // What a save writes must not change which candidate wins: one that the end of the file cuts
@@ -244,15 +197,92 @@ std::optional<TApeHeader> find_ape_header(TByteSpan window, uint64_t window_offs
   return std::nullopt;
 }
 
-std::optional<TApeHeader> recognise_ape_image(TByteSpan image) {
-  const uint64_t skip = id3v2_prefix_length(image);
-  if (skip >= image.size()) {
+}  // namespace
+
+uint64_t id3v2_prefix_length(TByteSpan bytes) {
+  constexpr size_t kHeaderBytes = 10;
+  if (bytes.size() < kHeaderBytes || !has_text_at(bytes, 0, "ID3") || bytes[3] == 0xFF ||
+      bytes[4] == 0xFF) {
+    return 0;
+  }
+  uint64_t body = 0;
+  for (size_t i = 6; i < 10; ++i) {
+    if (bytes[i] & 0x80) {
+      return 0;
+    }
+    body = (body << 7) | bytes[i];
+  }
+  const bool has_footer = (bytes[5] & 0x10) != 0;
+  return kHeaderBytes + body + (has_footer ? kHeaderBytes : 0);
+}
+
+std::optional<TApeHeader> read_ape_header(const TFileReader& reader, uint64_t file_size,
+                                          bool* read_failed) {
+  *read_failed = false;
+  TBytes bytes;
+  auto read = [&](uint64_t offset, uint64_t size) {
+    *read_failed = !reader.read(offset, size, &bytes);
+    return !*read_failed;
+  };
+  if (!read(0, std::min(file_size, kFirstReadBytes))) {
     return std::nullopt;
   }
-  auto header = find_ape_header(image.subspan(skip), skip, image.size());
-  if (header && header->last_seek_entry_at != 0 && image.size() >= 4 &&
-      header->last_seek_entry_at <= image.size() - 4) {
-    settle_audio_end(*header, read_u32le(image, header->last_seek_entry_at), image.size());
+  const uint64_t skip = id3v2_prefix_length(bytes);
+  if (skip >= file_size) {
+    return std::nullopt;
+  }
+  if (skip > 0 && !read(skip, std::min(file_size - skip, kFirstReadBytes))) {
+    return std::nullopt;
+  }
+  // Most files hold their header at once; junk before it costs one larger read.
+  uint64_t reach = 0;
+  auto header = parse_candidate(bytes, skip, file_size, &reach);
+  if (!header && file_size - skip > bytes.size() &&
+      !read(skip, std::min(file_size - skip, kApeHeaderWindow))) {
+    return std::nullopt;
+  }
+  if (!header) {
+    header = find_ape_header(bytes, skip, file_size);
+  }
+  const uint64_t entry = header ? header->last_seek_entry_at : 0;
+  if (entry != 0 && file_size >= 4 && entry <= file_size - 4) {
+    if (!read(entry, 4)) {
+      return std::nullopt;
+    }
+    header->last_frame_at = header->magic_offset + read_u32le(bytes, 0);
   }
   return header;
+}
+
+std::optional<TApeHeader> recognise_ape_image(TByteSpan image) {
+  const TFileReader reader = {[image](uint64_t offset, uint64_t size, TBytes* out) {
+    out->assign(image.begin() + offset, image.begin() + offset + size);
+    return true;
+  }};
+  bool read_failed = false;
+  return read_ape_header(reader, image.size(), &read_failed);
+}
+
+TAudioEnd audio_end_of(const TApeHeader& header, uint64_t file_size) {
+  // The old layout declares no end; its seek table proves one when the last entry points past
+  // the frames' start.
+  uint64_t declared = header.declared_audio_end;
+  if (!header.descriptor_layout) {
+    declared = header.last_frame_at >= header.frames_start
+                   ? header.last_frame_at + header.terminating_bytes
+                   : 0;
+  }
+  TAudioEnd end;
+  // In a file that ends before its frames do (cut short inside its seek table), the end of the
+  // header: a tag saved after such a file's last byte must read back.
+  uint64_t proven = header.frames_start <= file_size ? header.frames_start : header.header_end;
+  if (declared != 0 && declared <= file_size) {
+    proven = declared;
+    end.declared_end_held = header.descriptor_layout;
+  } else if (declared > file_size) {
+    end.missing_audio_end = declared;
+  }
+  end.tag_floor = std::min(std::max(proven, header.junk_reach), file_size);
+  end.missing_frames_start = header.frames_start > file_size ? header.frames_start : 0;
+  return end;
 }

@@ -6,7 +6,6 @@
 namespace {
 
 constexpr std::string_view kPreamble = "APETAGEX";
-constexpr size_t kMaxKeyBytes = 255;
 
 char lower_ascii(char c) {
   return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
@@ -48,7 +47,7 @@ bool ape_keys_equal(std::string_view a, std::string_view b) {
 }
 
 bool is_valid_ape_key(std::string_view key) {
-  if (key.size() < 2 || key.size() > kMaxKeyBytes) {
+  if (key.size() < 2 || key.size() > kApeKeyMaxBytes) {
     return false;
   }
   for (char c : key) {

@@ -8,10 +8,10 @@
 #include <vector>
 
 #include "platform/monkeysaudio/core/byte_order.h"
+#include "platform/monkeysaudio/core/limits.h"
 
 constexpr uint32_t kApeTagVersion1 = 1000;
 constexpr uint32_t kApeTagVersion2 = 2000;
-constexpr size_t kApeTagBlockBytes = 32;  // header and footer alike
 constexpr uint32_t kApeTagHasHeader = 0x80000000;
 constexpr uint32_t kApeTagIsHeader = 0x20000000;
 constexpr uint32_t kApeTagReadOnly = 0x1;
@@ -19,11 +19,6 @@ constexpr uint32_t kApeItemTypeMask = 0x6;
 constexpr uint32_t kApeItemText = 0x0;
 constexpr uint32_t kApeItemBinary = 0x2;
 constexpr uint32_t kApeItemReadOnly = 0x1;
-// Items larger than this (all items together) make a tag we neither trust nor write: room for
-// the largest cover scans and booklets real files hold, while a save still fits in memory.
-constexpr uint64_t kApeTagMaxItemBytes = 64 << 20;
-constexpr uint32_t kApeTagMaxItems = 65536;
-constexpr size_t kApeItemMinBytes = 11;
 
 struct TApeItem {
   std::string key;     // as stored: case kept

@@ -3,12 +3,23 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <span>
 #include <string>
 #include <vector>
 
+#include "platform/monkeysaudio/core/limits.h"
+
 using TByteSpan = std::span<const uint8_t>;
 using TBytes = std::vector<uint8_t>;
+
+// A file's bytes, for the functions that read more of it than they are handed.
+struct TFileReader {
+  // Fills `out` (resized to `size`) with the file's bytes from `offset`; false when it cannot.
+  std::function<bool(uint64_t offset, uint64_t size, TBytes* out)> read;
+  // What a walk through a tag's items reads at a time.
+  uint64_t chunk_bytes = kItemsChunkBytes;
+};
 
 // The caller guarantees offset + 2 (or 4) <= bytes.size().
 inline uint16_t read_u16le(TByteSpan bytes, size_t offset) {

@@ -7,8 +7,6 @@
 
 #include "platform/monkeysaudio/core/ape_tag.h"
 
-constexpr size_t kId3v1Bytes = 128;
-
 // Title, Artist, Album, Year, Comment, Track (ID3v1.1) and Genre of `block` (128 bytes starting
 // with "TAG") as text items in UTF-8 (see id3v1_text_to_utf8), leaving out empty fields and
 // genre 255. Trailing NULs and blanks are cut.

@@ -60,16 +60,9 @@
 #include <string>
 
 #include "platform/monkeysaudio/core/byte_order.h"
-#include "platform/monkeysaudio/core/tag_region.h"
+#include "platform/monkeysaudio/core/limits.h"
 
-constexpr uint64_t kPageBytes = 4096;
-constexpr uint64_t kJournalHeaderBytes = 96;
 constexpr uint64_t kJournalNoAnchor = ~uint64_t{0};
-constexpr uint64_t kJournalSpanBytes = 64 << 10;
-
-// A save's block is at most twice the largest tag region (the zeros that complete cut-short
-// audio are never more than the tag); the record holds one old region.
-constexpr uint64_t kSaveMaxBlockBytes = 2 * kTagRegionMaxBytes;
 
 struct TJournalRecord {
   uint64_t device = 0;
@@ -100,6 +93,3 @@ TBytes render_journal_header(const TJournalRecord& record);
 // and its numbers are coherent (target within both sizes, the old region no larger than a tag
 // region, spans within their limits); nothing otherwise.
 std::optional<TJournalRecord> parse_journal_header(TByteSpan header);
-
-static_assert(kJournalHeaderBytes + kTagRegionMaxBytes < (uint64_t{1} << 31),
-              "a record stays well within what the file layer handles");

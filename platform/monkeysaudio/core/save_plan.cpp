@@ -6,14 +6,6 @@
 #include "platform/monkeysaudio/core/id3v1.h"
 #include "platform/monkeysaudio/core/save_journal.h"
 
-// The largest block plan_tag_save makes: a tag with the largest items area and the largest tail,
-// after zeros that are never more than that. The journal of a save must hold its old region
-// (one tag region) and recognise its block.
-static_assert(2 * (kApeTagMaxItemBytes + 2 * kApeTagBlockBytes +
-                   (kTagRegionMaxBytes - kApeTagMaxItemBytes - 64)) <=
-                  kSaveMaxBlockBytes,
-              "every block the writer makes fits a journal");
-
 namespace {
 
 // A Lyrics3v2 block and its ID3v1 tag with every ID3v1 field blank.
@@ -70,12 +62,9 @@ int plan_tag_save(const TTagRegion& region, uint64_t file_size, const std::vecto
     if (!reach_no_missing_audio(region, result)) {
       return kApeErrorBadTag;
     }
-    if (result.start == region.tail_start && result.block == region.tail) {
-      result.action = TSaveAction::kNothing;
-    } else {
-      result.action = result.start + result.block.size() >= file_size ? TSaveAction::kWriteInPlace
-                                                                      : TSaveAction::kWriteThenCut;
-    }
+    result.action = result.start == region.tail_start && result.block == region.tail
+                        ? TSaveAction::kNothing
+                        : TSaveAction::kWrite;
   } else if (items.empty()) {
     result.action = region.start < file_size ? TSaveAction::kTruncate : TSaveAction::kNothing;
   } else {
@@ -93,8 +82,7 @@ int plan_tag_save(const TTagRegion& region, uint64_t file_size, const std::vecto
       }
       at += item.StoredBytes();
     }
-    result.action = result.start + result.block.size() >= file_size ? TSaveAction::kWriteInPlace
-                                                                    : TSaveAction::kWriteThenCut;
+    result.action = TSaveAction::kWrite;
   }
   *plan = std::move(result);
   return kApeSuccess;
@@ -107,8 +95,7 @@ void apply_save_plan(const TSavePlan& plan, TBytes& image) {
     case TSaveAction::kTruncate:
       image.resize(plan.start);
       return;
-    case TSaveAction::kWriteInPlace:
-    case TSaveAction::kWriteThenCut:
+    case TSaveAction::kWrite:
       image.resize(std::max<uint64_t>(image.size(), plan.start + plan.block.size()));
       std::copy(plan.block.begin(), plan.block.end(), image.begin() + plan.start);
       image.resize(plan.start + plan.block.size());
@@ -116,39 +103,12 @@ void apply_save_plan(const TSavePlan& plan, TBytes& image) {
   }
 }
 
-uint64_t tag_floor(const TApeHeader& header) {
-  return std::max(header.proven_audio_end, header.junk_reach);
-}
-
-uint64_t tag_audio_end(const TApeHeader& header) {
-  if (header.descriptor_layout) {
-    return header.declared_audio_end;
-  }
-  // The old layout declares no end; what the seek table proves counts as one only where the file
-  // ends before it, so that a save there does not reach it.
-  return header.seek_audio_end > header.proven_audio_end ? header.seek_audio_end : 0;
-}
-
-void keep_id3v1_of_wav_tail(const TApeHeader& header, TTagRegion& region) {
-  if (header.descriptor_layout || header.terminating_bytes < kId3v1Bytes || !region.has_id3v1 ||
-      region.has_ape || region.has_lyrics3) {
-    return;
-  }
-  const uint64_t end = region.tail_start + region.tail.size();
-  TTagRegion audio;
-  audio.start = audio.tail_start = end;
-  audio.missing_frames_start = region.missing_frames_start;
-  audio.missing_audio_end = region.missing_audio_end;
-  region = std::move(audio);
-}
-
 int save_tag_image(TBytes& image, const std::vector<TApeItem>& items, bool erased) {
   const auto header = recognise_ape_image(image);
   if (!header) {
     return kApeErrorInvalidFormat;
   }
-  TTagRegion region =
-      read_tag_region(image, tag_floor(*header), tag_audio_end(*header), header->frames_start);
+  TTagRegion region = read_tag_region(image, audio_end_of(*header, image.size()));
   keep_id3v1_of_wav_tail(*header, region);
   TSavePlan plan;
   if (int status = plan_tag_save(region, image.size(), items, erased, &plan);

@@ -9,13 +9,12 @@
 #include "platform/monkeysaudio/core/tag_region.h"
 
 // The tag block (new APE tag plus the kept tail) replaces the file's bytes from `start` on.
-//   kNothing:         no tag before, none after.
-//   kTruncate:        cut the file at `start` (the tag and its tail are removed).
-//   kWriteInPlace:    the file grows or keeps its length.
-//   kWriteThenCut:    the file shrinks: the block is written, then the file cut after it.
-// The file layer chooses the calls that get there so that the file never reads as anything but
-// the old tag or the new one (see save_journal.h).
-enum class TSaveAction { kNothing, kTruncate, kWriteInPlace, kWriteThenCut };
+//   kNothing:   no tag before, none after.
+//   kTruncate:  cut the file at `start` (the tag and its tail are removed).
+//   kWrite:     `block` replaces the bytes from `start` to the end of the file.
+// How a write gets there (one page in place, or through the journal) is the file layer's choice,
+// made where it writes (see save_journal.h).
+enum class TSaveAction { kNothing, kTruncate, kWrite };
 
 struct TSavePlan {
   TSaveAction action = TSaveAction::kNothing;
@@ -47,17 +46,3 @@ void apply_save_plan(const TSavePlan& plan, TBytes& image);
 // A whole save on a file image: recognition, tag reading and planning, then applying.
 // `image` is left unchanged unless the result is kApeSuccess.
 int save_tag_image(TBytes& image, const std::vector<TApeItem>& items, bool erased);
-
-// Lowest offset a tag may start at in a file with this header (see scan_tag_region).
-uint64_t tag_floor(const TApeHeader& header);
-// End of the audio the header declares, 0 when it declares none (see scan_tag_region). For the
-// old layout, where the seek table's last frame lies past the end of a file cut short, what the
-// seek table proves.
-uint64_t tag_audio_end(const TApeHeader& header);
-
-// An old-layout file stores the source WAV's trailing bytes after its last frame, and a WAV that
-// carried an ID3v1 tag keeps it there, as the file's last 128 bytes: audio, which a reader that
-// cuts it leaves undecodable. Where the stored tail can hold one (128 bytes or more) and no APE
-// tag or Lyrics3v2 block comes before it, an ID3v1 tag at the end of an old-layout file is taken
-// as that audio: `region` then holds no tag, and a save puts its tag after it.
-void keep_id3v1_of_wav_tail(const TApeHeader& header, TTagRegion& region);

@@ -102,7 +102,7 @@ TEST(SavePlan, LyricsSurviveEveryOperation) {
     ASSERT_EQ(save_tag_image(image, {}, true), kApeSuccess);
     EXPECT_EQ(image, stream() + lyrics + blank);
     const auto header = recognise_ape_image(image);
-    const TTagRegion region = read_tag_region(image, tag_floor(*header), tag_audio_end(*header));
+    const TTagRegion region = read_tag_region(image, audio_end_of(*header, image.size()));
     EXPECT_TRUE(region.items.empty());
     TSavePlan plan;
     ASSERT_EQ(plan_tag_save(region, image.size(), {}, true, &plan), kApeSuccess);
@@ -118,7 +118,7 @@ TEST(SavePlan, WholeImageSavesTakeLargeCoversAndRefuseOversizedTagsAndOtherForma
   TBytes covered = stream();
   ASSERT_EQ(save_tag_image(covered, cover, false), kApeSuccess);
   ASSERT_EQ(save_tag_image(covered, {cover[0], {"Title", 0, "t"}}, false), kApeSuccess);
-  EXPECT_EQ(read_tag_region(covered, 172, 172).items.size(), 2u);
+  EXPECT_EQ(read_tag_region(covered, {172, true}).items.size(), 2u);
   TBytes image = stream();
   EXPECT_EQ(
       save_tag_image(image, {{"Comment", 0, std::string(kApeTagMaxItemBytes + 1, 'c')}}, false),
@@ -141,7 +141,7 @@ TEST(SavePlan, TagsOfFilesCutShortReadBackAfterEverySave) {
       ASSERT_EQ(save_tag_image(image, items, false), kApeSuccess) << cut;
       const auto header = recognise_ape_image(image);
       ASSERT_TRUE(header) << cut;
-      const TTagRegion region = read_tag_region(image, tag_floor(*header), tag_audio_end(*header));
+      const TTagRegion region = read_tag_region(image, audio_end_of(*header, image.size()));
       EXPECT_EQ(region.trust, TTagTrust::kTrusted) << cut;
       EXPECT_EQ(region.items, items) << cut;
       EXPECT_TRUE(std::equal(audio.begin(), audio.end(), image.begin())) << cut;
@@ -156,7 +156,7 @@ TEST(SavePlan, TagsOfFilesCutShortReadBackAfterEverySave) {
     TBytes image = cut + tag;
     const auto header = recognise_ape_image(image);
     ASSERT_TRUE(header);
-    const TTagRegion region = read_tag_region(image, tag_floor(*header), tag_audio_end(*header));
+    const TTagRegion region = read_tag_region(image, audio_end_of(*header, image.size()));
     EXPECT_EQ(region.trust, TTagTrust::kTrusted);
     EXPECT_EQ(region.items, (std::vector<TApeItem>{{"Title", 0, "Intro"}}));
     ASSERT_EQ(save_tag_image(image, {{"Year", 0, "1"}}, false), kApeSuccess);
@@ -170,8 +170,7 @@ TEST(SavePlan, TagsOfFilesCutShortReadBackAfterEverySave) {
   image.insert(image.end(), footer_only.begin(), footer_only.end());
   const auto header = recognise_ape_image(image);
   ASSERT_TRUE(header);
-  EXPECT_NE(read_tag_region(image, tag_floor(*header), tag_audio_end(*header)).trust,
-            TTagTrust::kTrusted);
+  EXPECT_NE(read_tag_region(image, audio_end_of(*header, image.size())).trust, TTagTrust::kTrusted);
 }
 
 }  // namespace

@@ -7,13 +7,6 @@
 
 namespace {
 
-constexpr uint64_t kLyricsEndBytes = 15;  // six size digits and "LYRICS200"
-constexpr uint64_t kLyricsMaxSize = 999999;
-static_assert(kApeTagMaxItemBytes + 2 * kApeTagBlockBytes + kLyricsMaxSize + kLyricsEndBytes +
-                      kId3v1Bytes <=
-                  kTagRegionMaxBytes,
-              "every region the reader trusts fits the limit");
-
 // The window as a view of the file: byte offsets are file offsets.
 class TFileEnd {
  public:
@@ -115,21 +108,21 @@ class TChunkedTag final : public TItemsSource {
 
 // Start of a Lyrics3v2 block ending at `end`, or `end` when there is none.
 uint64_t lyrics3_start(TFileEnd& file, uint64_t end, uint64_t floor) {
-  if (end < floor || end - floor < kLyricsEndBytes || !file.HasText(end - 9, "LYRICS200") ||
-      !file.Covers(end - kLyricsEndBytes, 6)) {
+  if (end < floor || end - floor < kLyrics3EndBytes || !file.HasText(end - 9, "LYRICS200") ||
+      !file.Covers(end - kLyrics3EndBytes, 6)) {
     return end;
   }
   uint64_t size = 0;
-  for (uint8_t digit : file.Bytes(end - kLyricsEndBytes, 6)) {
+  for (uint8_t digit : file.Bytes(end - kLyrics3EndBytes, 6)) {
     if (digit < '0' || digit > '9') {
       return end;
     }
     size = size * 10 + (digit - '0');
   }
-  if (size > kLyricsMaxSize || end - floor - kLyricsEndBytes < size) {
+  if (size > kLyrics3MaxSize || end - floor - kLyrics3EndBytes < size) {
     return end;
   }
-  const uint64_t start = end - kLyricsEndBytes - size;
+  const uint64_t start = end - kLyrics3EndBytes - size;
   return file.HasText(start, "LYRICSBEGIN") ? start : end;
 }
 
@@ -249,21 +242,19 @@ bool read_ape_tag(TFileEnd& file, uint64_t footer, const TBounds& bounds, const 
 
 }  // namespace
 
-TTagScan scan_tag_region(TByteSpan window, uint64_t file_size, uint64_t floor, uint64_t audio_end,
-                         uint64_t frames_start, const TFileReader* reader) {
+TTagScan scan_tag_region(TByteSpan window, uint64_t file_size, const TAudioEnd& audio_end,
+                         const TFileReader* reader) {
   TTagScan scan;
   if (window.size() > file_size) {
     window = window.last(file_size);
   }
-  floor = std::min(floor, file_size);
-  const bool end_known = audio_end != 0 && audio_end <= file_size;
-  const TBounds bounds{end_known ? std::max(floor, audio_end) : floor, end_known};
-  floor = bounds.floor;
+  const uint64_t floor = std::min(audio_end.tag_floor, file_size);
+  const TBounds bounds{floor, audio_end.declared_end_held};
   TFileEnd file(window, file_size);
   TTagRegion& region = scan.region;
   region.start = region.tail_start = file_size;
-  region.missing_frames_start = frames_start > file_size ? frames_start : 0;
-  region.missing_audio_end = audio_end > file_size ? audio_end : 0;
+  region.missing_frames_start = audio_end.missing_frames_start;
+  region.missing_audio_end = audio_end.missing_audio_end;
 
   uint64_t tail_start = file_size;
   uint64_t footer = 0;
@@ -299,7 +290,48 @@ TTagScan scan_tag_region(TByteSpan window, uint64_t file_size, uint64_t floor, u
   return scan;
 }
 
-TTagRegion read_tag_region(TByteSpan image, uint64_t floor, uint64_t audio_end,
-                           uint64_t frames_start) {
-  return scan_tag_region(image, image.size(), floor, audio_end, frames_start).region;
+TTagRegion read_tag_region(TByteSpan image, const TAudioEnd& audio_end) {
+  return scan_tag_region(image, image.size(), audio_end).region;
+}
+
+bool read_file_tag(const TFileReader& reader, uint64_t file_size, const TApeHeader* header,
+                   TTagRegion* region) {
+  const TAudioEnd audio_end = header ? audio_end_of(*header, file_size) : TAudioEnd{};
+  // Each round reads what the structure found so far points at (a Lyrics3v2 block, then the APE
+  // tag before it); the window only grows and never passes the file's start.
+  TBytes window;
+  uint64_t window_size = std::min(file_size, kFirstReadBytes);
+  for (;;) {
+    if (!reader.read(file_size - window_size, window_size, &window)) {
+      return false;
+    }
+    TTagScan scan = scan_tag_region(window, file_size, audio_end, &reader);
+    if (scan.read_failed) {
+      return false;
+    }
+    if (scan.complete) {
+      *region = std::move(scan.region);
+      if (header) {
+        keep_id3v1_of_wav_tail(*header, *region);
+      }
+      return true;
+    }
+    if (scan.needed <= window_size || scan.needed > file_size) {
+      return false;
+    }
+    window_size = scan.needed;
+  }
+}
+
+void keep_id3v1_of_wav_tail(const TApeHeader& header, TTagRegion& region) {
+  if (header.descriptor_layout || header.terminating_bytes < kId3v1Bytes || !region.has_id3v1 ||
+      region.has_ape || region.has_lyrics3) {
+    return;
+  }
+  const uint64_t end = region.tail_start + region.tail.size();
+  TTagRegion audio;
+  audio.start = audio.tail_start = end;
+  audio.missing_frames_start = region.missing_frames_start;
+  audio.missing_audio_end = region.missing_audio_end;
+  region = std::move(audio);
 }

@@ -2,9 +2,9 @@
 #pragma once
 
 #include <cstdint>
-#include <functional>
 #include <vector>
 
+#include "platform/monkeysaudio/core/ape_header.h"
 #include "platform/monkeysaudio/core/ape_tag.h"
 
 enum class TTagTrust {
@@ -26,9 +26,7 @@ struct TTagRegion {
   uint64_t tail_start = 0;
   TBytes tail;  // the file's bytes from tail_start to its end
   TTagTrust trust = TTagTrust::kTrusted;
-  // Where the frames start and where the declared audio ends, each when the file ends before
-  // it (cut short), else 0. A tag saved after such a file's end must not reach either point, or
-  // it would read as audio once the file holds it.
+  // As TAudioEnd has them: a save must not reach either point.
   uint64_t missing_frames_start = 0;
   uint64_t missing_audio_end = 0;
   // The APE tag's items, or the ID3v1 tag's fields when there is no APE tag.
@@ -45,48 +43,37 @@ struct TTagScan {
   TTagRegion region;
 };
 
-// Bytes read at a time by a scan with a reader that walks an APE tag's items: the text items of
-// a tag and the header of its cover in one read.
-constexpr uint64_t kItemsChunkBytes = 64 << 10;
-
-// The file, for a scan that may read more than its window.
-struct TFileReader {
-  // Fills `out` (resized to `size`) with the file's bytes from `offset`; false when it cannot.
-  std::function<bool(uint64_t offset, uint64_t size, TBytes* out)> read;
-  uint64_t chunk_bytes = kItemsChunkBytes;
-};
-
-// Bytes a first read of the file's end should take. Most text tags fit; a larger one (cover art)
-// costs a second read, which is cheaper than the fresh pages a larger window would touch at
-// every open.
-constexpr uint64_t kTagFirstWindow = 4 << 10;
-
-// The largest tag region read or written: an APE tag with the largest items area, its header and
-// footer, a Lyrics3v2 block and an ID3v1 tag. The one limit of tag size: the reader trusts no
-// larger tag, the writer makes none, and a save's journal holds one.
-constexpr uint64_t kTagRegionMaxBytes = kApeTagMaxItemBytes + 64 + (11 + 999999 + 15) + 128;
-
 // Reads the tag of a file of `file_size` bytes whose last window.size() bytes are `window`.
-// Nothing before `floor` (the lowest offset at which the header and the seek table let the audio
-// end) is ever part of the tag region, and nothing before `audio_end` (the end of the audio the
-// header declares, 0 when it declares none) when the file holds that end: bytes "TAG",
-// "LYRICS200" or "APETAGEX" inside audio are audio. When the file ends before the declared end
-// (audio cut short) or there is none (the old layout), an APE tag known only by its footer is
-// trusted as an extent only when every byte it claims parses as items: a footer claiming more
-// than its tag holds would otherwise take audio with it. The 32 bytes before a tag's items
-// belong to it when they start like a header, whatever the footer says; a lone header where a
-// footer belongs is the remnant of a tag, trusted as one with no items. Never reads outside
-// `window`; asks for a larger window (`needed`) as often as the structure requires, never for
-// more than the file. `frames_start` (0 when unknown) only fills in missing_frames_start.
-// With a `reader`, an APE tag the window does not hold is read through it instead: its header,
-// then its items walked by their lengths a chunk at a time, binary values outside the chunk at
-// hand skipped (left unread, value_at a file offset). Every item header and key is still read,
-// so the lengths are proved to chain from the first item exactly to the footer, and the region
-// (trust included) is the one a whole window gives, but for the values left unread.
-TTagScan scan_tag_region(TByteSpan window, uint64_t file_size, uint64_t floor,
-                         uint64_t audio_end = 0, uint64_t frames_start = 0,
+// Nothing before audio_end.tag_floor is ever part of the tag region: bytes "TAG", "LYRICS200" or
+// "APETAGEX" inside audio are audio. Unless the file holds the end its header declares, an APE
+// tag known only by its footer is trusted as an extent only when every byte it claims parses as
+// items: a footer claiming more than its tag holds would otherwise take audio with it. The 32 bytes
+// before a tag's items belong to it when they start like a header, whatever the footer says; a lone
+// header where a footer belongs is the remnant of a tag, trusted as one with no items. Never reads
+// outside `window`; asks for a larger window (`needed`) as often as the structure requires, never
+// for more than the file. With a `reader`, an APE tag the window does not hold is read through it
+// instead: its header, then its items walked by their lengths a chunk at a time, binary values
+// outside the chunk at hand skipped (left unread, value_at a file offset). Every item header and
+// key is still read, so the lengths are proved to chain from the first item exactly to the footer,
+// and the region (trust included) is the one a whole window gives, but for the values left unread.
+TTagScan scan_tag_region(TByteSpan window, uint64_t file_size, const TAudioEnd& audio_end,
                          const TFileReader* reader = nullptr);
 
-// The same on a whole file image.
-TTagRegion read_tag_region(TByteSpan image, uint64_t floor, uint64_t audio_end = 0,
-                           uint64_t frames_start = 0);
+// The same on a whole file image, in one scan.
+TTagRegion read_tag_region(TByteSpan image, const TAudioEnd& audio_end = {});
+
+// The tag of a file of `file_size` bytes as the library reads every file: its last
+// kFirstReadBytes, then as much more of its end as the scan asks for, an APE tag that lies
+// before that walked through `reader` (binary values left unread). With the file's `header`,
+// nothing before the audio's end is tag, and an ID3v1 tag that ends the stored WAV is audio
+// (see keep_id3v1_of_wav_tail). Costs a few reads whatever the sizes of the file and its tag.
+// Returns false when the reader failed, `region` then unusable.
+bool read_file_tag(const TFileReader& reader, uint64_t file_size, const TApeHeader* header,
+                   TTagRegion* region);
+
+// An old-layout file stores the source WAV's trailing bytes after its last frame, and a WAV that
+// carried an ID3v1 tag keeps it there, as the file's last 128 bytes: audio, which a reader that
+// cuts it leaves undecodable. Where the stored tail can hold one (128 bytes or more) and no APE
+// tag or Lyrics3v2 block comes before it, an ID3v1 tag at the end of an old-layout file is taken
+// as that audio: `region` then holds no tag, and a save puts its tag after it.
+void keep_id3v1_of_wav_tail(const TApeHeader& header, TTagRegion& region);

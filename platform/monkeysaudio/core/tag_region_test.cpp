@@ -45,25 +45,26 @@ TEST(TagRegion, LocatesTheTagBeforeItsTail) {
       {"APEv1 footer", kItem + tag_block(1000, 51, 1, 0), 0, 0, true},
   };
   for (const TCase& c : cases) {
-    const TTagRegion region = read_tag_region(kAudio + c.tag, kAudio.size());
+    const TTagRegion region = read_tag_region(kAudio + c.tag, {kAudio.size()});
     EXPECT_EQ(region.trust, TTagTrust::kTrusted) << c.name;
     EXPECT_EQ(region.start, kAudio.size() + c.start) << c.name;
     EXPECT_EQ(region.tail.size(), c.tail) << c.name;
     EXPECT_EQ(region.has_ape, c.has_ape) << c.name;
     EXPECT_EQ(region.items.size(), c.tag.empty() ? 0u : 1u) << c.name;
   }
-  EXPECT_EQ(read_tag_region(kAudio + id3v1_bytes("Song", 8), 1000).items,
+  EXPECT_EQ(read_tag_region(kAudio + id3v1_bytes("Song", 8), {1000}).items,
             (std::vector<TApeItem>{{"Title", 0, "Song"}, {"Genre", 0, "Jazz"}}));
 }
 
 TEST(TagRegion, SmallFilesAndAsksForMoreWhenTheWindowIsShort) {
-  EXPECT_TRUE(scan_tag_region(TBytes(31, 0), 31, 0).complete);
+  EXPECT_TRUE(scan_tag_region(TBytes(31, 0), 31, {}).complete);
   const TBytes image = kAudio + tag_block(2000, 528, 1, 0xA0000000) +
                        item_bytes(480, 0, "Comment", std::string(480, 'c')) +
                        tag_block(2000, 528, 1, 0x80000000);
-  const TTagScan first = scan_tag_region(TByteSpan(image).last(100), image.size(), 1000);
+  const TTagScan first = scan_tag_region(TByteSpan(image).last(100), image.size(), {1000});
   ASSERT_FALSE(first.complete);
-  const TTagScan second = scan_tag_region(TByteSpan(image).last(first.needed), image.size(), 1000);
+  const TTagScan second =
+      scan_tag_region(TByteSpan(image).last(first.needed), image.size(), {1000});
   ASSERT_TRUE(second.complete);
   EXPECT_EQ(second.region.start, 1000u);
   EXPECT_EQ(second.region.items.size(), 1u);
@@ -101,7 +102,7 @@ TEST(TagRegion, HostileTagsAreNeverTrustedBeyondWhatIsSound) {
   for (const TCase& c : cases) {
     const TBytes image = kAudio + c.tag;
     // The audio end is declared: a tag after it is certain of its extent.
-    const TTagRegion region = read_tag_region(image, kAudio.size(), kAudio.size());
+    const TTagRegion region = read_tag_region(image, {kAudio.size(), true});
     EXPECT_EQ(region.trust, c.trust) << c.name;
     EXPECT_EQ(region.items.size(), c.items) << c.name;
     TSavePlan plan;

@@ -8,18 +8,7 @@
 #include <cerrno>
 #include <utility>
 
-TIoCounters& io_counters() {
-  static TIoCounters counters;
-  return counters;
-}
-
 namespace {
-
-void log_call(char kind, int fd) {
-  if (io_counters().calls != nullptr) {
-    io_counters().calls->emplace_back(kind, fd);
-  }
-}
 
 // Repeats a call that a signal interrupted; 0, or the errno of its failure.
 template <typename TCall>
@@ -112,8 +101,6 @@ int TFileDescriptor::ReadInto(uint64_t offset, std::span<uint8_t> out) const {
     if (got < 0) {
       return errno;
     }
-    ++io_counters().read_calls;
-    io_counters().bytes_read += static_cast<uint64_t>(got);
     if (got == 0) {
       return EIO;
     }
@@ -122,8 +109,13 @@ int TFileDescriptor::ReadInto(uint64_t offset, std::span<uint8_t> out) const {
   return 0;
 }
 
+TFileReader TFileDescriptor::Reader() const {
+  return {[this](uint64_t offset, uint64_t size, TBytes* out) {
+    return ReadAt(offset, size, out) == 0;
+  }};
+}
+
 int TFileDescriptor::WriteAt(uint64_t offset, TByteSpan bytes) const {
-  log_call('w', fFd);
   uint64_t done = 0;
   while (done < bytes.size()) {
     ssize_t put =
@@ -134,8 +126,6 @@ int TFileDescriptor::WriteAt(uint64_t offset, TByteSpan bytes) const {
     if (put < 0) {
       return errno;
     }
-    ++io_counters().write_calls;
-    io_counters().bytes_written += static_cast<uint64_t>(put);
     if (put == 0) {
       return EIO;
     }
@@ -145,7 +135,6 @@ int TFileDescriptor::WriteAt(uint64_t offset, TByteSpan bytes) const {
 }
 
 int TFileDescriptor::Truncate(uint64_t size) const {
-  log_call('t', fFd);
   while (ftruncate(fFd, static_cast<off_t>(size)) != 0) {
     if (errno != EINTR) {
       return errno;
@@ -155,12 +144,10 @@ int TFileDescriptor::Truncate(uint64_t size) const {
 }
 
 int TFileDescriptor::SyncData() const {
-  log_call('d', fFd);
   return retry_on_interrupt([this] { return fdatasync(fFd); });
 }
 
 int TFileDescriptor::Sync() const {
-  log_call('s', fFd);
   return retry_on_interrupt([this] { return fsync(fFd); });
 }
 

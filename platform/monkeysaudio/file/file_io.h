@@ -6,22 +6,8 @@
 
 #include <cstdint>
 #include <span>
-#include <utility>
-#include <vector>
 
 #include "platform/monkeysaudio/core/byte_order.h"
-
-// Bytes and calls that went through the file layer in this process; for measurements.
-struct TIoCounters {
-  uint64_t read_calls = 0;
-  uint64_t bytes_read = 0;
-  uint64_t write_calls = 0;
-  uint64_t bytes_written = 0;
-  // When set, every write, cut and sync is logged here as its kind ('w', 't', 'd' for
-  // fdatasync, 's' for fsync) and descriptor, in order.
-  std::vector<std::pair<char, int>>* calls = nullptr;
-};
-TIoCounters& io_counters();
 
 class TFileDescriptor {
  public:
@@ -47,6 +33,8 @@ class TFileDescriptor {
   int ReadAt(uint64_t offset, uint64_t size, TBytes* out) const;
   // Fills `out` whole from `offset`; EIO when the file ends first.
   int ReadInto(uint64_t offset, std::span<uint8_t> out) const;
+  // ReadAt for the byte core's readers; valid while this object is.
+  TFileReader Reader() const;
   int WriteAt(uint64_t offset, TByteSpan bytes) const;
   int Truncate(uint64_t size) const;
   int SyncData() const;

@@ -8,14 +8,10 @@
 #include <cerrno>
 
 #include "codec/monkeys_audio.h"
+#include "platform/monkeysaudio/core/ape_header.h"
 #include "platform/monkeysaudio/core/save_journal.h"
-#include "platform/monkeysaudio/file/tag_file.h"
 
 namespace {
-
-// Bytes moved per read while streaming a region: the old region of a save with a large cover is
-// never held whole.
-constexpr uint64_t kChunkBytes = 1 << 20;
 
 int open_retrying(const char* path, int flags, mode_t mode = 0) {
   int fd;
@@ -43,7 +39,7 @@ bool checksum_range(const TFileDescriptor& file, uint64_t offset, uint64_t size,
   TBytes chunk;
   *crc = 0;
   for (uint64_t done = 0; done < size;) {
-    const uint64_t take = std::min(kChunkBytes, size - done);
+    const uint64_t take = std::min(kCopyChunkBytes, size - done);
     if (file.ReadAt(offset + done, take, &chunk) != 0) {
       return false;
     }
@@ -60,7 +56,7 @@ int copy_range(const TFileDescriptor& from, uint64_t from_offset, const TFileDes
   TBytes chunk;
   *crc = 0;
   for (uint64_t done = 0; done < size;) {
-    const uint64_t take = std::min(kChunkBytes, size - done);
+    const uint64_t take = std::min(kCopyChunkBytes, size - done);
     if (from.ReadAt(from_offset + done, take, &chunk) != 0) {
       return kApeErrorReadFile;
     }
@@ -81,16 +77,15 @@ enum class TVerdict { kNotOurs, kDone, kRestore, kUnreadable };
 // kNotOurs when the record needs a header the file no longer has.
 TVerdict place_record(const TFileDescriptor& file, uint64_t size, const TJournalRecord& record,
                       uint64_t* base, uint64_t* floor) {
-  std::optional<TApeHeader> header;
-  const int status = read_file_header(file, size, &header);
-  if (status == kApeErrorReadFile) {
+  bool read_failed = false;
+  const auto header = read_ape_header(file.Reader(), size, &read_failed);
+  if (read_failed) {
     return TVerdict::kUnreadable;
   }
   *base = 0;
   *floor = 0;
-  if (status == kApeSuccess) {
-    const uint64_t audio_end = tag_audio_end(*header);
-    *floor = std::max(tag_floor(*header), audio_end <= size ? audio_end : 0);
+  if (header) {
+    *floor = audio_end_of(*header, size).tag_floor;
     if (record.anchor != kJournalNoAnchor) {
       *base = header->magic_offset;
     }
@@ -237,10 +232,10 @@ int begin_journal(const std::string& path, const TFileDescriptor& file, const TS
   TJournalRecord record;
   record.device = static_cast<uint64_t>(info.st_dev);
   record.inode = static_cast<uint64_t>(info.st_ino);
-  std::optional<TApeHeader> header;
+  bool read_failed = false;
+  const auto header = read_ape_header(file.Reader(), plan.old_size, &read_failed);
   uint64_t base = 0;
-  if (read_file_header(file, plan.old_size, &header) == kApeSuccess &&
-      header->magic_offset <= plan.start) {
+  if (header && header->magic_offset <= plan.start) {
     record.anchor = base = header->magic_offset;
   }
   record.target = plan.start - base;

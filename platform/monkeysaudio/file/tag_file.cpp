@@ -7,50 +7,8 @@
 #include "codec/monkeys_audio.h"
 #include "platform/monkeysaudio/core/save_journal.h"
 #include "platform/monkeysaudio/core/save_plan.h"
+#include "platform/monkeysaudio/file/file_io.h"
 #include "platform/monkeysaudio/file/journal_file.h"
-
-namespace {
-
-constexpr uint64_t kHeadWindow = 4 << 10;
-constexpr uint64_t kCompareChunkBytes = 1 << 20;
-
-}  // namespace
-
-int read_file_header(const TFileDescriptor& file, uint64_t size,
-                     std::optional<TApeHeader>* header) {
-  TBytes bytes;
-  if (file.ReadAt(0, std::min(size, kHeadWindow), &bytes) != 0) {
-    return kApeErrorReadFile;
-  }
-  const uint64_t skip = id3v2_prefix_length(bytes);
-  if (skip >= size) {
-    return kApeErrorInvalidFormat;
-  }
-  if (skip > 0 && file.ReadAt(skip, std::min(size - skip, kHeadWindow), &bytes) != 0) {
-    return kApeErrorReadFile;
-  }
-  *header = parse_ape_header(bytes, skip, size);
-  if (!*header && size - skip > bytes.size()) {
-    // Junk before the header: look further, once.
-    if (file.ReadAt(skip, std::min(size - skip, kApeHeaderWindow), &bytes) != 0) {
-      return kApeErrorReadFile;
-    }
-  }
-  if (!*header) {
-    *header = find_ape_header(bytes, skip, size);
-  }
-  if (!*header) {
-    return kApeErrorInvalidFormat;
-  }
-  const uint64_t entry = (*header)->last_seek_entry_at;
-  if (entry != 0 && size >= 4 && entry <= size - 4) {
-    if (file.ReadAt(entry, 4, &bytes) != 0) {
-      return kApeErrorReadFile;
-    }
-    settle_audio_end(**header, read_u32le(bytes, 0), size);
-  }
-  return kApeSuccess;
-}
 
 namespace {
 
@@ -62,7 +20,7 @@ int changed_range(const TFileDescriptor& file, uint64_t start, uint64_t old_byte
   TBytes chunk;
   uint64_t first = 0;
   for (; first < old_bytes; first += chunk.size()) {
-    if (file.ReadAt(start + first, std::min(kCompareChunkBytes, old_bytes - first), &chunk) != 0) {
+    if (file.ReadAt(start + first, std::min(kCopyChunkBytes, old_bytes - first), &chunk) != 0) {
       return kApeErrorReadFile;
     }
     const auto differs = std::mismatch(chunk.begin(), chunk.end(), block.begin() + first).first;
@@ -81,7 +39,7 @@ int changed_range(const TFileDescriptor& file, uint64_t start, uint64_t old_byte
   }
   uint64_t last = old_bytes;
   while (last > first) {
-    const uint64_t take = std::min(kCompareChunkBytes, last - first);
+    const uint64_t take = std::min(kCopyChunkBytes, last - first);
     if (file.ReadAt(start + last - take, take, &chunk) != 0) {
       return kApeErrorReadFile;
     }
@@ -130,60 +88,33 @@ int execute_plan(const std::string& path, const TFileDescriptor& file, const TSa
       // One cut, whole or not at all; the sync makes it last before the program says so.
       return file.Truncate(plan.start) == 0 && file.SyncData() == 0 ? kApeSuccess
                                                                     : kApeErrorWriteFile;
-    case TSaveAction::kWriteInPlace:
-    case TSaveAction::kWriteThenCut:
+    case TSaveAction::kWrite:
       return write_block(path, file, plan);
   }
   return kApeErrorWriteFile;
 }
 
-}  // namespace
-
+// Reads the header (when `require_header`) and the tag of `file` as it is now. Without the
+// recovery of load_tag_file: only for a file whose journal was just dealt with.
 int read_tag_file(const TFileDescriptor& file, bool require_header, TTagFileView* view) {
   if (file.Size(&view->file_size) != 0) {
     return kApeErrorReadFile;
   }
-  const uint64_t size = view->file_size;
-  uint64_t floor = 0;
-  uint64_t audio_end = 0;
-  uint64_t frames_start = 0;
+  const TFileReader reader = file.Reader();
   if (require_header) {
-    if (int status = read_file_header(file, size, &view->header); status != kApeSuccess) {
-      return status;
+    bool read_failed = false;
+    view->header = read_ape_header(reader, view->file_size, &read_failed);
+    if (!view->header) {
+      return read_failed ? kApeErrorReadFile : kApeErrorInvalidFormat;
     }
-    floor = tag_floor(*view->header);
-    audio_end = tag_audio_end(*view->header);
-    frames_start = view->header->frames_start;
   }
-  // Each round reads what the structure found so far points at (a Lyrics3v2 block, then the APE
-  // tag before it, then its items); the window only grows and never passes the file's start.
-  // An APE tag the window lacks is walked through `reader` instead, its binary values skipped.
-  const TFileReader reader = {[&file](uint64_t offset, uint64_t bytes, TBytes* out) {
-    return file.ReadAt(offset, bytes, out) == 0;
-  }};
-  TBytes window;
-  uint64_t window_size = std::min(size, kTagFirstWindow);
-  for (;;) {
-    if (file.ReadAt(size - window_size, window_size, &window) != 0) {
-      return kApeErrorReadFile;
-    }
-    TTagScan scan = scan_tag_region(window, size, floor, audio_end, frames_start, &reader);
-    if (scan.read_failed) {
-      return kApeErrorReadFile;
-    }
-    if (scan.complete) {
-      view->region = std::move(scan.region);
-      if (view->header) {
-        keep_id3v1_of_wav_tail(*view->header, view->region);
-      }
-      return kApeSuccess;
-    }
-    if (scan.needed <= window_size || scan.needed > size) {
-      return kApeErrorReadFile;
-    }
-    window_size = scan.needed;
-  }
+  return read_file_tag(reader, view->file_size, view->header ? &*view->header : nullptr,
+                       &view->region)
+             ? kApeSuccess
+             : kApeErrorReadFile;
 }
+
+}  // namespace
 
 int load_tag_file(const char* path, bool require_header, TTagFileView* view) {
   TFileDescriptor file;

@@ -8,7 +8,6 @@
 #include "platform/monkeysaudio/core/ape_header.h"
 #include "platform/monkeysaudio/core/tag_fields.h"
 #include "platform/monkeysaudio/core/tag_region.h"
-#include "platform/monkeysaudio/file/file_io.h"
 
 struct TTagFileView {
   std::optional<TApeHeader> header;  // set when the header was required
@@ -16,21 +15,13 @@ struct TTagFileView {
   TTagRegion region;
 };
 
-// The Monkey's Audio header of `file`, read as if the file were `size` bytes long (at most its
-// real size): after an ID3v2 tag and junk, with its audio end settled from the seek table.
-// Returns kApeSuccess, kApeErrorReadFile or kApeErrorInvalidFormat.
-int read_file_header(const TFileDescriptor& file, uint64_t size, std::optional<TApeHeader>* header);
-
-// Reads the header (when `require_header`) and the tag of the open file `file`. Costs a few
-// reads at the start and the end of the file, whatever its size and its tag's: an APE tag larger
-// than the first window is walked item by item, and binary values (cover art) are left in the
-// file, unread (TApeItem::IsUnread), unless a chunk already read holds them. Returns kApeSuccess,
+// Opens `path` and reads its header (when `require_header`) and its tag. When a save of the file
+// was cut off and this process may write the file, the save is first finished or undone (see
+// save_journal.h); otherwise nothing is written. Costs a few reads at the start and the end of
+// the file, whatever its size and its tag's (see read_file_tag): binary values (cover art) are
+// left in the file, unread (TApeItem::IsUnread), unless a chunk already read holds them.
+// Returns kApeSuccess, kApeErrorOpenFile (cannot be opened, or not a regular file),
 // kApeErrorReadFile or kApeErrorInvalidFormat (header required and not found).
-int read_tag_file(const TFileDescriptor& file, bool require_header, TTagFileView* view);
-
-// Opens `path` for reading and reads it as above; kApeErrorOpenFile when it cannot be opened
-// or is not a regular file. When a save of the file was cut off and this process may write the
-// file, the save is first finished or undone (see save_journal.h); otherwise nothing is written.
 int load_tag_file(const char* path, bool require_header, TTagFileView* view);
 
 // Replaces the tag of `path` by `items` (none: removes the tag and any ID3v1 tag behind it),

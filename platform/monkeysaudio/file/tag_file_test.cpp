@@ -10,7 +10,9 @@
 #include <map>
 
 #include "platform/monkeysaudio/core/save_journal.h"
+#include "platform/monkeysaudio/file/file_io.h"
 #include "platform/monkeysaudio/file/journal_file.h"
+#include "tests/monkeysaudio/io_counting.h"
 #include "tests/monkeysaudio/test_support.h"
 
 namespace {
@@ -200,7 +202,7 @@ TSavePlan stop_save(const std::string& path, const std::vector<TApeItem>& items,
   EXPECT_EQ(file.OpenRegular(path.c_str(), O_RDWR), 0);
   EXPECT_EQ(recover_interrupted_save(path, file), kApeSuccess);
   TTagFileView view;
-  EXPECT_EQ(read_tag_file(file, false, &view), kApeSuccess);
+  EXPECT_EQ(load_tag_file(path.c_str(), false, &view), kApeSuccess);
   TSavePlan plan;
   EXPECT_EQ(plan_tag_save(view.region, view.file_size, items, erased, &plan), kApeSuccess);
   EXPECT_EQ(begin_journal(path, file, plan), kApeSuccess);
