@@ -2,6 +2,11 @@
 
 #include <sys/types.h>
 
+// Large-file builds call pread64 and the like, which are not wrapped: nothing would be counted.
+#if defined(_FILE_OFFSET_BITS) && _FILE_OFFSET_BITS == 64
+#error "the wrapped calls are the ones without the large-file suffix"
+#endif
+
 TIoCounters& io_counters() {
   static TIoCounters counters;
   return counters;
@@ -37,10 +42,7 @@ ssize_t count_write(ssize_t put) {
 extern "C" {
 ssize_t __real_pread(int fd, void* buffer, size_t size, off_t offset);
 ssize_t __real_pwrite(int fd, const void* buffer, size_t size, off_t offset);
-ssize_t __real_pread64(int fd, void* buffer, size_t size, off_t offset);
-ssize_t __real_pwrite64(int fd, const void* buffer, size_t size, off_t offset);
 int __real_ftruncate(int fd, off_t size);
-int __real_ftruncate64(int fd, off_t size);
 int __real_fdatasync(int fd);
 int __real_fsync(int fd);
 
@@ -54,18 +56,6 @@ ssize_t __wrap_pwrite(int fd, const void* buffer, size_t size, off_t offset) {
 int __wrap_ftruncate(int fd, off_t size) {
   log_call('t', fd);
   return __real_ftruncate(fd, size);
-}
-// The names large-file builds call.
-ssize_t __wrap_pread64(int fd, void* buffer, size_t size, off_t offset) {
-  return count_read(__real_pread64(fd, buffer, size, offset));
-}
-ssize_t __wrap_pwrite64(int fd, const void* buffer, size_t size, off_t offset) {
-  log_call('w', fd);
-  return count_write(__real_pwrite64(fd, buffer, size, offset));
-}
-int __wrap_ftruncate64(int fd, off_t size) {
-  log_call('t', fd);
-  return __real_ftruncate64(fd, size);
 }
 int __wrap_fdatasync(int fd) {
   log_call('d', fd);

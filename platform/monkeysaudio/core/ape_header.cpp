@@ -148,7 +148,9 @@ std::optional<TApeHeader> parse_old_layout(TByteSpan bytes, TApeHeader header, u
   return header;
 }
 
-// A header whose magic is at bytes[0], as parse_ape_header; *reach tells what a refusal rested on.
+// A header whose magic is at bytes[0] and which sits at `magic_offset` in a file of `file_size`
+// bytes; nothing when the magic is absent, the header is cut off by the end of `bytes` or of the
+// file, or a field fails a sanity check. *reach tells what a refusal rested on.
 std::optional<TApeHeader> parse_candidate(TByteSpan bytes, uint64_t magic_offset,
                                           uint64_t file_size, uint64_t* reach) {
   *reach = 0;

@@ -8,6 +8,7 @@ namespace {
 constexpr std::string_view kJournalMagic = "QLTJRNL\n";
 constexpr uint32_t kJournalVersion = 1;
 constexpr size_t kChecksumAt = 92;
+static_assert(kChecksumAt + 4 == kJournalHeaderBytes, "the checksum ends the record's header");
 
 void append_u64le(TBytes& out, uint64_t value) {
   append_u32le(out, static_cast<uint32_t>(value));

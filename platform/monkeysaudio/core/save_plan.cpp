@@ -37,6 +37,21 @@ bool reach_no_missing_audio(const TTagRegion& region, TSavePlan& plan) {
   return true;
 }
 
+void apply_save_plan(const TSavePlan& plan, TBytes& image) {
+  switch (plan.action) {
+    case TSaveAction::kNothing:
+      return;
+    case TSaveAction::kTruncate:
+      image.resize(plan.start);
+      return;
+    case TSaveAction::kWrite:
+      image.resize(std::max<uint64_t>(image.size(), plan.start + plan.block.size()));
+      std::copy(plan.block.begin(), plan.block.end(), image.begin() + plan.start);
+      image.resize(plan.start + plan.block.size());
+      return;
+  }
+}
+
 }  // namespace
 
 int plan_tag_save(const TTagRegion& region, uint64_t file_size, const std::vector<TApeItem>& items,
@@ -86,21 +101,6 @@ int plan_tag_save(const TTagRegion& region, uint64_t file_size, const std::vecto
   }
   *plan = std::move(result);
   return kApeSuccess;
-}
-
-void apply_save_plan(const TSavePlan& plan, TBytes& image) {
-  switch (plan.action) {
-    case TSaveAction::kNothing:
-      return;
-    case TSaveAction::kTruncate:
-      image.resize(plan.start);
-      return;
-    case TSaveAction::kWrite:
-      image.resize(std::max<uint64_t>(image.size(), plan.start + plan.block.size()));
-      std::copy(plan.block.begin(), plan.block.end(), image.begin() + plan.start);
-      image.resize(plan.start + plan.block.size());
-      return;
-  }
 }
 
 int save_tag_image(TBytes& image, const std::vector<TApeItem>& items, bool erased) {

@@ -40,9 +40,8 @@ struct TSavePlan {
 int plan_tag_save(const TTagRegion& region, uint64_t file_size, const std::vector<TApeItem>& items,
                   bool erased, TSavePlan* plan);
 
-// Applies `plan` to a file image, as the file layer applies it to a file.
-void apply_save_plan(const TSavePlan& plan, TBytes& image);
-
-// A whole save on a file image: recognition, tag reading and planning, then applying.
-// `image` is left unchanged unless the result is kApeSuccess.
+// A whole save on a file image: recognition, tag reading and planning, then the plan applied
+// as the file layer applies it to a file. `image` is left unchanged unless the result is
+// kApeSuccess. The reference a save of the file layer is checked against: it reads the image
+// whole, where the file layer reads through a window and a walk.
 int save_tag_image(TBytes& image, const std::vector<TApeItem>& items, bool erased);
