@@ -104,6 +104,7 @@ TEST(TagFile, CostDoesNotGrowWithTheFile) {
   ASSERT_EQ(load_tag_file(path.c_str(), true, &view), kApeSuccess);
   EXPECT_EQ(view.region.items, (std::vector<TApeItem>{{"Title", 0, "big"}}));
   EXPECT_LE(io_counters().bytes_read, 64u << 10);
+  EXPECT_GT(io_counters().bytes_read, 0u);  // else the counting wrap counts nothing
 
   io_counters() = {};
   ASSERT_EQ(save_tag_file(path.c_str(), true, {{"Title", 0, "b"}}, false), kApeSuccess);
