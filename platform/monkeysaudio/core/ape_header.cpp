@@ -222,25 +222,25 @@ std::optional<TApeHeader> read_ape_header(const TFileReader& reader, uint64_t fi
                                           bool* read_failed) {
   *read_failed = false;
   TBytes bytes;
-  auto read = [&](uint64_t offset, uint64_t size) {
+  auto fetch = [&](uint64_t offset, uint64_t size) {
     *read_failed = !reader.read(offset, size, &bytes);
     return !*read_failed;
   };
-  if (!read(0, std::min(file_size, kFirstReadBytes))) {
+  if (!fetch(0, std::min(file_size, kFirstReadBytes))) {
     return std::nullopt;
   }
   const uint64_t skip = id3v2_prefix_length(bytes);
   if (skip >= file_size) {
     return std::nullopt;
   }
-  if (skip > 0 && !read(skip, std::min(file_size - skip, kFirstReadBytes))) {
+  if (skip > 0 && !fetch(skip, std::min(file_size - skip, kFirstReadBytes))) {
     return std::nullopt;
   }
   // Most files hold their header at once; junk before it costs one larger read.
   uint64_t reach = 0;
   auto header = parse_candidate(bytes, skip, file_size, &reach);
   if (!header && file_size - skip > bytes.size() &&
-      !read(skip, std::min(file_size - skip, kApeHeaderWindow))) {
+      !fetch(skip, std::min(file_size - skip, kApeHeaderWindow))) {
     return std::nullopt;
   }
   if (!header) {
@@ -248,7 +248,7 @@ std::optional<TApeHeader> read_ape_header(const TFileReader& reader, uint64_t fi
   }
   const uint64_t entry = header ? header->last_seek_entry_at : 0;
   if (entry != 0 && file_size >= 4 && entry <= file_size - 4) {
-    if (!read(entry, 4)) {
+    if (!fetch(entry, 4)) {
       return std::nullopt;
     }
     header->last_frame_at = header->magic_offset + read_u32le(bytes, 0);

@@ -1,4 +1,5 @@
-// Little-endian field access for the byte layouts of Monkey's Audio headers and APE tags.
+// Little-endian field access for the byte layouts of Monkey's Audio headers and APE tags, and
+// the reader through which the byte core asks a file for more bytes.
 #pragma once
 
 #include <cstddef>
