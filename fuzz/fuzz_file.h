@@ -1,17 +1,19 @@
-// The file a fuzz target hands to the library's file layer: one per process, in a fresh folder on
-// /dev/shm (memory, and a real path, so that a save's journal can sit beside it), rewritten with
-// each input. The folder goes when the process ends.
+// The file a fuzz target hands to the library's file layer: one per process, in a folder of its
+// own on /dev/shm (memory, and a real path, so that a save's journal can sit beside it),
+// rewritten with each input. The folder goes when the process ends.
 #pragma once
 
 #include <fcntl.h>
+#include <signal.h>
 #include <stdlib.h>
 #include <unistd.h>
+
+#include <cerrno>
 
 #include <cstdint>
 #include <cstdio>
 #include <filesystem>
 #include <string>
-#include <system_error>
 
 #include "platform/monkeysaudio/core/byte_order.h"
 #include "platform/monkeysaudio/core/save_journal.h"
@@ -59,15 +61,25 @@ class TFuzzFile {
   }
 
  private:
+  // A folder named after this process; those of processes gone (a found fault stops a target
+  // before it can clean up) are removed first.
   TFuzzFile() {
-    std::string folder = std::filesystem::is_directory("/dev/shm")
-                             ? "/dev/shm/quillet-fuzz-XXXXXX"
-                             : (std::filesystem::temp_directory_path() / "quillet-fuzz-XXXXXX");
-    if (mkdtemp(folder.data()) == nullptr) {
-      throw std::system_error(errno, std::generic_category(), "mkdtemp " + folder);
+    const std::filesystem::path root = std::filesystem::is_directory("/dev/shm")
+                                           ? std::filesystem::path("/dev/shm")
+                                           : std::filesystem::temp_directory_path();
+    const std::string prefix = "quillet-fuzz-";
+    std::error_code ignored;
+    for (const auto& entry : std::filesystem::directory_iterator(root, ignored)) {
+      const std::string name = entry.path().filename().string();
+      const pid_t pid = name.rfind(prefix, 0) == 0 ? atoi(name.c_str() + prefix.size()) : 0;
+      if (pid > 0 && kill(pid, 0) != 0 && errno == ESRCH) {
+        std::filesystem::remove_all(entry.path(), ignored);
+      }
     }
-    fFolder = folder;
-    fPath = folder + "/input.ape";
+    fFolder = (root / (prefix + std::to_string(getpid()))).string();
+    std::filesystem::remove_all(fFolder, ignored);
+    std::filesystem::create_directory(fFolder);
+    fPath = fFolder + "/input.ape";
   }
   ~TFuzzFile() {
     std::error_code ignored;
