@@ -2,7 +2,6 @@
 and Monkey's Audio images built, a file's tag region found, the pair of a file and its journal,
 and the fields as Quillet and mutagen read them."""
 import argparse
-import hashlib
 import os
 import shutil
 import struct
@@ -103,15 +102,11 @@ def tag_region_start(data: bytes) -> int:
     return end
 
 
-def audio_digest(path: str, length: int) -> str:
-    return hashlib.sha256(read(path)[:length]).hexdigest()
-
-
 def copy(source: str, path: str) -> tuple:
-    """Copies `source` to `path`; returns (length, digest) of what precedes its tag region."""
+    """Copies `source` to `path`; returns (length, bytes) of what precedes its tag region."""
     shutil.copyfile(source, path)
-    length = tag_region_start(read(path))
-    return length, audio_digest(path, length)
+    data = read(path)
+    return tag_region_start(data), data[:tag_region_start(data)]
 
 
 def listing(path: str) -> tuple:

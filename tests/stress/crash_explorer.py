@@ -1,34 +1,21 @@
 #!/usr/bin/python3
 """Records every call a save makes on the audio file, its journal and their folder; builds every
 pair of files a kill or a power cut can leave (crash_model.py), and the pair left when each call
-fails in turn with ENOSPC, then EIO; and checks each: after one listing by Quillet the audio
-bytes are unchanged, the file is the old or the new one exactly (or, for a run that removes and
-then writes, the emptied one between), Quillet and mutagen read the same tag, and no journal is
-left. A later save or removal then leaves no debris behind; a listing by a user who may not
-write the file (root runs one as nobody) changes nothing.
-
-The scenarios, on each file, tail (none, ID3v1, Lyrics3v2 and ID3v1) and shape of save:
-  - one save, cut anywhere; a save cut off inside its rewrite, or before its journal's unlink,
-    then the next listing (its recovery) or the next save cut off in its turn;
-  - a save cut off, then another program's edit: mutagen adds an ID3v2 tag in front (the record
-    must still be applied where it proves the bytes moved); an ID3v2 tag with its footer is
-    appended (never applied, and no later write may touch those bytes); a byte before the
-    save's region changed (the checksum of the bytes before it); the file copied, or its journal
-    found beside another file (the device and inode binding): never applied;
-  - forged records beside the file (random bytes, an empty journal, a record whose checksums
-    hold that points into the audio); a file ending in the copy trailer an earlier Quillet wrote;
-  - a tag above 18 MB (--cover-mb; --large: the largest the library accepts, on every tail), an
-    old-layout file whose size is a page multiple with a sound tag inside its last frame, a stale
-    tag before the tag, a comment holding the footer's preamble 70 times.
-The states are written under /dev/shm when it can be written (a sync there costs nothing).
+fails in turn with ENOSPC, then EIO; checks each: one listing leaves the audio unchanged, the old
+or the new file exactly, no journal, and mutagen reading what Quillet lists; a save over it
+leaves no debris; a listing by a user who may not write (root runs one as nobody) changes
+nothing. The scenario families (the README's stress section says what each proves): every shape
+of save on every file and tail; the recovery, or a second save, cut off in turn; other programs'
+edits after a cut-off save (an ID3v2 tag in front: applied; appended bytes, a byte changed before
+the save's region, a copy of the file: never applied); forged records; large tags and unusual
+files. At the end the explorer checks itself: the same save replayed without the journal's sync,
+the folder's or the file's, or with the journal ignored, must show damaged states.
 
 --pages N: the largest write of the file and of the journal is cut at N page boundaries spread
 over it (always the first and last three), the other writes in their middle; 0: every write at
 every boundary. --repairs N: every N-th state is also saved over. --budget N: about N states of
-each kind for each scenario on a file above 2 MB, whose recovery alone is followed.
-
-At the end the explorer checks itself: the same save replayed without the journal's sync, the
-folder's or the file's, or with the journal ignored, must show damaged states.
+each kind for each scenario on a file above 2 MB, whose recovery alone is followed. States are
+written under /dev/shm when it can be written (a sync there costs nothing).
 
 usage: crash_explorer.py --quillet PATH --home DIR --preload SO --work DIR [--pages N]
                          [--repairs N] [--budget N] [--cover-mb N | --no-cover] [--large]
@@ -129,9 +116,9 @@ class Scenario:
                 self.problems.append(f"call {n + 1} failed with {code}: exit {run.returncode}")
             self.check(f"call failed with {errno.errorcode[code]}", take(self.path), None, False)
 
-    def check(self, kind, state: State, repair, exact=True) -> bool:
-        """One listing on `state`, then what it must leave (`exact`: the old or the new file)."""
-        code, shown, after = listed(self.path, state)
+    def judge(self, code, shown, after: State, exact=True, tag_only=False) -> list:
+        """What is wrong with the pair `after` a listing that showed `shown` (`exact`: it must be
+        the old or the new file)."""
         trouble = []
         if after.audio[:self.audio_length] != self.start.audio[:self.audio_length]:
             trouble.append("audio bytes changed")
@@ -142,7 +129,13 @@ class Scenario:
         if exact and after.audio not in self.committed:
             trouble.append("after the listing the file is neither the old nor the new one")
         if shown is not None and not trouble:
-            trouble += apefile.mutagen_problem(self.path, shown)
+            trouble += apefile.mutagen_problem(self.path, shown, tag_only)
+        return trouble
+
+    def check(self, kind, state: State, repair, exact=True) -> bool:
+        """One listing on `state`, then what it must leave; a save over it, when `repair` says
+        which."""
+        trouble = self.judge(*listed(self.path, state), exact)
         if not trouble and repair is not None and state.audio not in self.committed:
             trouble += self.repair(repair)
         self.counts[kind] += 1
@@ -159,7 +152,10 @@ class Scenario:
         if run.returncode != 0 or after.journal is not None:
             return [f"the next save exits {run.returncode}, journal {after.journal is not None}"]
         if remove:
-            kept = after_removal(self.start.audio, self.audio_length)
+            # Lyrics stay, behind them a blank ID3v1 tag.
+            rest = self.start.audio[self.audio_length:]
+            lyrics = rest.find(b"LYRICSBEGIN")
+            kept = b"" if lyrics < 0 else rest[lyrics:-128] + b"TAG" + bytes(124) + b"\xff"
             return ([] if after.audio[self.audio_length:] == kept
                     else [f"removal leaves {len(after.audio)} bytes"])
         try:
@@ -182,13 +178,6 @@ class Scenario:
         if run.returncode != 0 or take(self.path) != state:
             self.problems.append(f"a listing by a user who may not write the file exits "
                                  f"{run.returncode} or changes the file or its journal")
-
-
-def after_removal(base: bytes, audio_length: int) -> bytes:
-    """What a removal keeps after the audio: lyrics stay, behind them a blank ID3v1 tag."""
-    rest = base[audio_length:]
-    lyrics = rest.find(b"LYRICSBEGIN")
-    return b"" if lyrics < 0 else rest[lyrics:-128] + b"TAG" + bytes(124) + b"\xff"
 
 
 def explore(scenario, options, repairs) -> tuple:
@@ -279,14 +268,6 @@ def scenarios(files, cover_bytes, large, old_layout):
                    f"last frame, {shape}", base, SHAPES[shape], length)
 
 
-def report(scenario, explored, intact):
-    detail = ", ".join(f"{key}: {count}" for key, count in sorted(scenario.counts.items()))
-    syncs = sum(op[0] == "sync" for op in scenario.ops)
-    calls = " ".join(" ".join(op[:2]) for op in scenario.ops)
-    print(f"{scenario.name}: states {explored}, intact {intact} ({detail}); calls: "
-          f"{calls or 'none'} ({syncs} syncs)", flush=True)
-
-
 def record_target(journal: bytes):
     """The absolute offset a journal's record says its save started at, or None."""
     if journal is None or len(journal) < 48 or journal[:8] != b"QLTJRNL\n":
@@ -336,19 +317,9 @@ def edits_after_crash(scenario, torn: State, recovered: bytes, work) -> list:
     delta = len(edited) - len(torn.audio)  # mutagen rewrites an ID3v1 tag in place
     code, shown = apefile.listing(path)
     after = take(path)
-    trouble = []
+    trouble = scenario.judge(code, shown, State(after.audio[delta:], after.journal), True, True)
     if delta <= 0 or edited[:3] != b"ID3" or after.audio[:delta] != edited[:delta]:
         trouble.append("the ID3v2 tag in front changed")
-    elif after.audio[delta:delta + scenario.audio_length] != torn.audio[:scenario.audio_length]:
-        trouble.append("audio bytes changed")
-    elif after.audio[delta:] not in scenario.committed:
-        trouble.append("after the listing the file is neither the old nor the new one")
-    if shown not in scenario.allowed:
-        trouble.append(f"Quillet reads {shown!r:.200}")
-    if after.journal is not None:
-        trouble.append("a journal is left")
-    if not trouble:
-        trouble += apefile.mutagen_problem(path, shown, tag_only=True)
     results = [("ID3v2 added in front, record applied", trouble)]
 
     # The file no longer ends where the save left it; no later write may touch what follows.
@@ -479,7 +450,11 @@ def explore_all(options, cover) -> int:
         followed = followed[:1] if budgeted(scenario) else followed
         if followed:
             scenario.read_only(followed[0])
-        report(scenario, explored, intact)
+        detail = ", ".join(f"{key}: {count}" for key, count in sorted(scenario.counts.items()))
+        calls = " ".join(" ".join(op[:2]) for op in scenario.ops)
+        syncs = sum(op[0] == "sync" for op in scenario.ops)
+        print(f"{scenario.name}: states {explored}, intact {intact} ({detail}); calls: "
+              f"{calls or 'none'} ({syncs} syncs)", flush=True)
         results.append((scenario.name, scenario.problems))
         return followed
 
