@@ -210,24 +210,26 @@ def power_states(start: State, ops: list, limit: int, budget=0):
         yield State(build(*audio), None if journal is None else build(*journal))
 
 
+def _file_variants(initial: bytes, calls: list, limit: int) -> list:
+    """Each way the calls `calls` ((index, op) pairs) made on a file that held `initial` may have
+    reached the disk: (content as of its last sync, the writes and truncates since, a variant)."""
+    synced = max([i for i, op in calls if op[0] == "sync"], default=-1)
+    durable = bytearray(initial)
+    for i, op in calls:
+        if i < synced and is_content(op):
+            apply_content(durable, op)
+    pending = [op for i, op in calls if i > synced and is_content(op)]
+    return [(bytes(durable), pending, v) for v in content_variants(pending, limit)]
+
+
 def _power_recipes(start: State, ops: list, limit: int):
     seed = random.Random(len(ops))
     for cut in [i for i, op in enumerate(ops) if op[0] == "sync"] + [len(ops)]:
         before = ops[:cut]
 
-        def last_sync(kind):
-            marks = [i for i, op in enumerate(before) if op == ("sync", kind)]
-            return marks[-1] if marks else -1
-
-        audio_sync, folder_sync = last_sync("a"), last_sync("d")
-        audio_durable = Replay(State(start.audio, None))
-        for op in before[:audio_sync + 1]:
-            if op[1] == "a":
-                audio_durable.apply(op)
-        audio_durable = bytes(audio_durable.audio)
-        audio_pending = [op for op in before[audio_sync + 1:] if op[1] == "a" and is_content(op)]
-        audios = [(audio_durable, audio_pending, v)
-                  for v in content_variants(audio_pending, limit)]
+        folder_sync = max([i for i, op in enumerate(before) if op == ("sync", "d")], default=-1)
+        audios = _file_variants(start.audio, [(i, op) for i, op in enumerate(before)
+                                              if op[1] == "a"], limit)
 
         # The journal incarnations: the one the run found (0) and one per creation.
         incarnation, calls_of = 0, {0: []}
@@ -256,15 +258,8 @@ def _power_recipes(start: State, ops: list, limit: int):
             if named is None:
                 journals.append(None)
                 continue
-            calls = calls_of[named]
-            syncs = [i for i, op in calls if op[0] == "sync"]
-            synced = syncs[-1] if syncs else -1
-            durable = bytearray(start.journal or b"") if named == 0 else bytearray()
-            for i, op in calls:
-                if i < synced and is_content(op):
-                    apply_content(durable, op)
-            pending = [op for i, op in calls if i > synced and is_content(op)]
-            journals += [(bytes(durable), pending, v) for v in content_variants(pending, limit)]
+            journals += _file_variants((start.journal or b"") if named == 0 else b"",
+                                       calls_of[named], limit)
         pairs = list(itertools.product(range(len(audios)), range(len(journals))))
         if len(pairs) > PAIR_LIMIT:
             # The file as last synced with every journal, every file with the first journal, and
