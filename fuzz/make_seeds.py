@@ -3,25 +3,11 @@
 
 usage: make_seeds.py FIXTURES_DIR OUT_DIR
 """
-import os
 import pathlib
-import struct
 import sys
 
 sys.path.insert(0, str(pathlib.Path(__file__).resolve().parent.parent / "tests" / "stress"))
-from apefile import id3v1, lyrics3, render_tag  # noqa: E402
-
-
-def streams():
-    """Audio of both header layouts: a 3.99 stream of two frames, and a 3.95 one (seek count
-    stored, no WAV header) whose seek table puts its last frame 2000 bytes in."""
-    new = (b"MAC " + struct.pack("<I7I", 3990, 52, 24, 8, 0, 3000, 0, 0) + bytes(16) +
-           struct.pack("<HHIIIHHI", 2000, 0, 73728, 100, 2, 16, 2, 44100) +
-           struct.pack("<II", 84, 1584))
-    new += b"\x5a" * 3000
-    old = b"MAC " + struct.pack("<HHHHI6I", 3950, 2000, 0x30, 2, 44100, 0, 0, 2, 100, 2, 44)
-    old += struct.pack("<I", 2044) + b"\x5a" * (2044 - 44 + 3000)
-    return {"new": new, "old": old}
+from apefile import id3v1, lyrics3, render_tag, streams  # noqa: E402
 
 
 def tag_shapes():

@@ -1,11 +1,12 @@
 """Helpers shared by the stress scripts and the fuzz seeds: their options, runs of Quillet, tags
-built and a file's tag region found, and the fields as Quillet and mutagen read them."""
+and Monkey's Audio images built, a file's tag region found, the pair of a file and its journal,
+and the fields as Quillet and mutagen read them."""
 import argparse
-import hashlib
 import os
 import shutil
 import struct
 import subprocess
+from typing import NamedTuple, Optional
 
 FIELDS = ["Title", "Artist", "Album", "Comment", "Year", "Genre", "Track"]
 # Quillet shows at most this many bytes of a field (its buffer less the terminator).
@@ -50,6 +51,25 @@ def journal_of(path: str) -> str:
     return os.path.join(folder, f".{name}.quillet-journal")
 
 
+class State(NamedTuple):
+    audio: bytes
+    journal: Optional[bytes]  # None: no journal beside the file
+
+
+def put(path: str, state: State):
+    """Leaves `state` at `path` (the same inode as before: only its bytes change)."""
+    write(path, state.audio)
+    if state.journal is not None:
+        write(journal_of(path), state.journal)
+    elif os.path.exists(journal_of(path)):
+        os.unlink(journal_of(path))
+
+
+def take(path: str) -> State:
+    journal = journal_of(path)
+    return State(read(path), read(journal) if os.path.exists(journal) else None)
+
+
 def read(path: str) -> bytes:
     with open(path, "rb") as handle:
         return handle.read()
@@ -82,15 +102,11 @@ def tag_region_start(data: bytes) -> int:
     return end
 
 
-def audio_digest(path: str, length: int) -> str:
-    return hashlib.sha256(read(path)[:length]).hexdigest()
-
-
 def copy(source: str, path: str) -> tuple:
-    """Copies `source` to `path`; returns (length, digest) of what precedes its tag region."""
+    """Copies `source` to `path`; returns (length, bytes) of what precedes its tag region."""
     shutil.copyfile(source, path)
-    length = tag_region_start(read(path))
-    return length, audio_digest(path, length)
+    data = read(path)
+    return tag_region_start(data), data[:tag_region_start(data)]
 
 
 def listing(path: str) -> tuple:
@@ -120,12 +136,17 @@ def mutagen_fields(path: str, tag_only=False) -> tuple:
                  for f in FIELDS)
 
 
-def same_fields(full: tuple, shown: tuple) -> bool:
-    """True when Quillet's listing `shown` is `full` (another reader's fields) as Quillet shows
-    it: each field whole, or cut to what fits the listing's buffer at a character boundary."""
-    return all(whole == cut or (len(cut.encode()) > SHOWN_BYTES - 4
+def mutagen_problem(path: str, shown: tuple, tag_only=False) -> list:
+    """[] when mutagen reads Quillet's listing `shown` of `path`: each field whole, or cut to
+    what fits the listing's buffer at a character boundary."""
+    try:
+        seen = mutagen_fields(path, tag_only)
+    except Exception as error:  # mutagen raises many kinds
+        return [f"mutagen cannot read it: {error!r:.200}"]
+    same = all(whole == cut or (len(cut.encode()) > SHOWN_BYTES - 4
                                 and whole.encode().startswith(cut.encode()))
-               for whole, cut in zip(full, shown))
+               for whole, cut in zip(seen, shown))
+    return [] if same else [f"mutagen reads {seen!r:.200}, Quillet {shown!r:.200}"]
 
 
 def summary(passed: int, failed: int, problems: list) -> int:
@@ -151,6 +172,15 @@ def render_tag(items: list, version=2000, header=True, footer_flags=0x80000000,
     return (block(0xA0000000) if header else b"") + body + block(footer_flags)
 
 
+def with_size(data: bytes, block: int, delta: int) -> bytes:
+    """`data` with the tag size of the APE header or footer at `block` changed by `delta`
+    (modulo 2^32)."""
+    image = bytearray(data)
+    size = struct.unpack_from("<I", data, block + 12)[0] + delta
+    struct.pack_into("<I", image, block + 12, size & 0xFFFFFFFF)
+    return bytes(image)
+
+
 def lyrics3(size: int, lead=b"") -> bytes:
     """A Lyrics3v2 block of `size` bytes before its size and end marker, `lead` first."""
     block = b"LYRICSBEGIN" + lead + b"l" * (size - 11 - len(lead))
@@ -164,3 +194,15 @@ def id3v1(title: bytes) -> bytes:
 ID3V1 = b"TAG" + b"Tail title".ljust(30, b"\0") + bytes(95)
 _LYRICS = b"LYRICSBEGIN" + b"LYR00011" + b"Tail lyrics"
 LYRICS3_ID3V1 = _LYRICS + b"%06d" % len(_LYRICS) + b"LYRICS200" + ID3V1
+
+
+def streams() -> dict:
+    """Audio of both header layouts: a 3.99 stream of two frames, and a 3.95 one (seek count
+    stored, no WAV header) whose seek table puts its last frame 2000 bytes in."""
+    new = (b"MAC " + struct.pack("<I7I", 3990, 52, 24, 8, 0, 3000, 0, 0) + bytes(16) +
+           struct.pack("<HHIIIHHI", 2000, 0, 73728, 100, 2, 16, 2, 44100) +
+           struct.pack("<II", 84, 1584))
+    new += b"\x5a" * 3000
+    old = b"MAC " + struct.pack("<HHHHI6I", 3950, 2000, 0x30, 2, 44100, 0, 0, 2, 100, 2, 44)
+    old += struct.pack("<I", 2044) + b"\x5a" * (2044 - 44 + 3000)
+    return {"new": new, "old": old}

@@ -1,65 +1,58 @@
 #!/usr/bin/python3
-"""Records every call a save makes on the audio file, its journal and their folder, builds every
-pair of files a crash can leave (crash_model.py) and checks each: after one listing by Quillet
-the audio bytes are unchanged, the file is the old or the new one exactly, Quillet and mutagen
-read the same tag (the old or the new one), and no journal is left. A later save or removal then
-leaves no debris behind.
+"""Records every call a save makes on the audio file, its journal and their folder; builds every
+pair of files a kill or a power cut can leave (crash_model.py), and the pair left when each call
+fails in turn (ENOSPC or EIO); checks each: one listing leaves the audio unchanged, the old
+or the new file exactly, no journal, and mutagen reading what Quillet lists; a save over it
+leaves no debris; a listing by a user who may not write (root runs one as nobody) changes
+nothing. The scenario families (the README's stress section says what each proves): every shape
+of save on every file and tail; the recovery, or a second save, cut off in turn; other programs'
+edits after a cut-off save (an ID3v2 tag in front: applied; appended bytes, a byte changed before
+the save's region, a copy of the file: never applied); forged records; large tags and unusual
+files. At the end the explorer checks itself: the same save replayed without the journal's sync,
+the folder's or the file's, or with the journal ignored, must show damaged states.
 
-The scenarios, on each file, tail (none, ID3v1, Lyrics3v2 and ID3v1) and shape of save:
-  - one save, cut by a kill or a power cut anywhere, and real runs killed inside each write;
-  - a save cut off inside its rewrite of the file, then another run cut off in its turn: the
-    next listing (its recovery killed at each call) and the next save (two kills in a row);
-  - a save cut off, then another program's edit: mutagen adds an ID3v2 tag in front (the record
-    must still be applied where it proves the bytes moved); an ID3v2 tag with its footer is
-    appended (the record must not be applied, and no later write may touch those bytes); a byte
-    before the save's region changed; the file copied, or its journal found beside another file
-    (never applied);
-  - forged records: random bytes, or a record whose checksums hold that points into the audio,
-    beside the file; a file ending in the copy trailer an earlier Quillet wrote;
-  - a tag above 18 MB (--cover-mb; --large takes the largest the library accepts on every
-    tail), an old-layout file whose size is a page multiple with a sound tag inside its last
-    frame, a stale tag before the tag, a comment holding the footer's preamble 70 times.
-A reader that may not write the file (run as another user) must change nothing. The states are
-written under /dev/shm when it can be written (a sync there costs nothing), else under --work.
-
-With --pages N, the largest write of the file and of the journal, when of more than N pages, is
-cut at N page boundaries spread over it (always including the first and last three) instead of
-at every one, and the other writes (the chunks of a long copy) in their middle; --pages 0 cuts
-every write at every boundary. --kills N: real kills in the same places, at up to N boundaries
-of a write. --repairs N: every N-th state is also saved over. --budget N
-takes about N kill states, N power cut states and N real kills of each scenario on a file above
-2 MB, spread over the run, and follows only its recovery.
-
-At the end the explorer checks itself: the same save replayed without the journal's sync, the
-folder's or the file's, or with the journal ignored, must show damaged states.
+--pages N: the largest write of the file and of the journal is cut at N page boundaries spread
+over it (always the first and last three), the other writes in their middle; 0: every write at
+every boundary. --repairs N: every N-th state is also saved over. --budget N: about N states of
+each kind for each scenario on a file above 2 MB, whose recovery alone is followed. States are
+written under /dev/shm when it can be written (a sync there costs nothing).
 
 usage: crash_explorer.py --quillet PATH --home DIR --preload SO --work DIR [--pages N]
-                         [--kills N] [--repairs N] [--budget N] [--cover-mb N | --no-cover]
-                         [--large] [--old-layout FILE] FILE...
+                         [--repairs N] [--budget N] [--cover-mb N | --no-cover] [--large]
+                         [--old-layout FILE] FILE...
 """
+import collections
+import errno
 import hashlib
 import itertools
 import os
 import random
 import shutil
+import struct
 import sys
 import tempfile
+import zlib
 
 import apefile
 import crash_model as model
-from crash_edits import edits_after_crash, forged_records, mutagen_problem, record_target
-from crash_model import State, put, take
+from apefile import State, put, take
 
-SHAPES = [
-    ("grow", ["-T=" + "Title " * 40, "-L=" + "Album " * 100]),
-    ("shrink", ["-C=", "-T=x"]),
-    ("same size", ["-A=New artist"]),
-    ("clear", ["-REMOVEALL"]),
-    ("clear then write", ["-REMOVEALL", "-T=x"]),
-]
+SHAPES = {
+    "grow": ["-T=" + "Title " * 40, "-L=" + "Album " * 100],
+    "shrink": ["-C=", "-T=x"],
+    "same size": ["-A=New artist"],
+    "clear": ["-REMOVEALL"],
+    "clear then write": ["-REMOVEALL", "-T=x"],
+}
 TAILS = [("no tail", b""), ("ID3v1", apefile.ID3V1), ("Lyrics3 and ID3v1", apefile.LYRICS3_ID3V1)]
 SECOND_SAVE = ["-Y=2012", "-G=" + "Blues " * 200]
 NOBODY = ["setpriv", "--reuid=65534", "--regid=65534", "--clear-groups"]
+# Files above this size take the state budget (--budget).
+BUDGETED_BYTES = 2 << 20
+# The largest tag the library accepts: the items of old_items() and the cover fill its items
+# area but for room for the growing shape.
+LARGEST_COVER = (64 << 20) - 4096
+NO_ANCHOR = (1 << 64) - 1
 
 
 def old_items(cover_bytes: int) -> list:
@@ -71,6 +64,13 @@ def old_items(cover_bytes: int) -> list:
     return items
 
 
+def listed(path: str, state: State) -> tuple:
+    """One listing of `state` left at `path`: (exit code, fields shown, the pair it leaves)."""
+    put(path, state)
+    code, shown = apefile.listing(path)
+    return code, shown, take(path)
+
+
 class Scenario:
     """A run of Quillet with `args` from the pair `start`; `recovered` is the file the start
     reads as after a listing (verified by the scenario that left it), when it has a journal."""
@@ -79,7 +79,7 @@ class Scenario:
         self.name, self.start, self.args, self.audio_length = name, start, args, audio_length
         self.path = os.path.join(work, "state.ape")
         self.recovered = start.audio if recovered is None else recovered
-        self.problems, self.counts = [], {}
+        self.problems, self.counts = [], collections.Counter()
 
     def record(self, preload, work):
         trace = os.path.join(work, "trace")
@@ -100,25 +100,26 @@ class Scenario:
             self.problems.append("the recorded calls do not make the saved file")
         if self.end.journal is not None:
             self.problems.append("the run leaves a journal")
-        self.committed.append(self.end.audio)
-        self.committed = list(dict.fromkeys(self.committed))
-        self.allowed = {self.listing(image) for image in self.committed}
+        self.committed = list(dict.fromkeys(self.committed + [self.end.audio]))
+        self.allowed = {listed(self.path, State(image, None))[1] for image in self.committed}
 
-    def listing(self, image: bytes):
-        put(self.path, State(image, None))
-        return apefile.listing(self.path)[1]
+    def fail_each_call(self, preload, budget):
+        """Makes each recorded call fail in turn (about `budget` of them, when not 0), with ENOSPC
+        and EIO taking turns (the library treats every error alike): the run exits 0 or 1, and
+        the file then lists as one of the states the run passes through (a removal that failed
+        may still be followed by a write)."""
+        for n in model.sample(len(self.ops), budget, ends=False):
+            code = (errno.ENOSPC, errno.EIO)[n % 2]
+            put(self.path, self.start)
+            run = apefile.run(self.args, self.path, LD_PRELOAD=preload, QUILLET_FAULT_AT=str(n + 1),
+                              QUILLET_FAULT_FILE=self.path, QUILLET_FAULT_ERRNO=str(code))
+            if run.returncode not in (0, 1):
+                self.problems.append(f"call {n + 1} failed with {code}: exit {run.returncode}")
+            self.check(f"call failed with {errno.errorcode[code]}", take(self.path), None, False)
 
-    def journaled(self) -> bool:
-        return ("create", "j") in self.ops
-
-    def count(self, key):
-        self.counts[key] = self.counts.get(key, 0) + 1
-
-    def check(self, kind, state: State, repair) -> bool:
-        """One listing on `state`, then what it must leave."""
-        put(self.path, state)
-        code, shown = apefile.listing(self.path)
-        after = take(self.path)
+    def judge(self, code, shown, after: State, exact=True, tag_only=False) -> list:
+        """What is wrong with the pair `after` a listing that showed `shown` (`exact`: it must be
+        the old or the new file)."""
         trouble = []
         if after.audio[:self.audio_length] != self.start.audio[:self.audio_length]:
             trouble.append("audio bytes changed")
@@ -126,13 +127,19 @@ class Scenario:
             trouble.append(f"Quillet reads {shown!r:.200} (exit {code})")
         if after.journal is not None:
             trouble.append("a journal is left after the listing")
-        if after.audio not in self.committed:
+        if exact and after.audio not in self.committed:
             trouble.append("after the listing the file is neither the old nor the new one")
         if shown is not None and not trouble:
-            trouble += mutagen_problem(self.path, shown)
+            trouble += apefile.mutagen_problem(self.path, shown, tag_only)
+        return trouble
+
+    def check(self, kind, state: State, repair, exact=True) -> bool:
+        """One listing on `state`, then what it must leave; a save over it, when `repair` says
+        which."""
+        trouble = self.judge(*listed(self.path, state), exact)
         if not trouble and repair is not None and state.audio not in self.committed:
             trouble += self.repair(repair)
-        self.count(kind)
+        self.counts[kind] += 1
         if trouble:
             self.problems.append(f"{kind} state of {len(state.audio)} bytes, journal "
                                  f"{'none' if state.journal is None else len(state.journal)}: "
@@ -143,12 +150,13 @@ class Scenario:
         """A save after the recovery leaves the audio and one tag: no debris, no journal."""
         run = apefile.run(["-REMOVEALL"] if remove else ["-T=repaired"], self.path)
         after = take(self.path)
-        if run.returncode != 0:
-            return [f"the next save exits {run.returncode}"]
-        if after.journal is not None:
-            return ["the next save leaves a journal"]
+        if run.returncode != 0 or after.journal is not None:
+            return [f"the next save exits {run.returncode}, journal {after.journal is not None}"]
         if remove:
-            kept = after_removal(self.start.audio, self.audio_length)
+            # Lyrics stay, behind them a blank ID3v1 tag.
+            rest = self.start.audio[self.audio_length:]
+            lyrics = rest.find(b"LYRICSBEGIN")
+            kept = b"" if lyrics < 0 else rest[lyrics:-128] + b"TAG" + bytes(124) + b"\xff"
             return ([] if after.audio[self.audio_length:] == kept
                     else [f"removal leaves {len(after.audio)} bytes"])
         try:
@@ -159,36 +167,29 @@ class Scenario:
             return [f"the next save leaves debris (title {title!r})"]
         return []
 
-    def read_only(self, state: State) -> bool:
+    def read_only(self, state: State):
         """A listing by a user who may not write the file changes nothing and shows the file as
         it is (root runs it as nobody; anyone else skips it)."""
         if os.geteuid() != 0 or shutil.which(NOBODY[0]) is None:
-            return True
+            return
         put(self.path, state)
         os.chmod(self.path, 0o644)
         run = apefile.run([], self.path, prefix=NOBODY)
-        self.count("read-only listing")
-        trouble = []
-        if run.returncode != 0:
-            trouble.append(f"exits {run.returncode}")
-        if take(self.path) != state:
-            trouble.append("changes the file or its journal")
-        if trouble:
-            self.problems.append("a listing by a user who may not write the file "
-                                 + " and ".join(trouble))
-        return not trouble
+        self.counts["read-only listing"] += 1
+        if run.returncode != 0 or take(self.path) != state:
+            self.problems.append(f"a listing by a user who may not write the file exits "
+                                 f"{run.returncode} or changes the file or its journal")
 
 
-def after_removal(base: bytes, audio_length: int) -> bytes:
-    """What a removal keeps after the audio: lyrics stay, behind them a blank ID3v1 tag."""
-    rest = base[audio_length:]
-    lyrics = rest.find(b"LYRICSBEGIN")
-    if lyrics < 0:
-        return b""
-    return rest[lyrics:-128] + b"TAG" + bytes(124) + b"\xff"
-
-
-def explore(scenario, states, repairs) -> tuple:
+def explore(scenario, options, repairs) -> tuple:
+    """Checks every distinct state a kill or a power cut leaves of `scenario`: (states, intact);
+    every `repairs`-th one is also saved over, in turn with a removal and a write."""
+    budget = options.budget if len(scenario.start.audio) > BUDGETED_BYTES else 0
+    states = itertools.chain(
+        (("kill", s) for s in model.kill_states(scenario.start, scenario.ops, options.pages,
+                                                 budget)),
+        (("power cut", s) for s in model.power_states(scenario.start, scenario.ops,
+                                                       options.pages, budget)))
     seen, explored, intact = set(), 0, 0
     for kind, state in states:
         digest = hashlib.sha1(state.audio + b"|" + (state.journal or b"-")).digest()
@@ -199,47 +200,6 @@ def explore(scenario, states, repairs) -> tuple:
         repair = (explored % 2 == 0) if repairs and explored % repairs == 0 else None
         intact += scenario.check(kind, state, repair)
     return explored, intact
-
-
-# Files above this size take the state budget (--budget).
-BUDGETED_BYTES = 2 << 20
-
-
-def crash_states(scenario, limit, budget=0):
-    budget = budget if len(scenario.start.audio) > BUDGETED_BYTES else 0
-    return itertools.chain(
-        (("kill", s) for s in model.kill_states(scenario.start, scenario.ops, limit, budget)),
-        (("power cut", s) for s in model.power_states(scenario.start, scenario.ops, limit,
-                                                      budget)))
-
-
-def kill_inside_writes(scenario, preload, kills, budget=0) -> tuple:
-    """Kills real runs inside each write; (runs, intact)."""
-    runs = intact = 0
-    replay = model.Replay(scenario.start)
-    cuts = model.write_cuts(scenario.ops, kills)
-    places = [(index, i) for index in sorted(cuts) for i in cuts[index]]
-    if budget and len(scenario.start.audio) > BUDGETED_BYTES:
-        places = [places[k] for k in model.sample(len(places), budget, ends=False)]
-    for number, op in enumerate(scenario.ops, start=1):
-        if op[0] == "write":
-            ranges = model.pages(op)
-            for i in [i for index, i in places if index == number - 1]:
-                expected = model.Replay(replay.state())
-                expected.apply(op, ranges[:i + 1])
-                put(scenario.path, scenario.start)
-                apefile.run(scenario.args, scenario.path, LD_PRELOAD=preload,
-                            QUILLET_FAULT_FILE=scenario.path, QUILLET_CUT_AT=str(number),
-                            QUILLET_CUT_BYTES=str(ranges[i][1]))
-                runs += 1
-                left = take(scenario.path)
-                if left != expected.state():
-                    scenario.problems.append(f"a kill inside call {number} leaves a pair the "
-                                             "model does not predict")
-                elif scenario.check("real kill", left, None):
-                    intact += 1
-        replay.apply(op)
-    return runs, intact
 
 
 def torn_states(scenario) -> list:
@@ -256,11 +216,15 @@ def torn_states(scenario) -> list:
     return ([torn[len(torn) // 2]] if torn else []) + done[:1]
 
 
+def audio_of(source: str) -> bytes:
+    data = apefile.read(source)
+    return data[:apefile.tag_region_start(data)]
+
+
 def old_layout_base(source: str) -> tuple:
     """An old-layout file cut to a page multiple, with a sound APE tag inside its last frame and
     no tag at its end: (image, audio length)."""
-    data = apefile.read(source)
-    audio = data[:apefile.tag_region_start(data)]
+    audio = audio_of(source)
     audio = audio[:len(audio) // model.PAGE * model.PAGE]
     inner = apefile.render_tag([("Title", 0, b"Inside the frame"), ("Artist", 0, b"Nobody")])
     at = len(audio) - 5000
@@ -272,49 +236,159 @@ def scenarios(files, cover_bytes, large, old_layout):
     """(name, base image, arguments, audio length) for each file, tail, tag size and shape: the
     large tag on the first file with an ID3v1 tail, shrinking (with --large on every tail,
     growing, shrinking and cleared then written)."""
+    large_shapes = ("grow", "shrink", "clear then write") if large else ("shrink",)
     for source in files:
-        data = apefile.read(source)
-        audio = data[:apefile.tag_region_start(data)]
+        audio = audio_of(source)
         for tail_name, tail in TAILS:
             sizes = [0]
             if cover_bytes and source == files[0] and (large or tail_name == "ID3v1"):
                 sizes.append(cover_bytes)
             for size in sizes:
                 base = audio + apefile.render_tag(old_items(size)) + tail
-                for shape, args in SHAPES:
-                    if size and shape not in (("grow", "shrink", "clear then write") if large
-                                              else ("shrink",)):
-                        continue
-                    label = f"{size / 1e6:.0f} MB" if size else "300-byte"
-                    yield (f"{os.path.basename(source)}, {tail_name}, {label} tag, {shape}",
-                           base, args, len(audio))
+                label = f"{size / 1e6:.0f} MB" if size else "300-byte"
+                for shape, args in SHAPES.items():
+                    if not size or shape in large_shapes:
+                        yield (f"{os.path.basename(source)}, {tail_name}, {label} tag, {shape}",
+                               base, args, len(audio))
     # On the first file: a stale tag other software left before the tag, and a comment that
     # holds the footer's preamble many times.
-    data = apefile.read(files[0])
-    audio = data[:apefile.tag_region_start(data)]
-    name = os.path.basename(files[0])
+    audio, name = audio_of(files[0]), os.path.basename(files[0])
     stale = apefile.render_tag([("Title", 0, b"Stale title"), ("Year", 0, b"1970")])
     footers = [item if item[0] != "Comment" else ("Comment", 0, b"APETAGEX" * 70)
                for item in old_items(0)]
     for shape in ("shrink", "grow"):
         yield (f"{name}, a stale tag before the tag, {shape}",
-               audio + stale + apefile.render_tag(old_items(0)) + apefile.ID3V1,
-               dict(SHAPES)[shape], len(audio) + len(stale))
+               audio + stale + apefile.render_tag(old_items(0)) + apefile.ID3V1, SHAPES[shape],
+               len(audio) + len(stale))
         yield (f"{name}, a comment holding APETAGEX 70 times, {shape}",
-               audio + apefile.render_tag(footers), dict(SHAPES)[shape], len(audio))
+               audio + apefile.render_tag(footers), SHAPES[shape], len(audio))
     if old_layout:
         base, length = old_layout_base(old_layout)
-        for shape, args in (SHAPES[0], SHAPES[4]):
+        for shape in ("grow", "clear then write"):
             yield (f"{os.path.basename(old_layout)} cut to a page multiple, a tag inside its "
-                   f"last frame, {shape}", base, args, length)
+                   f"last frame, {shape}", base, SHAPES[shape], length)
 
 
-def report(scenario, explored, intact, extra=""):
-    detail = ", ".join(f"{key}: {count}" for key, count in sorted(scenario.counts.items()))
-    syncs = sum(op[0] == "sync" for op in scenario.ops)
-    calls = " ".join(op[0] + ("" if len(op) < 2 else " " + op[1]) for op in scenario.ops)
-    print(f"{scenario.name}: states {explored}, intact {intact} ({detail}){extra}; calls: "
-          f"{calls or 'none'} ({syncs} syncs)", flush=True)
+def record_target(journal: bytes):
+    """The absolute offset a journal's record says its save started at, or None."""
+    if journal is None or len(journal) < 48 or journal[:8] != b"QLTJRNL\n":
+        return None
+    anchor, target = struct.unpack_from("<QQ", journal, 32)
+    return target + (0 if anchor == NO_ANCHOR else anchor)
+
+
+def id3v2_with_footer(length: int) -> bytes:
+    """An ID3v2.4 tag of at least `length` bytes that another tagger may append after the APE
+    tag: a title frame, and the footer ("3DI") that lets a reader find it from the end."""
+    frame = b"TIT2" + struct.pack(">I", 11) + b"\0\0" + b"\x03Appended!"
+    body = frame + bytes(max(64, length - len(frame) - 20))
+    size = bytes((len(body) >> shift) & 0x7F for shift in (21, 14, 7, 0))
+    return b"ID3\x04\x00\x10" + size + body + b"3DI\x04\x00\x10" + size
+
+
+def not_applied(path, state: State, below: int, keep=b"",
+                writes=(["-Y=1999"], ["-REMOVEALL"])) -> list:
+    """Problems when `state` holds a journal that does not match its file, or other bytes no tag
+    owns: a listing must change nothing (and delete the journal); a write and a removal keep
+    every byte below `below`, and `keep`."""
+    code, shown, after = listed(path, state)
+    trouble = [] if after.audio == state.audio else ["the listing changed the file"]
+    if after.journal is not None:
+        trouble.append("the record that does not match is left")
+    for args in writes:
+        put(path, state)
+        apefile.run(args, path)
+        after = apefile.read(path)
+        if after[:below] != state.audio[:below] or keep not in after[below:]:
+            trouble.append(f"{args[0]} changed bytes it does not own")
+    return trouble
+
+
+def edits_after_crash(scenario, torn: State, recovered: bytes, work) -> list:
+    """Another program's edit of a file a save left half-done; (label, problems) pairs: the
+    record is applied only where it proves the file is the one it was made for."""
+    path, target = scenario.path, record_target(torn.journal)
+    # mutagen adds an ID3v2 tag in front: every offset moves; the record proves where.
+    import mutagen.id3
+    put(path, torn)
+    tags = mutagen.id3.ID3()
+    tags.add(mutagen.id3.TIT2(encoding=3, text=["Front"]))
+    tags.save(path, v1=1)
+    edited = apefile.read(path)
+    delta = len(edited) - len(torn.audio)  # mutagen rewrites an ID3v1 tag in place
+    code, shown = apefile.listing(path)
+    after = take(path)
+    trouble = scenario.judge(code, shown, State(after.audio[delta:], after.journal), True, True)
+    if delta <= 0 or edited[:3] != b"ID3" or after.audio[:delta] != edited[:delta]:
+        trouble.append("the ID3v2 tag in front changed")
+    results = [("ID3v2 added in front, record applied", trouble)]
+
+    # The file no longer ends where the save left it; no later write may touch what follows.
+    old_size, new_size = struct.unpack_from("<QQ", torn.journal, 48)
+    appended = id3v2_with_footer(max(old_size, new_size) - len(torn.audio) + 1)
+    results.append(("ID3v2 appended, record not applied",
+                    not_applied(path, State(torn.audio + appended, torn.journal), target,
+                                appended)))
+    # A byte changed just before the save's region, and one in the audio's first bytes.
+    trouble = []
+    for where in (target - 1, torn.audio.find(b"MAC ") + 64):
+        changed = bytearray(torn.audio)
+        changed[where] ^= 0xFF
+        trouble += not_applied(path, State(bytes(changed), torn.journal), target, writes=())
+    results.append(("bytes before its region changed, record not applied", trouble))
+    # The file copied (its journal stays with the original), and a copy of both beside another
+    # name; the original still recovers as before.
+    other = os.path.join(work, "copy.ape")
+    trouble = (not_applied(other, State(torn.audio, None), target) +
+               not_applied(other, torn, target))
+    put(path, torn)
+    apefile.listing(path)
+    if apefile.read(path) != recovered:
+        trouble.append("the original does not recover as before")
+    return results + [("file copied, record not applied to the copy", trouble)]
+
+
+def inside(audio_length: int) -> int:
+    """An offset inside the last bytes of the audio."""
+    return max(audio_length - 4000, audio_length // 2)
+
+
+def forged_journal(image: bytes, status, audio_length) -> bytes:
+    """A record whose checksums and binding all hold for `image` as it is, that would write its
+    payload back over the last bytes of the audio."""
+    anchor = max(image.find(b"MAC "), 0)
+    target = inside(audio_length)
+    before = image[max(anchor, target - 65536):target]
+    head = image[anchor:min(anchor + 65536, target)]
+    payload = bytes(len(image) - target)
+    numbers = struct.pack("<8sIIQQQQQQIIIIII", b"QLTJRNL\n", 1, 96, status.st_dev, status.st_ino,
+                          anchor, target - anchor, len(image), len(image) + 1, len(before),
+                          zlib.crc32(before), len(head), zlib.crc32(head),
+                          zlib.crc32(image[target:] + b"\0"), zlib.crc32(payload))
+    numbers += bytes(4)
+    return numbers + struct.pack("<I", zlib.crc32(numbers)) + payload
+
+
+def forged_records(name, base: bytes, audio_length, work) -> list:
+    """Records that must never be applied beside `base`, and the trailer an earlier Quillet put
+    after a copy of a tag (here pointing into the audio); (label, problems) pairs."""
+    path = os.path.join(work, "forged.ape")
+    apefile.write(path, base)
+    records = [("random bytes", random.Random(len(base)).randbytes(4096)),
+               ("an empty journal", b"")]
+    # Where the header declares the end of the audio (from 3.98 on); in the old layout a record
+    # may rewrite anything above the last frame's start.
+    anchor = base.find(b"MAC ")
+    if anchor >= 0 and struct.unpack_from("<H", base, anchor + 4)[0] >= 3980:
+        records.append(("a record pointing into the audio",
+                        forged_journal(base, os.stat(path), audio_length)))
+    results = [(f"{name}: beside it {label}", not_applied(path, State(base, journal), audio_length))
+               for label, journal in records]
+    block = apefile.render_tag([("Title", 0, b"Copied")])
+    fields = b"QLTCOPY1" + struct.pack("<QQ", inside(audio_length), len(block))
+    image = base + block + fields + struct.pack("<II", zlib.crc32(fields, zlib.crc32(block)), 0)
+    return results + [(f"{name}: ending in a copy trailer",
+                       not_applied(path, State(image, None), audio_length))]
 
 
 def self_check(scenario, options) -> list:
@@ -331,22 +405,16 @@ def self_check(scenario, options) -> list:
         broken.allowed, broken.committed, broken.end = (scenario.allowed, scenario.committed,
                                                         scenario.end)
         broken.ops = [op for op in scenario.ops if keep(op)]
-        explored, intact = explore(broken, crash_states(broken, options.pages), 0)
+        explored, intact = explore(broken, options, 0)
         print(f"explorer check, {broken.name}: states {explored}, intact {intact} (must be "
               "fewer)", flush=True)
         results.append((label, intact < explored))
     return results
 
 
-# The largest tag the library accepts: the items of old_items() and the cover fill its items
-# area but for room for the growing shape.
-LARGEST_COVER = (64 << 20) - 4096
-
-
 def main() -> int:
     options = apefile.setup(("--preload", {"required": True}),
                             ("--pages", {"type": int, "default": 6}),
-                            ("--kills", {"type": int, "default": 3}),
                             ("--repairs", {"type": int, "default": 4}),
                             ("--cover-mb", {"type": float, "default": 20}),
                             ("--budget", {"type": int, "default": 0}),
@@ -368,68 +436,57 @@ def main() -> int:
 
 
 def explore_all(options, cover) -> int:
-    passed = failed = 0
-    problems = []
+    results = []  # (name, problems) of each scenario and check
 
-    def tally(name, found):
-        nonlocal passed, failed
-        passed, failed = passed + (not found), failed + bool(found)
-        problems.extend(f"{name}: {problem}" for problem in found[:5])
+    def budgeted(scenario) -> bool:
+        return bool(options.budget) and len(scenario.start.audio) > BUDGETED_BYTES
+
+    def run_scenario(scenario, repairs, follow=False) -> list:
+        """Explores `scenario`; with `follow`, the states worth following (torn_states)."""
+        scenario.record(options.preload, options.work)
+        explored, intact = explore(scenario, options, repairs)
+        if follow:
+            scenario.fail_each_call(options.preload, options.budget if budgeted(scenario) else 0)
+        followed = torn_states(scenario) if follow and ("create", "j") in scenario.ops else []
+        followed = followed[:1] if budgeted(scenario) else followed
+        if followed:
+            scenario.read_only(followed[0])
+        detail = ", ".join(f"{key}: {count}" for key, count in sorted(scenario.counts.items()))
+        calls = " ".join(" ".join(op[:2]) for op in scenario.ops)
+        syncs = sum(op[0] == "sync" for op in scenario.ops)
+        print(f"{scenario.name}: states {explored}, intact {intact} ({detail}); calls: "
+              f"{calls or 'none'} ({syncs} syncs)", flush=True)
+        results.append((scenario.name, scenario.problems))
+        return followed
 
     checked = None
     for name, base, args, audio_length in scenarios(options.files, cover, options.large,
                                                     options.old_layout):
         scenario = Scenario(name, State(base, None), args, audio_length, options.work)
-        scenario.record(options.preload, options.work)
-        explored, intact = explore(scenario, crash_states(scenario, options.pages,
-                                                          options.budget), options.repairs)
-        runs, survived = kill_inside_writes(scenario, options.preload, options.kills,
-                                            options.budget)
-        followed = list(torn_states(scenario)) if scenario.journaled() else []
-        budgeted = options.budget and len(base) > BUDGETED_BYTES
-        if budgeted:
-            followed = followed[:1]
-        if followed:
-            scenario.read_only(followed[0])
-        report(scenario, explored, intact,
-               f"; real kills inside a write: {runs}, intact: {survived}")
-        tally(name, scenario.problems)
+        followed = run_scenario(scenario, options.repairs, follow=True)
         for number, torn in enumerate(followed):
             put(scenario.path, torn)
             apefile.listing(scenario.path)
             recovered = apefile.read(scenario.path)
             where = "inside its rewrite" if number == 0 and torn.audio != scenario.end.audio \
                 else "before its journal's unlink"
-            for label, more in (("the recovery killed", []), ("a second save killed",
-                                                             SECOND_SAVE))[:2 - budgeted]:
-                follow = Scenario(f"{name}, cut off {where}, then {label}", torn, more,
-                                  audio_length, options.work, recovered)
-                follow.record(options.preload, options.work)
-                explored, intact = explore(follow, crash_states(follow, options.pages,
-                                                                options.budget), 0)
-                runs, survived = kill_inside_writes(follow, options.preload, options.kills,
-                                                    options.budget)
-                report(follow, explored, intact,
-                       f"; real kills inside a write: {runs}, intact: {survived}")
-                tally(follow.name, follow.problems)
+            for label, more in (("the recovery killed", []),
+                                ("a second save killed", SECOND_SAVE))[:2 - budgeted(scenario)]:
+                run_scenario(Scenario(f"{name}, cut off {where}, then {label}", torn, more,
+                                      audio_length, options.work, recovered), 0)
             if number == 0:
-                for label, trouble in edits_after_crash(scenario, torn, recovered,
-                                                        options.work):
+                for label, trouble in edits_after_crash(scenario, torn, recovered, options.work):
                     print(f"{name}, cut off {where}, then {label}: "
                           f"{'intact' if not trouble else 'DAMAGED'}", flush=True)
-                    tally(f"{name}, {label}", trouble)
-        writes = [op for op in scenario.ops if op[0] == "write" and op[1] == "a"]
-        spread = max((len(model.pages(op)) for op in writes), default=0)
-        if scenario.journaled() and len(base) < (2 << 20) and (
+                    results.append((f"{name}, {label}", trouble))
+        spread = max((len(model.pages(op)) for op in scenario.ops
+                      if op[0] == "write" and op[1] == "a"), default=0)
+        if ("create", "j") in scenario.ops and len(base) < BUDGETED_BYTES and (
                 checked is None or spread > checked[0]):
             checked = (spread, scenario)
 
-    bases = []
-    for source in options.files:
-        data = apefile.read(source)
-        audio = data[:apefile.tag_region_start(data)]
-        bases.append((os.path.basename(source), audio + apefile.render_tag(old_items(0)),
-                      len(audio)))
+    bases = [(os.path.basename(source), audio_of(source) + apefile.render_tag(old_items(0)),
+              len(audio_of(source))) for source in options.files]
     if options.old_layout:
         image, length = old_layout_base(options.old_layout)
         bases.append((os.path.basename(options.old_layout) + " cut to a page multiple", image,
@@ -437,15 +494,18 @@ def explore_all(options, cover) -> int:
     for name, base, audio_length in bases:
         for label, trouble in forged_records(name, base, audio_length, options.work):
             print(f"{label}: {'intact' if not trouble else 'DAMAGED'}", flush=True)
-            tally(label, trouble)
+            results.append((label, trouble))
 
     if checked is None:
-        tally("explorer check", ["no save went through the journal"])
+        results.append(("explorer check", ["no save went through the journal"]))
     else:
         for label, caught in self_check(checked[1], options):
-            tally(f"explorer check, {label}",
-                  [] if caught else [f"the explorer finds nothing wrong with a save {label}"])
-    return apefile.summary(passed, failed, problems)
+            results.append((f"explorer check, {label}",
+                            [] if caught else [f"the explorer finds nothing wrong with a save "
+                                               f"{label}"]))
+    problems = [f"{name}: {problem}" for name, found in results for problem in found[:5]]
+    failed = sum(bool(found) for _, found in results)
+    return apefile.summary(len(results) - failed, failed, problems)
 
 
 if __name__ == "__main__":

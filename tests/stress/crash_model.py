@@ -14,57 +14,29 @@ a power cut in the middle of them leaves on disk.
              reach the disk is gone, whatever was synced of its bytes.
 """
 import itertools
-import os
 import random
-from typing import NamedTuple, Optional
 
-import apefile
+from apefile import State
 
 PAGE = 4096
 # Above this many combined (audio, journal) pairs at one cut, a seeded sample is taken.
 PAIR_LIMIT = 400
 
 
-class State(NamedTuple):
-    audio: bytes
-    journal: Optional[bytes]  # None: no journal beside the file
-
-
-def put(path: str, state: State):
-    """Leaves `state` at `path` (the same inode as before: only its bytes change)."""
-    apefile.write(path, state.audio)
-    journal = apefile.journal_of(path)
-    if state.journal is None:
-        if os.path.exists(journal):
-            os.unlink(journal)
-    else:
-        apefile.write(journal, state.journal)
-
-
-def take(path: str) -> State:
-    """The pair as it is at `path`."""
-    journal = apefile.journal_of(path)
-    return State(apefile.read(path),
-                 apefile.read(journal) if os.path.exists(journal) else None)
-
-
 def parse_trace(data: bytes) -> list:
     """The recorded calls: ("write", kind, offset, bytes), ("truncate", kind, length),
-    ("fallocate", kind), ("sync", kind), ("create", "j"), ("unlink", "j"); kind is "a" (the
-    audio file), "j" (the journal) or "d" (the folder)."""
+    ("sync", kind), ("create", "j"), ("unlink", "j"); kind is "a" (the audio file), "j" (the
+    journal) or "d" (the folder)."""
     ops, at = [], 0
     while at < len(data):
         end = data.index(b"\n", at)
-        words = data[at:end].decode().split()
-        at = end + 1
+        words, at = data[at:end].decode().split(), end + 1
         if words[0] == "write":
-            offset, length = int(words[2]), int(words[3])
-            ops.append(("write", words[1], offset, data[at:at + length]))
+            length = int(words[3])
+            ops.append(("write", words[1], int(words[2]), data[at:at + length]))
             at += length
-        elif words[0] == "truncate":
-            ops.append(("truncate", words[1], int(words[2])))
         else:
-            ops.append((words[0], words[1]))
+            ops.append((words[0], words[1], *map(int, words[2:])))
     return ops
 
 
@@ -132,51 +104,37 @@ class Replay:
         return State(bytes(self.audio), None if self.journal is None else bytes(self.journal))
 
 
-def write_cuts(ops: list, limit: int) -> dict:
-    """Where a kill cuts each write (index in ops -> cuts, each the number of its pages written
-    less one): at up to `limit` page boundaries spread over the largest write of the file and of
-    the journal, in the middle of the others (the chunks of one long copy)."""
+def kill_states(start: State, ops: list, limit: int, budget=0):
+    """Every pair a kill leaves: between two calls, and inside the writes, at up to `limit` page
+    boundaries spread over the largest write of the file and of the journal (0: at every one)
+    and in the middle of the others (the chunks of a long write); with a `budget`, at most that
+    many pairs spread over the run, the file torn in the middle of its largest write among
+    them."""
     largest = {}
     for index, op in enumerate(ops):
-        if op[0] == "write" and (op[1] not in largest or
-                                 len(op[3]) > len(ops[largest[op[1]]][3])):
-            largest[op[1]] = index
-    cuts = {}
+        if op[0] == "write" and len(op[3]) > largest.get(op[1], (0, -1))[1]:
+            largest[op[1]] = (index, len(op[3]))
+    places = [(-1, None)]
     for index, op in enumerate(ops):
         if op[0] == "write":
             boundaries = len(pages(op)) - 1
-            if limit == 0 or largest[op[1]] == index:
-                cuts[index] = sample(boundaries, limit)
-            else:
-                cuts[index] = [boundaries // 2] if boundaries else []
-    return cuts
-
-
-def kill_states(start: State, ops: list, limit: int, budget=0):
-    """Every pair a kill leaves: between two calls, and inside the writes (see write_cuts); with
-    a `budget`, at most that many of them, spread over the run."""
-    cuts = write_cuts(ops, limit)
-    places = [(-1, None)]
-    for index, op in enumerate(ops):
-        places += [(index, i) for i in cuts.get(index, [])] + [(index, None)]
+            if limit == 0 or largest[op[1]][0] == index:
+                places += [(index, i) for i in sample(boundaries, limit)]
+            elif boundaries:
+                places.append((index, boundaries // 2))
+        places.append((index, None))
     chosen = set(sample(len(places), budget, ends=False))
     if budget:
-        # The file torn in the middle of its largest write, whatever the budget.
         inside = [n for n, (index, i) in enumerate(places)
                   if i is not None and ops[index][1] == "a"]
         chosen.update(inside[len(inside) // 2:len(inside) // 2 + 1])
     replay = Replay(start)
     for number, (index, i) in enumerate(places):
-        if number not in chosen:
-            if i is None and index >= 0:
-                replay.apply(ops[index])
-            continue
-        if index < 0:
-            yield replay.state()
-        elif i is None:
+        if i is None and index >= 0:
             replay.apply(ops[index])
+        if number in chosen and i is None:
             yield replay.state()
-        else:
+        elif number in chosen:
             cut = Replay(replay.state())
             cut.apply(ops[index], pages(ops[index])[:i + 1])
             yield cut.state()
@@ -193,7 +151,7 @@ def write_patterns(op, limit: int) -> list:
         patterns += [ranges[:i + 1], ranges[i + 1:]]
     for i in sample(count, limit):
         patterns += [[ranges[i]], ranges[:i] + ranges[i + 1:]]
-    return patterns
+    return [tuple(pattern) for pattern in patterns]
 
 
 def _masks(count: int) -> list:
@@ -222,20 +180,14 @@ def content_variants(pending: list, limit: int) -> list:
             for others in (False, True):
                 recipes.append(tuple((i, pattern if i == k else None)
                                      for i in range(len(pending)) if i == k or others))
-    recipes = list(dict.fromkeys(
-        tuple(map(lambda pair: (pair[0], None if pair[1] is None else tuple(pair[1])), r))
-        for r in recipes))
+    recipes = list(dict.fromkeys(recipes))
     everything = tuple((i, None) for i in range(len(pending)))
     recipes.sort(key=lambda r: (r != (), r != everything))
     if limit and len(recipes) > 4 * limit:
         recipes = [recipes[i] for i in sample(len(recipes), 4 * limit)]
-    return [(r, cut_last) for r in recipes
-            for cut_last in _orders(pending, r)]
-
-
-def _orders(pending, recipe) -> list:
-    kinds = {pending[i][0] for i, _ in recipe}
-    return [True, False] if kinds == {"write", "truncate"} else [True]
+    # A truncate racing writes: after them, or before.
+    return [(r, cut_last) for r in recipes for cut_last in
+            ((True, False) if {pending[i][0] for i, _ in r} == {"write", "truncate"} else (True,))]
 
 
 def build(durable: bytes, pending: list, variant) -> bytes:
@@ -258,24 +210,26 @@ def power_states(start: State, ops: list, limit: int, budget=0):
         yield State(build(*audio), None if journal is None else build(*journal))
 
 
+def _file_variants(initial: bytes, calls: list, limit: int) -> list:
+    """Each way the calls `calls` ((index, op) pairs) made on a file that held `initial` may have
+    reached the disk: (content as of its last sync, the writes and truncates since, a variant)."""
+    synced = max([i for i, op in calls if op[0] == "sync"], default=-1)
+    durable = bytearray(initial)
+    for i, op in calls:
+        if i < synced and is_content(op):
+            apply_content(durable, op)
+    pending = [op for i, op in calls if i > synced and is_content(op)]
+    return [(bytes(durable), pending, v) for v in content_variants(pending, limit)]
+
+
 def _power_recipes(start: State, ops: list, limit: int):
     seed = random.Random(len(ops))
     for cut in [i for i, op in enumerate(ops) if op[0] == "sync"] + [len(ops)]:
         before = ops[:cut]
 
-        def last_sync(kind):
-            marks = [i for i, op in enumerate(before) if op == ("sync", kind)]
-            return marks[-1] if marks else -1
-
-        audio_sync, folder_sync = last_sync("a"), last_sync("d")
-        audio_durable = Replay(State(start.audio, None))
-        for op in before[:audio_sync + 1]:
-            if op[1] == "a":
-                audio_durable.apply(op)
-        audio_durable = bytes(audio_durable.audio)
-        audio_pending = [op for op in before[audio_sync + 1:] if op[1] == "a" and is_content(op)]
-        audios = [(audio_durable, audio_pending, v)
-                  for v in content_variants(audio_pending, limit)]
+        folder_sync = max([i for i, op in enumerate(before) if op == ("sync", "d")], default=-1)
+        audios = _file_variants(start.audio, [(i, op) for i, op in enumerate(before)
+                                              if op[1] == "a"], limit)
 
         # The journal incarnations: the one the run found (0) and one per creation.
         incarnation, calls_of = 0, {0: []}
@@ -304,15 +258,8 @@ def _power_recipes(start: State, ops: list, limit: int):
             if named is None:
                 journals.append(None)
                 continue
-            calls = calls_of[named]
-            syncs = [i for i, op in calls if op[0] == "sync"]
-            synced = syncs[-1] if syncs else -1
-            durable = bytearray(start.journal or b"") if named == 0 else bytearray()
-            for i, op in calls:
-                if i < synced and is_content(op):
-                    apply_content(durable, op)
-            pending = [op for i, op in calls if i > synced and is_content(op)]
-            journals += [(bytes(durable), pending, v) for v in content_variants(pending, limit)]
+            journals += _file_variants((start.journal or b"") if named == 0 else b"",
+                                       calls_of[named], limit)
         pairs = list(itertools.product(range(len(audios)), range(len(journals))))
         if len(pairs) > PAIR_LIMIT:
             # The file as last synced with every journal, every file with the first journal, and
