@@ -6,32 +6,6 @@
 
 namespace {
 
-TEST(Console, ErrorLineAndMessagesAreFilledInOrder) {
-  TScopedLocale locale;
-  TCoutCapture out;
-  exp_err(make_message("@Usage_Title %Option1% %Option2%@",
-                       {{"%Option1%", "-Title"}, {"%Option2%", ""}, {"%Absent%", "x"}}));
-  // A value holding a later placeholder is filled in its turn.
-  exp_err(make_message("%A%", {{"%A%", "%B%"}, {"%B%", "b"}}));
-  EXPECT_EQ(out.Text(), "ERROR: @Usage_Title -Title @\nERROR: b\n");
-}
-
-TEST(Console, BannerOnlyWhenVerboseWithTheAuthorNameTheDictionaryGives) {
-  const auto banner = [](bool verbose, const char* language) {
-    TScopedLocale locale(language);
-    TOption option;
-    option.verbose = verbose;
-    TCoutCapture out;
-    exp_app_info(option);
-    return out.Text();
-  };
-  EXPECT_EQ(banner(false, "C"), "");
-  EXPECT_EQ(banner(true, "C"),
-            "\nQuillet    Ver 1.30\nCopyright (C) TARVIK. All rights reserved.\n\n");
-  EXPECT_EQ(banner(true, "ja_JP.UTF-8"),
-            "\nQuillet    Ver 1.30\nCopyright (C) ＴＡＲＶＩＫ. All rights reserved.\n\n");
-}
-
 TEST(Console, ProgressReportsWholePercentAndSecondsLeft) {
   TScopedLocale locale;
   const struct {

@@ -78,6 +78,8 @@ TEST_F(EndToEnd, WholeRunRemovesWritesAndLists) {
   const std::string audio = read_file(file);
   EXPECT_RUN(Quillet({"-A=Someone", "-G=Jazz", "MyApe.ape"}),
              Header("MyApe.ape") + Listing({{"Artist", "Someone"}, {"Genre", "Jazz"}}), 0);
+  EXPECT_RUN(Quillet({"-G=", "MyApe.ape"}), Header("MyApe.ape") + Listing({{"Artist", "Someone"}}),
+             0);
   EXPECT_RUN(Quillet({"-REMOVEALL", "-T=Intro", "-CS=S", "MyApe.ape"}),
              Header("MyApe.ape") + Listing({{"Title", "Intro"}}), 0);
   EXPECT_EQ(mutagen_items(file), "Title=Intro\n");
@@ -156,7 +158,7 @@ TEST_F(EndToEnd, HelpShowsBannerAndUsageOnly) {
   for (const Arguments& arguments : {Arguments{"--help"}, Arguments{}, Arguments{"-T=Song"}})
     EXPECT_RUN(Quillet(arguments), help.out, 1);
   EXPECT_EQ(help.exit_code, 1);
-  // The usage text itself is pinned by its unit test; here it follows the banner.
+  // The usage text itself is pinned where no dictionary is read; here it follows the banner.
   EXPECT_EQ(help.out.substr(0, banner.size()), banner);
   EXPECT_NE(help.out.find(T("=== Usage ===") + "\n"), std::string::npos);
   EXPECT_EQ(read_file(fWork / "song.ape"), before);
@@ -172,6 +174,7 @@ TEST_F(EndToEnd, SpeaksJapaneseWhenTheUserDoes) {
   EXPECT_RUN(Quillet({"-T=春の海", "-C=テスト: ①", "-CS=S", "song.ape"}), listing, 0);
   EXPECT_EQ(mutagen_items(file).substr(0, 6), "error:");  // not UTF-8: mutagen refuses it
   EXPECT_RUN(Quillet({"nothing.ape"}), Header("nothing.ape") + Error("@Err_Access_Failed@"), 1);
+  EXPECT_NE(Quillet({"-V", "song.ape"}).out.find("Copyright (C) ＴＡＲＶＩＫ."), std::string::npos);
   // The program in the build tree finds the dictionaries beside it.
   EXPECT_RUN(Start(QUILLET_BUILD_PROGRAM, {"song.ape"}, fWork), listing, 0);
 }
