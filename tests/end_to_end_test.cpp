@@ -206,6 +206,10 @@ TEST_F(EndToEnd, ValuesAreStoredAsTypedAndCutBetweenCharacters) {
       {"", "note \xE6", "note \xE6", false},
       {"", x(2043) + "Caf\xE9", x(2043) + "Caf\xE9", false},
       {"", x(2044) + "Caf\xE9", x(2044) + "Caf", true},
+      // A byte that starts no character, or a character cut short, is a character of its own.
+      {"", x(2045) + "\xE9\xE9\xE9", x(2045) + "\xE9\xE9", false},
+      {"", x(2046) + "\xE6\x97", x(2046) + "\xE6", false},
+      {"U", x(2044) + "\xF0\x9F\x8E\xB5", x(2044), true},  // 🎵
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(std::string(c.set) + " " + testing::PrintToString(c.typed.substr(0, 12)) + " " +
