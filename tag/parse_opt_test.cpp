@@ -32,12 +32,12 @@ std::string flags(const TTagOption& option) {
 }
 
 TEST(ParseOpt, AcceptedCommandLines) {
-  const std::string big(100 * 1024, 'v');
   const struct {
     TArguments arguments;
     std::string file_name;
     TValues values;
     std::string flags = "";
+    uint32 char_set = kCharSetAuto;
   } cases[] = {
       // Without a file name the usage is asked for, which also shows the banner.
       {{"a.ape", ""}, "", {}, "hv"},
@@ -50,36 +50,28 @@ TEST(ParseOpt, AcceptedCommandLines) {
       {{"-Year=1", "-TITLE=2", "-artist=3", "-ALBUM=4", "-COMMENT=5", "-Genre=6", "-TRACK=7", "x"},
        "x",
        {{3, "4"}, {4, "3"}, {6, "5"}, {7, "6"}, {9, "2"}, {10, "7"}, {11, "1"}}},
-      // Values and names are kept byte for byte: blanks, quotes, case, bytes that are not
-      // UTF-8, and a value of a hundred kilobytes.
-      {{"-T= Jack and \"Ken\" ", "-A=\xFF\xFE\x93\xFA", "-Comment=" + big, "\xFF\xFE.ape"},
+      // Values and names are kept byte for byte: blanks, quotes, case, bytes that are not UTF-8.
+      {{"-T= Jack and \"Ken\" ", "-A=\xFF\xFE\x93\xFA", "\xFF\xFE.ape"},
        "\xFF\xFE.ape",
-       {{9, " Jack and \"Ken\" "}, {4, "\xFF\xFE\x93\xFA"}, {6, big}}},
+       {{9, " Jack and \"Ken\" "}, {4, "\xFF\xFE\x93\xFA"}}},
       {{"-removeall", "-T=New", "x"}, "x", {{9, "New"}}, "r"},
       // Help turns on the banner only; the library information needs verbose asked for.
       {{"--Help", "x"}, "x", {}, "hv"},
       {{"-Verbose:1", "x"}, "x", {}, "vl"},
       {{"-V", "-?"}, "", {}, "hvl"},
+      // Character-set names in any case; the last one given counts.
+      {{"-cs=j", "-Charset:Shift-JIS", "x"}, "x", {}, "", kCharSetShiftJis},
+      {{"-cs=s", "-CS:jis", "x"}, "x", {}, "", kCharSetJis},
+      {{"-cs=utf-8", "x"}, "x", {}, "", kCharSetUtf8},
   };
   for (const auto& c : cases) {
-    SCOPED_TRACE(testing::PrintToString(c.arguments).substr(0, 200));
+    SCOPED_TRACE(testing::PrintToString(c.arguments));
     TTagOption option;
     EXPECT_EQ(parse(c.arguments, &option, 0), "");
     EXPECT_EQ(option.file_name, c.file_name);
     EXPECT_EQ(option.tag_values, c.values);
     EXPECT_EQ(flags(option), c.flags);
-  }
-  // Character-set names in any case; the last one given counts.
-  const std::pair<const char*, uint32> sets[] = {{"Shift-JIS", kCharSetShiftJis},
-                                                 {"s", kCharSetShiftJis},
-                                                 {"jis", kCharSetJis},
-                                                 {"J", kCharSetJis},
-                                                 {"utf-8", kCharSetUtf8},
-                                                 {"U", kCharSetUtf8}};
-  for (const auto& [name, set] : sets) {
-    TTagOption option;
-    parse({"-cs=j", "-cs=s", std::string("-Charset:") + name, "x"}, &option, 0);
-    EXPECT_EQ(option.char_set, set) << name;
+    EXPECT_EQ(option.char_set, c.char_set);
   }
 }
 
