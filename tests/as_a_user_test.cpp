@@ -89,14 +89,22 @@ TEST_F(AsAUser, StartedByNameSpeaksFromItsOwnDictionaries) {
   UseLanguage("C.UTF-8");
 
   // Started by a path, the program's folder is the one the path names, links followed: the copy
-  // reads the planted dictionaries beside it, a link to the installed program does not.
-  fs::create_symlink(installed, elsewhere / "linked");
+  // reads the planted dictionaries beside it; a link to the installed program, a chain of
+  // relative links to it and a path with ".." and "//" lead to the installed folder.
+  const std::string help = Run({"-?"}, installed, elsewhere).out;
   EXPECT_NE(Run({"-?"}, "./quillet", elsewhere).out.find("HIJACKED"), std::string::npos);
-  EXPECT_EQ(Run({"-?"}, "./linked", elsewhere).out, Run({"-?"}, installed, elsewhere).out);
-  // A path that leads nowhere gives no folder: then no dictionary is read at all, and the keys
-  // show, rather than whatever the current folder holds.
-  EXPECT_EQ(Run({"-c", "exec -a gone/quillet \"$0\" -?", installed}, "/bin/bash", elsewhere).out,
-            kHelpOfKeys);
+  fs::create_symlink(installed, elsewhere / "linked");
+  fs::create_symlink("linked", elsewhere / "chain");
+  for (const char* start : {"./linked", "./chain", "../elsewhere//linked"})
+    EXPECT_EQ(Run({"-?"}, start, elsewhere).out, help) << start;
+  // Started under another name: one without "/" (even an empty one) is the program found through
+  // PATH; a path that leads nowhere gives no folder, so no dictionary is read at all and the
+  // keys show, rather than whatever the current folder holds.
+  const auto started_as = [&](const std::string& name) {
+    return Run({"-c", "exec -a '" + name + "' \"$0\" -?", installed}, "/bin/bash", elsewhere);
+  };
+  EXPECT_EQ(started_as("").out, help);
+  EXPECT_RUN(started_as("gone/quillet"), kHelpOfKeys, 1);
 }
 
 // An ordinary user writes their own writable files only: only the owner's write bit of the entry

@@ -151,19 +151,6 @@ TEST_F(EndToEnd, ListsOrFailsWithoutChangingTheFile) {
   EXPECT_EQ(read_file(fWork / "song.ape"), before);
 }
 
-// Help, asked for or implied by a missing file name, shows banner and usage and touches nothing.
-TEST_F(EndToEnd, HelpShowsBannerAndUsageOnly) {
-  const std::string before = read_file(MakeSample("song.ape")), banner = Banner();
-  const TRun help = Quillet({"-?", "song.ape"});
-  for (const Arguments& arguments : {Arguments{"--help"}, Arguments{}, Arguments{"-T=Song"}})
-    EXPECT_RUN(Quillet(arguments), help.out, 1);
-  EXPECT_EQ(help.exit_code, 1);
-  // The usage text itself is pinned where no dictionary is read; here it follows the banner.
-  EXPECT_EQ(help.out.substr(0, banner.size()), banner);
-  EXPECT_NE(help.out.find(T("=== Usage ===") + "\n"), std::string::npos);
-  EXPECT_EQ(read_file(fWork / "song.ape"), before);
-}
-
 // Japanese messages, and Japanese text stored in Shift-JIS and read back by detection.
 TEST_F(EndToEnd, SpeaksJapaneseWhenTheUserDoes) {
   const fs::path file = MakeSample("song.ape");
