@@ -160,34 +160,21 @@ TEST_F(AsAUser, OrdinaryUserChangesOnlyWhatTheyMayWrite) {
   }
 }
 
-// The shell code of the README's first block that defines `name`, and the same code as the man
-// page shows it, its roff escapes undone.
-std::string readme_snippet(const std::string& name) {
-  std::istringstream readme(read_file(QUILLET_SOURCE_DIR "/README.md"));
-  std::string line, block;
-  bool inside = false;
-  while (std::getline(readme, line)) {
-    const std::string code = line.substr(std::min(line.find_first_not_of(' '), line.size()));
-    if (code == "```sh" || code == "```") {
-      if (inside && block.find(name) != std::string::npos)
-        return block;
-      inside = code == "```sh";
-      block.clear();
-    } else if (inside) {
-      block += line.substr(std::min<size_t>(line.size(), 2)) + "\n";
-    }
-  }
-  return "";
-}
-std::string man_page_snippet(const std::string& name) {
-  static const std::regex kBlock(R"(\n\.nf\n\.ft CR\n([^]*?)\.ft\n\.fi\n)");
-  const std::string page = read_file(QUILLET_SOURCE_DIR "/doc/quillet.1");
-  for (std::sregex_iterator block(page.begin(), page.end(), kBlock), end; block != end; ++block) {
-    std::string code = (*block)[1];
+// The first block of shell code in `file` between `open` and `close` that holds `name`, each
+// pattern of `undo` replaced: the README's list indent, the man page's roff escapes.
+std::string snippet(const char* file, const std::string& open, const std::string& close,
+                    const std::string& name,
+                    const std::vector<std::pair<const char*, const char*>>& undo) {
+  const std::string text = read_file(std::string(QUILLET_SOURCE_DIR "/") + file);
+  for (size_t start = text.find(open); start != std::string::npos;
+       start = text.find(open, start + 1)) {
+    std::string code =
+        text.substr(start + open.size(), text.find(close, start) - start - open.size());
     if (code.find(name) == std::string::npos)
       continue;
-    code = std::regex_replace(code, std::regex(R"(\\-)"), "-");
-    return std::regex_replace(code, std::regex(R"(\\e)"), "\\");
+    for (const auto& [pattern, by] : undo)
+      code = std::regex_replace(code, std::regex(pattern), by);
+    return code;
   }
   return "";
 }
@@ -196,9 +183,12 @@ std::string man_page_snippet(const std::string& name) {
 // program refuses (exit code 1), and the ones it does not report (exit code 0): a tag holding a
 // damaged item, which the library will not rewrite, and a save that fails on a full disk.
 TEST_F(AsAUser, ReadmeScriptFindsEveryUnsavedWrite) {
-  const std::string script = readme_snippet("set_field()");
+  const std::string script =
+      snippet("README.md", "\n  ```sh\n", "  ```\n", "set_field()", {{"(^|\n)  ", "$1"}});
   ASSERT_NE(script, "");
-  EXPECT_EQ(man_page_snippet("set_field()"), script);
+  EXPECT_EQ(snippet("doc/quillet.1", "\n.nf\n.ft CR\n", ".ft\n.fi\n", "set_field()",
+                    {{R"(\\-)", "-"}, {R"(\\e)", "\\"}}),
+            script);
 
   const fs::path folder = fWork / "music", full = fWork / "full";
   fs::create_directories(folder);
