@@ -4,6 +4,7 @@
 #include <strings.h>
 
 #include <cstring>
+#include <regex>
 
 #include "tests/fixtures.h"
 #include "tests/installed_program.h"
@@ -64,13 +65,6 @@ for key in sorted(tag.keys()):
 class EndToEnd : public TInstalledProgram {
  protected:
   fs::path Library() const { return Prefix() / "lib/libMonkeysAudio.so"; }
-  // The banner; its credit line is taken from the running program (its wording is the
-  // identity's).
-  std::string Banner() const {
-    const std::string out = Quillet({"-V"}).out;
-    const size_t start = out.find('\n', 1) + 1;
-    return "\nQuillet    Ver 1.30\n" + out.substr(start, out.find('\n', start) + 1 - start) + "\n";
-  }
 };
 
 TEST_F(EndToEnd, WholeRunRemovesWritesAndLists) {
@@ -89,15 +83,18 @@ TEST_F(EndToEnd, WholeRunRemovesWritesAndLists) {
 // Listing and every failure, the library's among them: all on standard output, and the file
 // unchanged.
 TEST_F(EndToEnd, ListsOrFailsWithoutChangingTheFile) {
-  const std::string before = read_file(MakeSample("song.ape")), banner = Banner();
+  const std::string before = read_file(MakeSample("song.ape")),
+                    listing = Header("song.ape") + Listing();
   std::ofstream(fWork / "notes.ape") << "These are not Monkey's Audio bytes.\n";
-  fs::copy_file(fWork / "song.ape", fWork / "locked.ape");
-  fs::permissions(fWork / "locked.ape", fs::perms(0444));
   const fs::path real = fHome / "real.so",
-                 built = QUILLET_BINARY_DIR "/platform/monkeysaudio/libMonkeysAudio.so";
+                 built = QUILLET_BINARY_DIR "/platform/monkeysaudio/libMonkeysAudio.so",
+                 system_copy = Prefix() / "lib/quillet/lib/libMonkeysAudio.so";
   fs::copy_file(Library(), real);
-  const std::string not_loaded = Error("@Err_Load_Lib_Monkeys_Audio %FileName%@"),
-                    access = Error("@Err_Access_Failed@");
+  const std::string banner =
+                        "\nQuillet    Ver 1.30\nCopyright (C) TARVIK. All rights reserved.\n\n",
+                    not_loaded = Error("@Err_Load_Lib_Monkeys_Audio %FileName%@"),
+                    access = Error("@Err_Access_Failed@"),
+                    no_entries = Error("@Err_Get_Lib_Monkeys_Audio_Entries %FileName%@");
   const struct {
     Arguments arguments;
     std::string expected;
@@ -105,26 +102,17 @@ TEST_F(EndToEnd, ListsOrFailsWithoutChangingTheFile) {
     fs::path library = "";       // in place of the installed library: the real one if empty
     fs::path installed_as = "";  // where it goes, if not in the library's place; "-": nowhere
   } cases[] = {
-      {{"song.ape"}, Header("song.ape") + Listing(), 0},
+      {{"song.ape"}, listing, 0},
       {{"notes.ape"}, Header("notes.ape") + access, 1},
       {{"-T=x", "missing.ape"}, Header("missing.ape") + access, 1},
-      {{"-T=x", "locked.ape"}, Header("locked.ape") + Error("@Err_Cannot_Write_Tag@"), 1},
-      {{"locked.ape"}, Header("locked.ape") + Listing(), 0},
       {{"-T=x", "song.ape"}, not_loaded, 1, "", "-"},
       {{"-?"}, banner + not_loaded, 1, "", "-"},
       // Beside the program is not where the library is looked for.
       {{"song.ape"}, not_loaded, 1, built, Prefix() / "lib/quillet/libMonkeysAudio.so"},
       // A system-wide install's own copy, in lib/ beside the program, serves a user who has
       // none. It stays for the rows below: the user's copy wins over it.
-      {{"song.ape"},
-       Header("song.ape") + Listing(),
-       0,
-       built,
-       Prefix() / "lib/quillet/lib/libMonkeysAudio.so"},
-      {{"song.ape"},
-       Error("@Err_Get_Lib_Monkeys_Audio_Entries %FileName%@"),
-       1,
-       FAKE_LMA_NO_VERIFY},
+      {{"song.ape"}, listing, 0, built, system_copy},
+      {{"song.ape"}, no_entries, 1, FAKE_LMA_NO_VERIFY},
       {{"-V", "song.ape"},
        banner +
            "Fake Monkey's Audio    Ver 1.39\nCopyright nobody, for tests\nEntry points only\n\n" +
@@ -270,27 +258,17 @@ TEST_F(EndToEnd, ListingStaysWithinItsSystemCallBudget) {
   const TRun traced = Start(Program(), {"song.ape"}, fWork, TOutputTo::kFiles,
                             {"/usr/bin/strace", "-f", "-qq", "-o", trace.string()});
   ASSERT_EQ(traced.exit_code, 0) << traced.err;
-  // The calls from the program's own start on; the wrapper's come first.
-  std::vector<std::string> calls;
-  std::istringstream lines(read_file(trace));
-  const std::string start = "execve(\"" + Program().string() + "\"";
-  for (std::string line; std::getline(lines, line);) {
-    if (line.find(start) != std::string::npos)
-      calls.clear();
-    calls.push_back(line);
-  }
-  std::string all;
-  int opens_of_file = 0, locale_or_module = 0;
-  for (const std::string& call : calls) {
-    all += call + "\n";
-    opens_of_file +=
-        call.find("open") != std::string::npos && call.find("\"song.ape\"") != std::string::npos;
-    locale_or_module +=
-        call.find("/locale") != std::string::npos || call.find("gconv") != std::string::npos;
-  }
-  EXPECT_LE(calls.size(), 100u) << all;
-  EXPECT_EQ(opens_of_file, 2) << all;
-  EXPECT_EQ(locale_or_module, 0) << all;
+  // The calls from the program's own start on, a line each; the wrapper's come first.
+  const std::string trace_text = read_file(trace), start = "execve(\"" + Program().string() + "\"";
+  const std::string calls = trace_text.substr(trace_text.rfind('\n', trace_text.rfind(start)) + 1);
+  const auto count = [&calls](const char* pattern) {
+    const std::regex re(pattern);
+    return std::distance(std::sregex_iterator(calls.begin(), calls.end(), re),
+                         std::sregex_iterator());
+  };
+  EXPECT_LE(count("\n"), 100) << calls;
+  EXPECT_EQ(count("open[^\n]*\"song\\.ape\""), 2) << calls;
+  EXPECT_EQ(count("/locale|gconv"), 0) << calls;
 }
 
 // Hostile tags and file names: at a pseudo-terminal every control byte shows in octal, while a
