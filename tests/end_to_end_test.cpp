@@ -1,8 +1,6 @@
 // The installed program as a user runs it: every test installs the build into a HOME of its
 // own, makes or copies an audio file there, runs ~/.local/bin/quillet and compares the whole
 // output, the exit code and the file's bytes.
-#include <strings.h>
-
 #include <cstring>
 #include <regex>
 #include <set>
@@ -221,26 +219,22 @@ TEST_F(EndToEnd, FilesWrittenByOtherSoftwareKeepEverythingButTheNewFields) {
     const fs::path copy = fWork / fs::path(fixture).filename();
     fs::copy_file(peers / fixture, copy);
     fs::permissions(copy, fs::perms(0644));
-    const std::string before = read_file(copy);
-    // What mutagen sees afterwards: what it saw before, with the two fields replaced (other
-    // spellings of their keys included).
-    std::map<std::string, std::string> expected{{"Title", "Title=ひばり\n"},
-                                                {"Artist", "Artist=Jack and Ken\n"}};
-    std::istringstream lines(mutagen_items(copy));
-    for (std::string line; std::getline(lines, line);) {
-      const std::string key = line.substr(0, line.find('='));
-      if (strcasecmp(key.c_str(), "Title") != 0 && strcasecmp(key.c_str(), "Artist") != 0)
-        expected[key] = line + "\n";
-    }
+    const std::string before = read_file(copy), items_before = mutagen_items(copy);
     const std::string name = copy.filename();
     const TRun run = Quillet({"-T=ひばり", "-Artist=Jack and Ken", name});
     EXPECT_EQ(run.exit_code, 0) << run.out;
     EXPECT_EQ(run.out.substr(0, Header(name).size()), Header(name));
     EXPECT_EQ(read_file(copy).substr(0, audio_of(before).size()), audio_of(before));
-    std::string items;
-    for (const auto& [key, line] : expected)
-      items += line;
-    EXPECT_EQ(mutagen_items(copy), items);
+    // What mutagen sees: what it saw before, with the two fields replaced (other spellings of
+    // their keys included).
+    const std::regex kReplaced("^(title|artist)=.*\n", std::regex::icase | std::regex::multiline);
+    const std::string items = mutagen_items(copy);
+    EXPECT_EQ(std::regex_replace(items, kReplaced, ""),
+              std::regex_replace(items_before, kReplaced, ""));
+    std::string replaced;
+    for (std::sregex_iterator it(items.begin(), items.end(), kReplaced), end; it != end; ++it)
+      replaced += it->str();
+    EXPECT_EQ(replaced, "Artist=Jack and Ken\nTitle=ひばり\n");
   }
 }
 
