@@ -1,6 +1,6 @@
 // The installed program as a user runs it: every test installs the build into a HOME of its
-// own, makes or copies an audio file there, runs ~/.local/bin/quillet and compares the whole
-// output, the exit code and the file's bytes.
+// own, makes or copies an audio file there, runs quillet by name (~/.local/bin comes first on
+// PATH) and compares the whole output, the exit code and the file's bytes.
 #include <cstring>
 #include <regex>
 #include <set>
@@ -90,8 +90,8 @@ TEST_F(EndToEnd, ListsOrFailsWithoutChangingTheFile) {
                  system_copy = Prefix() / "lib/quillet/lib/libMonkeysAudio.so";
   fs::copy_file(Library(), real);
   const std::string banner =
-                        "\nQuillet    Ver 1.30\nCopyright (C) TARVIK. All rights reserved.\n\n",
-                    not_loaded = Error("@Err_Load_Lib_Monkeys_Audio %FileName%@"),
+      "\nQuillet    Ver 1.30\nCopyright (C) TARVIK. All rights reserved.\n\n";
+  const std::string not_loaded = Error("@Err_Load_Lib_Monkeys_Audio %FileName%@"),
                     access = Error("@Err_Access_Failed@"),
                     no_entries = Error("@Err_Get_Lib_Monkeys_Audio_Entries %FileName%@");
   const struct {
@@ -444,8 +444,6 @@ TEST_F(AsAUser, OrdinaryUserChangesOnlyWhatTheyMayWrite) {
       {true, {"-T=New", "link.ape"}, old, 0, false},
       {true, {"-REMOVEALL", "mine_read_only.ape"}, old, 0, false},
       {true, {"-T=New", "roots.ape"}, old, 0, false},
-      {true, {"-REMOVEALL", "roots.ape"}, old, 0, false},
-      {false, {"-T=New", "mine_read_only.ape"}, refused, 1, false},
       {false, {"-REMOVEALL", "mine_read_only.ape"}, Listing(), 0, true},
   };
   for (const auto& c : cases) {
