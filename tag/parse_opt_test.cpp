@@ -47,7 +47,6 @@ TEST(ParseOpt, AcceptsOrRefusesCommandLines) {
        "",
        "\xFF\xFE.ape",
        {{9, " Jack and \"Ken\" "}, {4, "\xFF\xFE\x93\xFA"}}},
-      {{"-removeall", "-T=New", "x"}, "", "x", {{9, "New"}}, "r"},
       // Help turns on the banner only; the library information needs verbose asked for.
       {{"--Help", "x"}, "", "x", {}, "hv"},
       {{"-Verbose:1", "x"}, "", "x", {}, "vl"},

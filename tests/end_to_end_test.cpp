@@ -147,7 +147,6 @@ TEST_F(EndToEnd, SpeaksJapaneseWhenTheUserDoes) {
       Header("song.ape") + Listing({{"Title", "春の海"}, {"Comment", "テスト: ①"}});
   EXPECT_RUN(Quillet({"-T=春の海", "-C=テスト: ①", "-CS=S", "song.ape"}), listing, 0);
   EXPECT_EQ(mutagen_items(file).substr(0, 6), "error:");  // not UTF-8: mutagen refuses it
-  EXPECT_RUN(Quillet({"nothing.ape"}), Header("nothing.ape") + Error("@Err_Access_Failed@"), 1);
   EXPECT_NE(Quillet({"-V", "song.ape"}).out.find("Copyright (C) ＴＡＲＶＩＫ."), std::string::npos);
   // The program in the build tree finds the dictionaries beside it.
   EXPECT_RUN(Start(QUILLET_BUILD_PROGRAM, {"song.ape"}, fWork), listing, 0);
@@ -165,20 +164,14 @@ TEST_F(EndToEnd, ValuesAreStoredAsTypedAndCutBetweenCharacters) {
     std::string typed, stored;
     bool utf8;  // mutagen reads it
   } cases[] = {
-      {"", "Koto " + koto, "Koto " + koto, true},
       {"", x(2044) + koto, x(2044) + koto, true},
       {"", x(2045) + koto, x(2045), true},
       {"S", "Koto " + koto, "Koto " + koto_sjis, false},
-      {"S", "\uFF83\uFF7D\uFF84", "\xC3\xBD\xC4", false},  // ﾃｽﾄ
-      {"S", "\uFF92\uFF72\uFF9D", "\xD2\xB2\xDD", false},  // ﾒｲﾝ
-      {"S", x(2044) + "\uFF83\uFF7D\uFF84", x(2044) + "\xC3\xBD\xC4", false},
+      {"S", x(2044) + "\uFF83\uFF7D\uFF84", x(2044) + "\xC3\xBD\xC4", false},  // ﾃｽﾄ
       {"S", x(2046) + koto, x(2046), false},
-      {"J", koto, koto_jis, false},
       {"J", x(2039) + koto, x(2039) + koto_jis, false},
       {"J", x(2040) + koto, x(2040), false},
-      {"", "Caf\xE9", "Caf\xE9", false},  // Latin-1
-      {"", "note \xE6", "note \xE6", false},
-      {"", x(2043) + "Caf\xE9", x(2043) + "Caf\xE9", false},
+      {"", x(2043) + "Caf\xE9", x(2043) + "Caf\xE9", false},  // Latin-1
       {"", x(2044) + "Caf\xE9", x(2044) + "Caf", true},
       // A byte that starts no character, or a character cut short, is a character of its own.
       {"", x(2045) + "\xE9\xE9\xE9", x(2045) + "\xE9\xE9", false},
