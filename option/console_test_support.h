@@ -45,21 +45,11 @@ class TCoutCapture {
   std::string* fSaved;
 };
 
-// Points be_locale at a fresh locale while it lives, so that a test neither sees nor leaves
-// dictionaries of other tests. Given a language (a value of LC_ALL) it holds the shipped
-// dictionaries in that language; without one, none, and every key prints as itself.
+// Points be_locale at a fresh locale without dictionaries while it lives, so that a test neither
+// sees nor leaves dictionaries of other tests and every key prints as itself.
 class TScopedLocale {
  public:
-  explicit TScopedLocale(const char* language = nullptr) : fSaved(be_locale) {
-    be_locale = &fLocale;
-    if (language != nullptr) {
-      const std::string folder = QUILLET_SOURCE_DIR "/Language/Dictionaries/";
-      setenv("LC_ALL", language, 1);
-      EXPECT_EQ(fLocale.LoadLanguageFile((folder + "VornCommon").c_str()), B_OK);
-      EXPECT_EQ(fLocale.LoadLanguageFile((folder + "Quillet").c_str()), B_OK);
-      unsetenv("LC_ALL");
-    }
-  }
+  TScopedLocale() : fSaved(be_locale) { be_locale = &fLocale; }
   ~TScopedLocale() { be_locale = fSaved; }
 
  private:

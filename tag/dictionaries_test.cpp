@@ -20,25 +20,23 @@ namespace fs = std::filesystem;
 const fs::path kSourceDir = QUILLET_SOURCE_DIR;
 const fs::path kDictionaryDir = kSourceDir / "Language" / "Dictionaries";
 
-// Keys that are display text themselves and so cannot be told by their form.
-const char* const kPlainKeys[] = {"ERROR: ",       "Tag file: %FileNameAPE%",
-                                  "=== Usage ===", "Option (Case insensitive):",
-                                  "Example:",      "Title: ",
-                                  "Artist: ",      "Album: ",
-                                  "Comment: ",     "Year: ",
-                                  "Genre: ",       "Track: ",
-                                  "TARVIK"};
-
 std::string read_file(const fs::path& path) {
   std::ostringstream text;
   text << std::ifstream(path, std::ios::binary).rdbuf();
   return text.str();
 }
 
-// The plain keys, and the named keys ("@...@") among the string literals of the program's
-// sources (not its tests), adjacent literals joined as the compiler joins them.
+// The keys that are display text themselves and so cannot be told by their form, and the named
+// keys ("@...@") among the string literals of the program's sources (not its tests), adjacent
+// literals joined as the compiler joins them.
 std::set<std::string> keys_in_sources() {
-  std::set<std::string> keys(std::begin(kPlainKeys), std::end(kPlainKeys));
+  std::set<std::string> keys = {"ERROR: ",       "Tag file: %FileNameAPE%",
+                                "=== Usage ===", "Option (Case insensitive):",
+                                "Example:",      "Title: ",
+                                "Artist: ",      "Album: ",
+                                "Comment: ",     "Year: ",
+                                "Genre: ",       "Track: ",
+                                "TARVIK"};
   static const std::regex kAdjacent(R"re("[ \t]*\n[ \t]*")re");
   static const std::regex kKey(R"re("(@[^"\\\n]*@)")re");
   for (const char* module : {"tag", "option", "identity", "codec"}) {
@@ -57,7 +55,7 @@ std::set<std::string> keys_in_sources() {
   return keys;
 }
 
-TEST(Dictionaries, EveryKeyHasATranslationKeepingItsPlaceholdersAndTrailingBlank) {
+TEST(Dictionaries, EachFilePassesMsgfmtAndTranslatesEveryKeyKeepingItsPlaceholders) {
   const std::set<std::string> keys = keys_in_sources();
   // Guards the scan itself: keys of the driver, the library loader, the option framework, and
   // one split over several literals.
@@ -70,11 +68,14 @@ TEST(Dictionaries, EveryKeyHasATranslationKeepingItsPlaceholdersAndTrailingBlank
   static const std::regex kPlaceholder("%[A-Za-z0-9_]+%");
   // A dictionary file missing for one language leaves all of that language's keys unanswered.
   for (const std::string language : {"en", "ja"}) {
-    TPoDictionary common, tool;
-    parse_po_dictionary(read_file(kDictionaryDir / ("VornCommon." + language + ".po")), &common);
-    parse_po_dictionary(read_file(kDictionaryDir / ("Quillet." + language + ".po")), &tool);
+    TPoDictionary common, tool;  // the tool's is loaded last, so its entry wins
+    for (const auto& [name, dictionary] : {std::pair{"VornCommon", &common}, {"Quillet", &tool}}) {
+      const fs::path file = kDictionaryDir / (name + ("." + language) + ".po");
+      parse_po_dictionary(read_file(file), dictionary);
+      EXPECT_EQ(std::system(("msgfmt --check -o /dev/null '" + file.string() + "'").c_str()), 0);
+    }
     for (const std::string& key : keys) {
-      // The tool's dictionary is loaded last, so its entry wins. Empty entries are never read.
+      // Empty entries are never read.
       const TPoDictionary& dictionary = tool.count(key) != 0 ? tool : common;
       const auto found = dictionary.find(key);
       if (found == dictionary.end()) {
@@ -88,16 +89,6 @@ TEST(Dictionaries, EveryKeyHasATranslationKeepingItsPlaceholdersAndTrailingBlank
       }
       EXPECT_TRUE(key.back() != ' ' || text.back() == ' ')
           << language << ": \"" << text << "\" loses the trailing blank";
-    }
-  }
-}
-
-TEST(Dictionaries, EveryFilePassesMsgfmtCheck) {
-  for (const auto& entry : fs::directory_iterator(kDictionaryDir)) {
-    if (entry.path().extension() == ".po") {
-      const std::string command =
-          "msgfmt --check -o /dev/null '" + entry.path().string() + "' 2>&1";
-      EXPECT_EQ(std::system(command.c_str()), 0) << entry.path();
     }
   }
 }

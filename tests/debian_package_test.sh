@@ -41,30 +41,27 @@ if [ "$(id -u)" -eq 0 ]; then
   user=(setpriv --reuid=nobody --regid=nogroup --clear-groups)
 fi
 
-# Runs quillet by name, found through PATH=<bin>:/usr/bin:/bin, from a work folder of the user's,
-# with HOME an empty folder and nothing else of this environment but LANG.
-# check BIN: the listing in English and in Japanese, a write, -V.
+# check BIN: runs quillet by name, found through PATH=BIN:/usr/bin:/bin, from a work folder of
+# the user's, with HOME an empty folder and nothing else of this environment but LANG: the
+# listing in English and in Japanese, a write, -V.
 check() {
   local bin=$1 home="$scratch/home" work="$scratch/work" out
   rm -rf "$home" "$work"
   mkdir -p "$home" "$work"
   "$make_sample_ape" "$work/song.ape" 100K >/dev/null
   [ "$(id -u)" -eq 0 ] && chown -R nobody:nogroup "$home" "$work"
-  run_quillet() {
-    (cd "$work" && "${user[@]}" /usr/bin/env -i HOME="$home" PATH="$bin:/usr/bin:/bin" \
-      LANG="$1" quillet "${@:2}")
+  # expect LANG PATTERN ARGUMENT...: the run exits 0 and its output matches PATTERN.
+  expect() {
+    out=$(cd "$work" && "${user[@]}" /usr/bin/env -i HOME="$home" PATH="$bin:/usr/bin:/bin" \
+      LANG="$1" quillet "${@:3}") || fail "$bin: ${*:3} exits $?"
+    [[ "$out" == $2 ]] || fail "$bin: ${*:3}: $out"
   }
   local blank=$'Artist: \nAlbum: \nComment: \nYear: \nGenre: \nTrack: '
-  out=$(run_quillet C.UTF-8 song.ape) || fail "$bin: listing exits $?"
-  [ "$out" = $'Tag file: song.ape\nTitle: \n'"$blank" ] || fail "$bin: listing: $out"
-  out=$(run_quillet C.UTF-8 -T=Seasons song.ape) || fail "$bin: write exits $?"
-  [ "$out" = $'Tag file: song.ape\nTitle: Seasons\n'"$blank" ] || fail "$bin: write: $out"
-  out=$(run_quillet ja_JP.UTF-8 song.ape) || fail "$bin: Japanese listing exits $?"
-  [[ "$out" == $'対象ファイル: song.ape\nタイトル: Seasons\nアーティスト: \n'* ]] ||
-    fail "$bin: Japanese listing: $out"
-  out=$(run_quillet C.UTF-8 -V song.ape) || fail "$bin: -V exits $?"
-  [[ "$out" == $'\nQuillet    Ver '"$version"$'\n'*$'\nQuillet Monkey\'s Audio tag library    Ver '* ]] ||
-    fail "$bin: -V: $out"
+  expect C.UTF-8 $'Tag file: song.ape\nTitle: \n'"$blank" song.ape
+  expect C.UTF-8 $'Tag file: song.ape\nTitle: Seasons\n'"$blank" -T=Seasons song.ape
+  expect ja_JP.UTF-8 $'対象ファイル: song.ape\nタイトル: Seasons\nアーティスト: \n*' song.ape
+  expect C.UTF-8 $'\nQuillet    Ver '"$version"$'\n*\nQuillet Monkey\'s Audio tag library    Ver *' \
+    -V song.ape
   [ -z "$(ls -A "$home")" ] || fail "$bin: the runs left files in HOME"
 }
 

@@ -148,8 +148,9 @@ class TInstalledProgram : public ::testing::Test {
     return T("ERROR: ") + text.Text() + "\n";
   }
 
+  // Runs the program by name, found through PATH, in the work folder.
   TRun Quillet(const Arguments& arguments, TOutputTo to = TOutputTo::kFiles) const {
-    return Start(Program(), arguments, fWork, to);
+    return Start("quillet", arguments, fWork, to);
   }
   // Runs `program` in `folder` with nothing of this process's environment but what a login
   // gives: HOME, a PATH that starts with ~/.local/bin, and LANG. `wrapper` comes first.
@@ -165,6 +166,11 @@ class TInstalledProgram : public ::testing::Test {
     const TRun made = run({MAKE_SAMPLE_APE, fWork / name, "100K"});
     EXPECT_EQ(made.exit_code, 0) << made.err;
     return fWork / name;
+  }
+  fs::path MakeTitled(const std::string& name, const std::string& title) const {
+    const fs::path file = MakeSample(name);
+    EXPECT_EQ(Quillet({"-T=" + title, name}).exit_code, 0);
+    return file;
   }
 
   fs::path fHome, fWork;
