@@ -66,10 +66,11 @@ TEST_F(BLocaleTest, ChoosesTheLanguageFromTheEnvironment) {
   }
 }
 
+// The later dictionary, and within one the later entry, answers a key.
 TEST_F(BLocaleTest, LaterDictionaryWinsAndFailedLoadsChangeNothing) {
   setenv("LANG", "ja_JP.UTF-8", 1);
   Write("VornCommon.ja.po", {{"shared", "common"}, {"only_common", "C"}, {"emptied", "kept"}});
-  Write("Quillet.ja.po", {{"shared", "tool"}, {"emptied", ""}});
+  Write("Quillet.ja.po", {{"shared", "replaced"}, {"shared", "tool"}, {"emptied", ""}});
   std::filesystem::create_directory(fFolder + "Folder.ja.po");
   BLocale locale;
   EXPECT_EQ(Load(locale, "Missing"), B_ENTRY_NOT_FOUND);
