@@ -41,6 +41,7 @@ TEST(BEntry, ResolvesPathsOrRefusesThem) {
       {"./other/../other/link.ape", false, B_OK, root + "/other/link.ape", 0777},
       {"folder_link/song.ape", false, B_OK, song, 02750},
       {"folder_link", true, B_OK, root + "/real", 0755},
+      {"real/..", false, B_OK, root, 0700},  // resolved whole: ".." is never a link
       // A dangling link exists as a link; a missing leaf is a valid entry that does not exist.
       {"real/missing.ape", false, B_OK, root + "/real/missing.ape", -1},
       {"other/dangling", false, B_OK, root + "/other/dangling", 0777},
