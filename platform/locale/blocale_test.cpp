@@ -41,36 +41,36 @@ TEST_F(BLocaleTest, ChoosesTheLanguageFromTheEnvironment) {
   for (const char* language : {"en", "ja", "fr", "fr_CA"}) {
     Write(std::string("Quillet.") + language + ".po", {{"lang", language}});
   }
+  // LC_ALL, LC_MESSAGES and LANG (null: unset), and the language whose dictionary answers.
   const struct {
-    const char *lc_all, *lc_messages, *lang, *expected;
+    const char* values[3];
+    const char* expected;
   } cases[] = {
-      {nullptr, nullptr, "ja_JP.eucJP@mod", "ja"},
-      {nullptr, nullptr, "fr_CA.UTF-8", "fr_CA"},  // the full name before the language alone
-      {nullptr, nullptr, "de_DE", "en"},
-      {nullptr, nullptr, nullptr, "en"},
-      {"ja_JP.UTF-8", "de_DE", "fr_CA", "ja"},
-      {"", "ja_JP", "fr_CA", "ja"},
-      {"C", "ja_JP", "ja_JP", "en"},
-      {nullptr, nullptr, "../../ja", "en"},
+      {{nullptr, nullptr, "ja_JP.eucJP@mod"}, "ja"},
+      {{nullptr, nullptr, "fr_CA.UTF-8"}, "fr_CA"},  // the full name before the language alone
+      {{nullptr, nullptr, "de_DE"}, "en"},
+      {{nullptr, nullptr, nullptr}, "en"},
+      {{"ja_JP.UTF-8", "de_DE", "fr_CA"}, "ja"},
+      {{"", "ja_JP", "fr_CA"}, "ja"},
+      {{"C", "ja_JP", "ja_JP"}, "en"},
+      {{nullptr, nullptr, "../../ja"}, "en"},
   };
+  int row = 0;
   for (const auto& c : cases) {
-    const std::pair<const char*, const char*> variables[] = {
-        {"LC_ALL", c.lc_all}, {"LC_MESSAGES", c.lc_messages}, {"LANG", c.lang}};
-    for (const auto& [name, value] : variables) {
-      value != nullptr ? setenv(name, value, 1) : unsetenv(name);
-    }
+    const char* const names[] = {"LC_ALL", "LC_MESSAGES", "LANG"};
+    for (int i = 0; i < 3; ++i)
+      c.values[i] != nullptr ? setenv(names[i], c.values[i], 1) : unsetenv(names[i]);
     BLocale locale;
     ASSERT_EQ(Load(locale, "Quillet"), B_OK);
-    EXPECT_STREQ(locale.GetString("lang"), c.expected)
-        << (c.lc_all ? c.lc_all : "-") << " " << (c.lc_messages ? c.lc_messages : "-") << " "
-        << (c.lang ? c.lang : "-");
+    EXPECT_STREQ(locale.GetString("lang"), c.expected) << "row " << ++row;
   }
 }
 
+// The later dictionary, and within one the later entry, answers a key.
 TEST_F(BLocaleTest, LaterDictionaryWinsAndFailedLoadsChangeNothing) {
   setenv("LANG", "ja_JP.UTF-8", 1);
   Write("VornCommon.ja.po", {{"shared", "common"}, {"only_common", "C"}, {"emptied", "kept"}});
-  Write("Quillet.ja.po", {{"shared", "tool"}, {"emptied", ""}});
+  Write("Quillet.ja.po", {{"shared", "replaced"}, {"shared", "tool"}, {"emptied", ""}});
   std::filesystem::create_directory(fFolder + "Folder.ja.po");
   BLocale locale;
   EXPECT_EQ(Load(locale, "Missing"), B_ENTRY_NOT_FOUND);

@@ -9,44 +9,37 @@
 
 namespace {
 
-// Sets HOME (unsets it for null) and returns the user library folder find_directory_r gives.
-std::string user_lib_directory(const char* home) {
-  home != nullptr ? setenv("HOME", home, 1) : unsetenv("HOME");
-  BPath path;
-  status_t status = find_directory_r(B_USER_LIB_DIRECTORY, &path);
-  return status == B_OK ? std::string(path.Path()) : "status " + std::to_string(status);
-}
-
-TEST(FindDirectory, UserLibFolderFollowsHomeAndCreatesNothing) {
-  const struct passwd* entry = getpwuid(getuid());
-  ASSERT_NE(entry, nullptr);
-  const std::string passwd_home = entry->pw_dir;
-  const std::string passwd_lib = (passwd_home == "/" ? "" : passwd_home) + "/.local/lib";
-  const std::pair<const char*, std::string> cases[] = {
+// With HOME set (unset for null): the user library folder, or B_BAD_VALUE with the path left
+// as it was for what it cannot do.
+TEST(FindDirectory, UserLibFolderFollowsHomeOrTheAccount) {
+  const struct passwd* account = getpwuid(getuid());
+  ASSERT_NE(account, nullptr);
+  const std::string home = account->pw_dir;
+  const std::string account_lib = (home == "/" ? "" : home) + "/.local/lib";
+  const int volume = 0;
+  const struct {
+    const char* home;
+    std::string expected;  // "/unchanged": refused
+    directory_which which = B_USER_LIB_DIRECTORY;
+    bool create_it = false;
+    const void* volume = nullptr;
+  } cases[] = {
       {"/home/someone/", "/home/someone/.local/lib"},
       {"/", "/.local/lib"},
-      {"", passwd_lib},       // empty: as if unset
-      {nullptr, passwd_lib},  // unset: the passwd entry's home
+      {"", account_lib},       // empty: as if unset
+      {nullptr, account_lib},  // unset: the passwd entry's home
+      {"/home/someone", "/unchanged", static_cast<directory_which>(3000)},
+      {"/home/someone", "/unchanged", B_USER_LIB_DIRECTORY, true},
+      {"/home/someone", "/unchanged", B_USER_LIB_DIRECTORY, false, &volume},
   };
-  for (const auto& [home, expected] : cases) {
-    EXPECT_EQ(user_lib_directory(home), expected) << (home ? home : "(unset)");
+  for (const auto& c : cases) {
+    c.home != nullptr ? setenv("HOME", c.home, 1) : unsetenv("HOME");
+    BPath path("/unchanged");
+    EXPECT_EQ(find_directory_r(c.which, &path, c.create_it, c.volume),
+              c.expected == "/unchanged" ? B_BAD_VALUE : B_OK);
+    EXPECT_EQ(path.Path(), c.expected) << (c.home ? c.home : "(unset)");
   }
-
-  char folder[] = "/tmp/quillet-home-XXXXXX";
-  ASSERT_NE(mkdtemp(folder), nullptr);
-  EXPECT_EQ(user_lib_directory(folder), std::string(folder) + "/.local/lib");
-  EXPECT_EQ(access((std::string(folder) + "/.local").c_str(), F_OK), -1);
-  rmdir(folder);
-}
-
-TEST(FindDirectory, RefusesWhatItCannotDo) {
-  BPath path("/unchanged");
   EXPECT_EQ(find_directory_r(B_USER_LIB_DIRECTORY, nullptr), B_BAD_VALUE);
-  EXPECT_EQ(find_directory_r(static_cast<directory_which>(3000), &path), B_BAD_VALUE);
-  EXPECT_EQ(find_directory_r(B_USER_LIB_DIRECTORY, &path, true), B_BAD_VALUE);
-  int volume = 0;
-  EXPECT_EQ(find_directory_r(B_USER_LIB_DIRECTORY, &path, false, &volume), B_BAD_VALUE);
-  EXPECT_STREQ(path.Path(), "/unchanged");
 }
 
 }  // namespace

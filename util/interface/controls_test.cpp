@@ -58,20 +58,16 @@ TEST(ControlSizing, TextWidthRoundedUpPlusMarginHeightKept) {
   adjust_button_width(nullptr);
 }
 
-// A click shows the button pressed for 50 ms, then clicks it once; a disabled button is not
-// clicked, a null one is ignored.
+// A click shows the button pressed for 50 ms, then clicks it once; a null one is ignored.
 TEST(ClickButton, PressesWaitsAndClicksOnce) {
-  for (const bool enabled : {true, false}) {
-    QPushButton button("OK");
-    button.setEnabled(enabled);
-    QSignalSpy pressed(&button, &QAbstractButton::pressed);
-    QSignalSpy clicked(&button, &QAbstractButton::clicked);
-    const auto start = std::chrono::steady_clock::now();
-    click_button(&button);
-    EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(50));
-    EXPECT_FALSE(button.isDown());
-    EXPECT_EQ(pressed.count(), enabled ? 1 : 0) << enabled;
-    EXPECT_EQ(clicked.count(), enabled ? 1 : 0) << enabled;
-  }
+  QPushButton button("OK");
+  QSignalSpy pressed(&button, &QAbstractButton::pressed);
+  QSignalSpy clicked(&button, &QAbstractButton::clicked);
+  const auto start = std::chrono::steady_clock::now();
+  click_button(&button);
+  EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(50));
+  EXPECT_FALSE(button.isDown());
+  EXPECT_EQ(pressed.count(), 1);
+  EXPECT_EQ(clicked.count(), 1);
   click_button(nullptr);
 }
