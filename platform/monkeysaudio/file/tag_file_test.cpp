@@ -178,29 +178,22 @@ std::vector<TCrashCase> crash_cases() {
   id3v2.resize(10 + 2038, 0);
   const std::vector<TApeItem> title = {{"Title", 0, "t"}};
   return {
-      {"a cover of 24 MB, the title made longer",
-       audio() + render_ape_tag({title[0], big_cover}),
-       {{"Title", 0, "a longer title"}, big_cover},
-       false},
-      {"a comment holding 70 footers",
-       audio() + render_ape_tag({{"Comment", 0, footers}, kCover}),
-       {{"Comment", 0, footers}, kCover, {"Year", 0, "2012"}},
-       false},
+      {"a cover of 24 MB, the title made longer", audio() + render_ape_tag({title[0], big_cover}),
+       std::vector<TApeItem>{{"Title", 0, "a longer title"}, big_cover}, false},
+      {"a comment holding 70 footers", audio() + render_ape_tag({{"Comment", 0, footers}, kCover}),
+       std::vector<TApeItem>{{"Comment", 0, footers}, kCover, {"Year", 0, "2012"}}, false},
       {"a stale tag before the real one, the covers removed",
        audio() + render_ape_tag({{"Title", 0, "stale"}}) + render_ape_tag(nine),
        std::vector<TApeItem>(nine.begin(), nine.begin() + 9), false},
       {"lyrics and ID3v1 after a tag with a cover, every field removed",
        audio() + render_ape_tag({title[0], kCover}) + lyrics + id3v1_bytes("v1"),
-       {},
-       true},
+       std::vector<TApeItem>(), true},
       {"an old-layout file",
        read_all(std::string(QUILLET_FIXTURES_DIR) + "/wild/atl-v394.ape") +
            render_ape_tag({title[0], kCover}),
        title, false},
-      {"after an ID3v2 tag, a cover added",
-       id3v2 + audio() + render_ape_tag(title),
-       {title[0], kCover},
-       false},
+      {"after an ID3v2 tag, a cover added", id3v2 + audio() + render_ape_tag(title),
+       std::vector<TApeItem>{title[0], kCover}, false},
   };
 }
 
