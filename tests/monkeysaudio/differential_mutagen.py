@@ -1,11 +1,10 @@
 #!/usr/bin/python3
-"""mutagen as the other reader of our tags.
+"""mutagen as the other reader of the tags we read.
 
 usage: differential_mutagen.py PRINT_FIELDS TARGETS_TXT [CORPUS_DIR]
        differential_mutagen.py PRINT_FIELDS --files FILE...
-       differential_mutagen.py read FILE        prints {key: [values...]} as JSON (binary: null)
 
-The first two compare the text fields of each file that mutagen reads a tag from with what our
+Compares the text fields of each file that mutagen reads a tag from with what our
 library reads (PRINT_FIELDS: print_fields.cpp), as our listing shows them (shown_fields): the
 inputs of the fuzz targets (TARGETS_TXT: the fuzz build's fuzz/targets.txt; CORPUS_DIR: what
 libFuzzer runs grew, BUILD/corpus/<target>), fuzz_ape_write's with its operations cut off; or
@@ -13,7 +12,6 @@ the files named, as Monkey's Audio files only. Ours by design and counted apart:
 start of a file (we look at the end only), and items past the count a tag declares (we read
 items as far as their bytes go). Exits 1 when any other file differs.
 """
-import json
 import pathlib
 import subprocess
 import sys
@@ -122,11 +120,6 @@ def compare(driver, paths):
 
 
 def main():
-    if sys.argv[1] == "read":
-        tag = APEv2(sys.argv[2])
-        json.dump({key: list(value) if isinstance(value, APETextValue) else None
-                   for key, value in tag.items()}, sys.stdout, ensure_ascii=True)
-        return 0
     if sys.argv[2] == "--files":
         return 1 if compare([sys.argv[1], "--monkeys-audio"], sys.argv[3:]) else 0
     driver, targets_txt = sys.argv[1], sys.argv[2]
