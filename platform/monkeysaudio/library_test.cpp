@@ -69,26 +69,22 @@ TEST(MonkeysAudioLibrary, AStaleObjectSavesAtTheTagsCurrentPlace) {
             audio + render_ape_tag({{"Comment", 0, std::string(3000, 'c')}, {"Title", 0, "mine"}}));
 }
 
-// A damaged tag or a read-only view is never saved over; the file keeps every byte.
+// A read-only view is never saved over; the file keeps every byte. That a damaged tag is not
+// saved over either, the save plan's tests and the README's script through the program check.
 TEST(MonkeysAudioLibrary, RefusesSavesItCannotMakeSafely) {
   SKIP_WITHOUT_FIXTURES();
   TTempDir dir;
-  const std::string damaged = dir.File("damaged.ape");
-  const TBytes broken = read_all(fixture("taglib/mac-399.ape")) +
-                        item_bytes(5, 0, "Title", "Intro") + item_bytes(9, 0, "Year", "x") +
-                        tag_block(2000, 65, 2, 0x80000000);
-  write_all(damaged, broken);
-  auto opened = open_ape(damaged);
-  CAPETag* viewer = bind<create_capetag_2_t>("create_capetag_2")(damaged.c_str(), 1);
-  ASSERT_TRUE(opened && viewer);
-  for (const auto& [tag, expected] :
-       {std::pair{tag_of(opened), kApeErrorBadTag}, std::pair{viewer, kApeErrorReadOnly}}) {
-    EXPECT_EQ(fetch(tag, "Title"), "Intro");
-    tag->PutField("Year", "2002", -1, 0);
-    EXPECT_EQ(tag->SaveTag(0), expected);
-  }
+  const std::string path = dir.File("song.ape");
+  const TBytes before =
+      read_all(fixture("taglib/mac-399.ape")) + render_ape_tag({{"Title", 0, "Intro"}});
+  write_all(path, before);
+  CAPETag* viewer = bind<create_capetag_2_t>("create_capetag_2")(path.c_str(), 1);
+  ASSERT_TRUE(viewer);
+  EXPECT_EQ(fetch(viewer, "Title"), "Intro");
+  EXPECT_EQ(viewer->PutField("Year", "2002", -1, 0), kApeSuccess);
+  EXPECT_EQ(viewer->SaveTag(0), kApeErrorReadOnly);
   bind<destroy_capetag_t>("destroy_capetag")(viewer);
-  EXPECT_EQ(read_all(damaged), broken);
+  EXPECT_EQ(read_all(path), before);
 }
 
 }  // namespace
