@@ -158,42 +158,21 @@ struct TCrashCase {
   bool erased;
 };
 
+// A large tag whose journal is copied in chunks, a removal that keeps the lyrics, a tag that grows.
+// The crash explorer (tests/stress) stops the program's saves of every other shape.
 std::vector<TCrashCase> crash_cases() {
   const TApeItem big_cover{"Cover Art (Front)", kApeItemBinary, std::string(24 << 20, 'C')};
-  std::vector<TApeItem> nine;
-  for (const char* key :
-       {"Title", "Artist", "Album", "Year", "Genre", "Track", "Comment", "Composer", "Disc"}) {
-    nine.push_back({key, 0, std::string("real ") + key});
-  }
-  nine.push_back({"Cover Art (Back)", kApeItemBinary, std::string(9000, 'b')});
-  nine.push_back(kCover);
-  const TBytes footer = tag_block(2000, 51, 1, 0);
-  std::string footers;
-  for (int i = 0; i < 70; ++i) {
-    footers.append(footer.begin(), footer.end());
-  }
   const TBytes lyrics =
       text_bytes("LYRICSBEGIN") + TBytes(300, 'l') + text_bytes("000311LYRICS200");
-  TBytes id3v2 = text_bytes("ID3") + TBytes{3, 0, 0, 0, 0, 0x0F, 0x76};  // 2038 bytes of body
-  id3v2.resize(10 + 2038, 0);
-  const std::vector<TApeItem> title = {{"Title", 0, "t"}};
+  const TApeItem title{"Title", 0, "t"};
   return {
-      {"a cover of 24 MB, the title made longer", audio() + render_ape_tag({title[0], big_cover}),
+      {"a cover of 24 MB, the title made longer", audio() + render_ape_tag({title, big_cover}),
        std::vector<TApeItem>{{"Title", 0, "a longer title"}, big_cover}, false},
-      {"a comment holding 70 footers", audio() + render_ape_tag({{"Comment", 0, footers}, kCover}),
-       std::vector<TApeItem>{{"Comment", 0, footers}, kCover, {"Year", 0, "2012"}}, false},
-      {"a stale tag before the real one, the covers removed",
-       audio() + render_ape_tag({{"Title", 0, "stale"}}) + render_ape_tag(nine),
-       std::vector<TApeItem>(nine.begin(), nine.begin() + 9), false},
       {"lyrics and ID3v1 after a tag with a cover, every field removed",
-       audio() + render_ape_tag({title[0], kCover}) + lyrics + id3v1_bytes("v1"),
+       audio() + render_ape_tag({title, kCover}) + lyrics + id3v1_bytes("v1"),
        std::vector<TApeItem>(), true},
-      {"an old-layout file",
-       read_all(std::string(QUILLET_FIXTURES_DIR) + "/wild/atl-v394.ape") +
-           render_ape_tag({title[0], kCover}),
-       title, false},
-      {"after an ID3v2 tag, a cover added", id3v2 + audio() + render_ape_tag(title),
-       std::vector<TApeItem>{title[0], kCover}, false},
+      {"a cover added", audio() + render_ape_tag({title}), std::vector<TApeItem>{title, kCover},
+       false},
   };
 }
 
