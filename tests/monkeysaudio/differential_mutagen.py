@@ -1,32 +1,49 @@
 #!/usr/bin/python3
-"""Runs the fuzz corpus of the tag readers through mutagen and through our library, and compares
-the text fields wherever mutagen reads a tag.
+"""mutagen as the other reader of the tags we read.
 
 usage: differential_mutagen.py PRINT_FIELDS TARGETS_TXT [CORPUS_DIR]
        differential_mutagen.py PRINT_FIELDS --files FILE...
 
-PRINT_FIELDS is the small driver that prints what our library reads (print_fields.cpp);
-TARGETS_TXT is the fuzz build's list of targets and their inputs (fuzz/targets.txt); CORPUS_DIR
-holds what libFuzzer runs grew (BUILD/corpus/<target>, see scripts/run-fuzzers), when there is
-one. The inputs of fuzz_ape_read are file images; those of fuzz_ape_write start with
-operations, which are cut off first. With --files, the files given are compared, and only as
-Monkey's Audio files (a file the library refuses is counted, not compared). Fields are compared through the rules of our listing (interop_mutagen.shown_fields);
-keys that name another tag format (ID3, TAG, OggS, MP+, in any case) are no fields for us.
-Two differences are ours by design and counted apart: mutagen also reads a tag at the start of
-a file (where a Monkey's Audio file holds its header; we look at the end only), and it stops at
-the item count a tag declares, while we read items as far as their bytes go (so we may show more
-fields, the ones it shows being equal). Exits 1 when any other file differs.
+Compares the text fields of each file that mutagen reads a tag from with what our
+library reads (PRINT_FIELDS: print_fields.cpp), as our listing shows them (shown_fields): the
+inputs of the fuzz targets (TARGETS_TXT: the fuzz build's fuzz/targets.txt; CORPUS_DIR: what
+libFuzzer runs grew, BUILD/corpus/<target>), fuzz_ape_write's with its operations cut off; or
+the files named, as Monkey's Audio files only. Ours by design and counted apart: a tag at the
+start of a file (we look at the end only), and items past the count a tag declares (we read
+items as far as their bytes go). Exits 1 when any other file differs.
 """
-import os
 import pathlib
 import subprocess
 import sys
 import tempfile
 
-sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from interop_mutagen import read_shown  # noqa: E402
+from mutagen.apev2 import APEv2, APETextValue
 
 RESERVED_KEYS = {"id3", "tag", "oggs", "mp+"}
+# The library cuts a fetched text to fit a 2048-byte buffer, NUL included.
+FETCH_ROOM = 2047
+
+
+def shown_fields(path):
+    """{lower-case key: bytes} of the text items as our library shows them (values joined by
+    "; ", a last empty value dropped, cut between characters as a fetch cuts), or None when
+    mutagen reads no tag."""
+    try:
+        tag = APEv2(path)
+    except Exception:  # mutagen's errors for a missing or refused tag vary
+        return None
+    shown = {}
+    for key, value in tag.items():
+        if isinstance(value, APETextValue) and key.lower() not in RESERVED_KEYS:
+            values = list(value)
+            if len(values) > 1 and values[-1] == "":
+                values.pop()
+            text = "; ".join(values).encode("utf-8")
+            end = min(len(text), FETCH_ROOM)
+            while end < len(text) and end > 0 and (text[end] & 0xC0) == 0x80:
+                end -= 1
+            shown[key.lower()] = text[:end]
+    return shown
 
 
 def image_of_write_input(data):
@@ -82,11 +99,10 @@ def compare(driver, paths):
     counts = dict.fromkeys(("mutagen reads a tag", "refused by our library", "a tag at the start",
                             "items past the declared count", "fields differ"), 0)
     for path in paths:
-        theirs = read_shown(path)
+        theirs = shown_fields(path)
         if theirs is None:
             continue
         counts["mutagen reads a tag"] += 1
-        theirs = {k: v for k, v in theirs.items() if k not in RESERVED_KEYS}
         mine = ours.get(path)
         if mine == theirs:
             continue

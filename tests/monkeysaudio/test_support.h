@@ -32,11 +32,8 @@ inline std::string fixture(const std::string& name) {
 }
 
 inline TBytes read_all(const std::string& path) {
-  std::ifstream in(path, std::ios::binary | std::ios::ate);
-  TBytes bytes(in ? static_cast<size_t>(in.tellg()) : 0);
-  in.seekg(0);
-  in.read(reinterpret_cast<char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-  return bytes;
+  std::ifstream in(path, std::ios::binary);
+  return TBytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
 inline void write_all(const std::string& path, const TBytes& bytes) {

@@ -6,29 +6,23 @@
 
 namespace {
 
-TJournalRecord sample_record() {
-  TJournalRecord record;
-  record.device = 0x0102030405060708;
-  record.inode = 0x1112131415161718;
-  record.anchor = 2048;
-  record.target = 70000;
-  record.old_size = 90000;
-  record.new_size = 80000;
-  record.before_bytes = 65536;
-  record.before_crc = 0xA1A2A3A4;
-  record.head_bytes = 65536;
-  record.head_crc = 0xB1B2B3B4;
-  record.new_crc = 0xC1C2C3C4;
-  record.old_crc = 0xD1D2D3D4;
-  return record;
-}
-
 // Every byte of a record's header counts: one flipped bit anywhere, or a header cut short, and
 // the record is nobody's. Numbers no save writes are refused even under a sound checksum, so
 // that recovery never computes with them.
 TEST(SaveJournal, HeaderRoundTripsAndNothingElseParses) {
   EXPECT_EQ(crc32(text_bytes("123456789")), 0xCBF43926u);
-  const TJournalRecord record = sample_record();
+  const TJournalRecord record{0x0102030405060708,
+                              0x1112131415161718,
+                              2048,
+                              70000,
+                              90000,
+                              80000,
+                              65536,
+                              0xA1A2A3A4,
+                              65536,
+                              0xB1B2B3B4,
+                              0xC1C2C3C4,
+                              0xD1D2D3D4};
   const TBytes header = render_journal_header(record);
   ASSERT_EQ(header.size(), kJournalHeaderBytes);
   EXPECT_EQ(parse_journal_header(header), record);

@@ -49,20 +49,11 @@ TEST(SavePlan, NoSaveTouchesTheAudio) {
       {"old: footer claiming 3000", old_stream(5000), item + tag_block(2000, 3000, 1, 0x80000000),
        kRefused, kRefused},
       {"old: footer alone, items sound", old_stream(300), v1_tag, kReplaced, kReplaced},
-      {"old: ID3v1 bytes before the last frame",
-       old_stream(10, tag_text),
-       {},
-       kReplaced,
+      {"old: ID3v1 bytes before the last frame", old_stream(10, tag_text), TBytes(), kReplaced,
        kUntouched},
-      {"3.99: APE footer ending the audio",
-       descriptor_stream(300, footer_text),
-       {},
-       kReplaced,
-       kUntouched},
-      {"3.99: ID3v1 bytes inside the audio",
-       descriptor_stream(300, tag_text),
-       {},
-       kReplaced,
+      {"3.99: APE footer ending the audio", descriptor_stream(300, footer_text), TBytes(),
+       kReplaced, kUntouched},
+      {"3.99: ID3v1 bytes inside the audio", descriptor_stream(300, tag_text), TBytes(), kReplaced,
        kUntouched},
       {"3.99: footer claiming 1000 more", descriptor_stream(3000),
        item + tag_block(2000, 51 + 1000, 1, 0x80000000), kRefused, kRefused},
@@ -119,6 +110,10 @@ TEST(SavePlan, WholeImageSavesTakeLargeCoversAndRefuseOversizedTagsAndOtherForma
   ASSERT_EQ(save_tag_image(covered, cover, false), kApeSuccess);
   ASSERT_EQ(save_tag_image(covered, {cover[0], {"Title", 0, "t"}}, false), kApeSuccess);
   EXPECT_EQ(read_tag_region(covered, {172, true}).items.size(), 2u);
+  // The tag's read-only flag is the tag's own: a rewrite keeps it.
+  TBytes read_only = stream() + render_ape_tag({{"Title", 0, "t"}}, true);
+  ASSERT_EQ(save_tag_image(read_only, {{"Year", 0, "1"}}, false), kApeSuccess);
+  EXPECT_EQ(read_only, stream() + render_ape_tag({{"Year", 0, "1"}}, true));
   TBytes image = stream();
   EXPECT_EQ(
       save_tag_image(image, {{"Comment", 0, std::string(kApeTagMaxItemBytes + 1, 'c')}}, false),

@@ -56,20 +56,6 @@ TEST(TagRegion, LocatesTheTagBeforeItsTail) {
             (std::vector<TApeItem>{{"Title", 0, "Song"}, {"Genre", 0, "Jazz"}}));
 }
 
-TEST(TagRegion, SmallFilesAndAsksForMoreWhenTheWindowIsShort) {
-  EXPECT_TRUE(scan_tag_region(TBytes(31, 0), 31, {}).complete);
-  const TBytes image = kAudio + tag_block(2000, 528, 1, 0xA0000000) +
-                       item_bytes(480, 0, "Comment", std::string(480, 'c')) +
-                       tag_block(2000, 528, 1, 0x80000000);
-  const TTagScan first = scan_tag_region(TByteSpan(image).last(100), image.size(), {1000});
-  ASSERT_FALSE(first.complete);
-  const TTagScan second =
-      scan_tag_region(TByteSpan(image).last(first.needed), image.size(), {1000});
-  ASSERT_TRUE(second.complete);
-  EXPECT_EQ(second.region.start, 1000u);
-  EXPECT_EQ(second.region.items.size(), 1u);
-}
-
 TEST(TagRegion, HostileTagsAreNeverTrustedBeyondWhatIsSound) {
   const auto footer = [](uint32_t version, uint32_t size, uint32_t count, uint32_t flags = 0) {
     return tag_block(version, size, count, 0x80000000 | flags);
