@@ -57,9 +57,7 @@ constexpr uint64_t kApeHeaderWindow = kApeJunkScanLimit + kApeHeaderMaxBytes;
 // A journal's "before" and "head" spans: enough to tell another program's edit from ours.
 constexpr uint64_t kJournalSpanBytes = 64 << 10;
 
-static_assert(2 * (kApeTagMaxItemBytes + 2 * kApeTagBlockBytes + kLyrics3MaxSize +
-                   kLyrics3EndBytes + kId3v1Bytes) <=
-                  kSaveMaxBlockBytes,
-              "every block the writer makes (zeros, tag and tail) fits a journal's record");
+static_assert(kTagRegionMaxBytes <= kSaveMaxBlockBytes,
+              "every tag the reader trusts can be written back, and its journal holds it");
 static_assert(kJournalHeaderBytes + kTagRegionMaxBytes < (uint64_t{1} << 31),
               "a journal's record stays well within what the file layer handles");
