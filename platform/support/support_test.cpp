@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <string>
 
 #include "platform/support/bstring.h"
@@ -41,13 +42,9 @@ TEST(BString, ReplaceAll) {
 
 // What the pipe holds now, without waiting.
 std::string drain(int fd) {
-  std::string text;
   char buffer[256];
-  ssize_t count;
-  while ((count = read(fd, buffer, sizeof buffer)) > 0) {
-    text.append(buffer, static_cast<std::size_t>(count));
-  }
-  return text;
+  const ssize_t count = read(fd, buffer, sizeof buffer);
+  return std::string(buffer, static_cast<std::size_t>(std::max<ssize_t>(count, 0)));
 }
 
 // A line reaches the output when it ends, not when the process does: a reader of a pipe sees
