@@ -1,5 +1,3 @@
-#include "util/copy_file.h"
-
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <sys/xattr.h>
@@ -11,6 +9,8 @@
 #include <string>
 
 #include "platform/storage/attribute_test_folder.h"
+#include "util/copy_file.h"
+#include "util/path.h"
 
 namespace {
 
@@ -56,12 +56,21 @@ class CopyFileTest : public testing::Test {
   fs::path fSavedFolder;
 };
 
-// Each source holds its row's number as contents and as an attribute when it is copied.
-TEST_F(CopyFileTest, DecidesTheTargetFromTheDestination) {
+// Each source holds its row's number as contents and as an attribute when it is copied. A
+// target that cannot be opened, a dangling link named or found in the destination folder, or
+// a path longer than the limit gives -1 with nothing written, and nothing where the link points;
+// a missing source leaves an older target that still counts.
+TEST_F(CopyFileTest, DecidesTheTargetOrFailsWithNothingWritten) {
   fs::create_directory_symlink("to", "to_link");
   fs::create_hard_link(kSource, "to/hard_link.ape");
   write_test_file("from/pointed_at.ape", "old");
   fs::create_symlink("../from/pointed_at.ape", "to/link.ape");
+  std::string deep = "deep";
+  while (deep.size() + 251 <= static_cast<size_t>(kCopyTargetPathMax))
+    deep += "/" + std::string(40, 'd');
+  fs::create_directories(deep);
+  const std::string too_long = deep + "/" + std::string(250, 'n');
+  const std::string fits = deep + "/" + std::string(kCopyTargetPathMax - deep.size() - 1, 'f');
   const struct {
     std::string source, destination, target;
   } cases[] = {
@@ -69,6 +78,7 @@ TEST_F(CopyFileTest, DecidesTheTargetFromTheDestination) {
       {kSource, "to_link", "to/song.ape"},
       {kSource, "to/renamed", "to/renamed"},
       {kSource, "to/link.ape", "from/pointed_at.ape"},  // written through, as cp does
+      {kSource, fits, fits},
       // The source itself, under any of its names, is left as it is.
       {kSource, kSource, kSource},
       {kSource, "from", kSource},
@@ -89,6 +99,31 @@ TEST_F(CopyFileTest, DecidesTheTargetFromTheDestination) {
   }
   EXPECT_FALSE(fs::exists("marker") || fs::exists("to/marker"));
   EXPECT_TRUE(fs::is_symlink("to/link.ape"));
+
+  write_test_file(too_long, "");
+  fs::create_symlink("../from/gone.ape", "to/dangling.ape");
+  fs::create_directories("links");
+  fs::create_symlink("../from/gone.ape", "links/song.ape");
+  const std::pair<const char*, const char*> failures[] = {
+      {kSource, "missing_folder/song.ape"},
+      {kSource, too_long.c_str()},
+      {kSource, "from/song.ape/below_a_file"},
+      {kSource, ""},
+      {nullptr, fits.c_str()},
+      {kSource, nullptr},
+      {"from/missing.ape", "to"},
+      {kSource, "to/dangling.ape"},
+      {kSource, "links"},
+  };
+  for (const auto& [source, destination] : failures)
+    EXPECT_EQ(copy_file(source, destination), -1) << destination;
+  EXPECT_FALSE(fs::exists("missing_folder") || fs::exists("to/missing.ape") ||
+               fs::exists("from/gone.ape"));
+  EXPECT_EQ(fs::file_size(too_long), 0u);
+  EXPECT_TRUE(attributes_of(too_long).empty());
+  EXPECT_EQ(copy_file("from/missing.ape", "to/renamed"), 0);
+  EXPECT_EQ(read_test_file("to/renamed"), "3");
+  EXPECT_EQ(attributes_of("to/renamed"), (Attributes{{"user.row", "3"}}));
 }
 
 // User attributes byte for byte, up to the largest value the file system takes; where the tools
@@ -129,45 +164,63 @@ TEST_F(CopyFileTest, CopiesUserAttributesOnlyAndNeverWidensPermissions) {
   EXPECT_EQ(fs::status("to/song.ape").permissions(), fs::perms(0750));
 }
 
-// A target that cannot be opened, a dangling link named or found in the destination folder, or
-// a path longer than the limit gives -1 with nothing written, and nothing where the link points;
-// a missing source leaves an older target that still counts.
-TEST_F(CopyFileTest, FailsOnlyWhenNoTargetOpens) {
-  set_attributes(kSource, {{"user.a", "1"}});
-  std::string deep = "deep";
-  while (deep.size() + 251 <= static_cast<size_t>(kCopyTargetPathMax))
-    deep += "/" + std::string(40, 'd');
-  fs::create_directories(deep);
-  const std::string too_long = deep + "/" + std::string(250, 'n');
-  const std::string fits = deep + "/" + std::string(kCopyTargetPathMax - deep.size() - 1, 'f');
-  write_test_file(too_long, "");
-  write_test_file("to/older.ape", "older");
-  set_attributes("to/older.ape", {{"user.own", "kept"}});
-  fs::create_symlink("../from/pointed_at.ape", "to/dangling.ape");
-  fs::create_directories("links");
-  fs::create_symlink("../from/pointed_at.ape", "links/song.ape");
-  const std::pair<const char*, std::string> failures[] = {
-      {kSource, "missing_folder/song.ape"},
-      {kSource, too_long},
-      {kSource, "from/song.ape/below_a_file"},
-      {kSource, ""},
-      {nullptr, fits},
-      {"from/missing.ape", "to"},
-      {kSource, "to/dangling.ape"},
-      {kSource, "links"},
+TEST(Path, SplitsPathsIntoFolderNameBodyAndExtension) {
+  const struct {
+    std::string path, name, folder_with_slash, folder, ext, body;
+  } cases[] = {
+      {"/boot/home/song.wav", "song.wav", "/boot/home/", "/boot/home", "wav", "song"},
+      {"a.b.z", "a.b.z", "", "", "z", "a.b"},
+      {"dir.d/file", "file", "dir.d/", "dir.d", "d/file", "file"},
+      {"dir/.profile", ".profile", "dir/", "dir", "profile", ""},
+      {"dir/", "", "dir/", "dir", "", ""},
+      {"a.", "a.", "", "", "", "a"},
+      {"/a", "a", "/", "", "", "a"},
   };
-  for (const auto& [source, destination] : failures)
-    EXPECT_EQ(copy_file(source, destination.c_str()), -1) << destination;
-  EXPECT_EQ(copy_file(kSource, nullptr), -1);
-  EXPECT_FALSE(fs::exists("missing_folder") || fs::exists("to/missing.ape") ||
-               fs::exists("from/pointed_at.ape"));
-  EXPECT_EQ(fs::file_size(too_long), 0u);
-  EXPECT_TRUE(attributes_of(too_long).empty());
-  EXPECT_EQ(copy_file(kSource, fits.c_str()), 0);
-  EXPECT_EQ(read_test_file(fits), "audio data");
-  EXPECT_EQ(copy_file("from/missing.ape", "to/older.ape"), 0);
-  EXPECT_EQ(read_test_file("to/older.ape"), "older");
-  EXPECT_EQ(attributes_of("to/older.ape"), (Attributes{{"user.own", "kept"}}));
+  for (const auto& c : cases) {
+    SCOPED_TRACE("path '" + c.path + "'");
+    EXPECT_EQ(extract_file_name(c.path), c.name);
+    EXPECT_EQ(extract_file_folder_path_kernel(c.path, 1), c.folder_with_slash);
+    EXPECT_EQ(extract_file_folder_path_kernel(c.path, 0), c.folder);
+    EXPECT_EQ(extract_file_ext(c.path), c.ext);
+    EXPECT_EQ(extract_file_body(c.path), c.body);
+  }
+  // The folder length is cut to the path, and never below nothing.
+  EXPECT_EQ(extract_file_folder_path_kernel("dir/", 5), "dir/");
+  EXPECT_EQ(extract_file_folder_path_kernel("/a", -3), "");
+  EXPECT_EQ(extract_file_folder_path_kernel("ab/c", -1), "a");
+}
+
+TEST(Path, AddsAndReplacesExtensions) {
+  const struct {
+    std::string path, add_wav, reext_wav, add_empty, reext_empty;
+  } cases[] = {
+      {"song", "song.wav", "song.wav", "song.", "song."},
+      {"song.txt", "song.txt", "song.wav", "song.txt", "song."},
+      {"a.", "a.", "a.wav", "a.", "a."},
+      {"dir.d/song", "dir.d/song.wav", "dir.d/song.wav", "dir.d/song.", "dir.d/song."},
+      {".profile", ".profile", ".wav", ".profile", "."},
+      {"dir/", "dir/.wav", "dir/.wav", "dir/.", "dir/."},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE("path '" + c.path + "'");
+    EXPECT_EQ(add_ext(c.path, "wav"), c.add_wav);
+    EXPECT_EQ(reext(c.path, "wav"), c.reext_wav);
+    EXPECT_EQ(add_ext(c.path, ""), c.add_empty);
+    EXPECT_EQ(reext(c.path, ""), c.reext_empty);
+  }
+}
+
+TEST(Path, TrimsBlanksAndTabsAndCountsLineEnds) {
+  EXPECT_EQ(trim("  a b \t"), "a b");
+  EXPECT_EQ(trim(" \t \t"), "");
+  EXPECT_EQ(trim("\t\r x\r\v \n"), "\r x\r\v \n");
+  // Only the counts decide, not whether CR and LF stand in pairs; the walk ends at the NUL.
+  const std::pair<const char*, int> cases[] = {
+      {"a\r\nb\r\n", kLineEndCrLf}, {"", kLineEndLf},       {"a\r\nb\n", kLineEndLf},
+      {"\r\r\n", kLineEndCr},       {"\n\r", kLineEndCrLf}, {"a\n\0\r\r", kLineEndLf},
+  };
+  for (const auto& [text, expected] : cases)
+    EXPECT_EQ(detect_cr_type(text), expected) << testing::PrintToString(std::string(text));
 }
 
 }  // namespace
