@@ -5,6 +5,7 @@
 #include <QImage>
 #include <QPixmap>
 #include <QThread>
+#include <tuple>
 
 #include "platform/interface/app_signature.h"
 #include "platform/interface/divided_control.h"
@@ -74,16 +75,14 @@ TEST(DividedControl, LabelAndFieldMeetAtTheDivider) {
   EXPECT_EQ(control.Divider(), control.LabelView()->sizeHint().width());
   control.resize(200, 30);
   control.show();  // a hidden widget gets its resize events only when shown
-  const struct {
-    float divider, kept;
-    int label_width;
-  } cases[] = {{60.4f, 60.4f, 60}, {-3, 0, 0}, {500, 500, 200}};
-  for (const auto& c : cases) {
-    control.SetDivider(c.divider);
-    EXPECT_EQ(control.Divider(), c.kept) << c.divider;
-    EXPECT_EQ(control.LabelView()->geometry(), QRect(0, 0, c.label_width, 30)) << c.divider;
-    EXPECT_EQ(control.Field()->geometry(), QRect(c.label_width, 0, 200 - c.label_width, 30))
-        << c.divider;
+  // Each divider set, the one kept and the label's width.
+  const std::tuple<float, float, int> cases[] = {{60.4f, 60.4f, 60}, {-3, 0, 0}, {500, 500, 200}};
+  for (const auto& [divider, kept, label_width] : cases) {
+    SCOPED_TRACE(divider);
+    control.SetDivider(divider);
+    EXPECT_EQ(control.Divider(), kept);
+    EXPECT_EQ(control.LabelView()->geometry(), QRect(0, 0, label_width, 30));
+    EXPECT_EQ(control.Field()->geometry(), QRect(label_width, 0, 200 - label_width, 30));
   }
   control.SetDivider(50);
   control.resize(120, 24);

@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <fstream>
 #include <string>
+#include <tuple>
 
 namespace {
 
@@ -20,21 +21,17 @@ TEST(Image, LoadsBindsAndUnloadsAnAddOnOrFailsNegative) {
   EXPECT_EQ(*static_cast<int*>(data), 42);
 
   // Failed look-ups leave the location alone.
-  const struct {
-    const char* name;
-    int32 type;
-    status_t expected;
-  } cases[] = {
+  const std::tuple<const char*, int32, status_t> cases[] = {
       {"no_such_symbol", B_SYMBOL_TYPE_ANY, B_ENTRY_NOT_FOUND},
       {"gAddonAnswer", B_SYMBOL_TYPE_TEXT, B_ENTRY_NOT_FOUND},  // data asked for as text
       {"puts", B_SYMBOL_TYPE_TEXT, B_ENTRY_NOT_FOUND},          // the C library's, not the add-on's
       {"addon_answer", 3, B_BAD_VALUE},
       {nullptr, B_SYMBOL_TYPE_TEXT, B_BAD_VALUE},
   };
-  for (const auto& c : cases) {
+  for (const auto& [name, type, expected] : cases) {
     void* location = &image;
-    EXPECT_EQ(get_image_symbol(image, c.name, c.type, &location), c.expected)
-        << (c.name ? c.name : "(null)") << " type " << c.type;
+    EXPECT_EQ(get_image_symbol(image, name, type, &location), expected)
+        << (name ? name : "(null)") << " type " << type;
     EXPECT_EQ(location, &image);
   }
 

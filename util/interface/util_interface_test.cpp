@@ -8,6 +8,7 @@
 #include <QTimer>
 #include <chrono>
 #include <cmath>
+#include <tuple>
 
 #include "platform/interface/test_application.h"
 #include "util/interface/alert.h"
@@ -18,8 +19,8 @@
 
 namespace {
 
-TEST(ShortCutFromLabel, Table) {
-  const std::pair<const char*, char> cases[] = {
+TEST(Shortcut, TakenFromALabelAndMergedIntoOne) {
+  const std::pair<const char*, char> labels[] = {
       {"Save (S)", 's'},                      // the character between parentheses, lowered
       {"x)(y) z", 'y'},                       // the first ")" after the "(" counts
       {"Open (", 0},                          // never closed
@@ -29,15 +30,11 @@ TEST(ShortCutFromLabel, Table) {
       {"Ab ・", 0},                           // the marker must be the first of its kind
       {"", 0},           {"(\xC9)", '\xC9'},  // only ASCII letters are lowered
   };
-  for (const auto& [label, shortcut] : cases)
+  for (const auto& [label, shortcut] : labels)
     EXPECT_EQ(short_cut_from_label(label), shortcut) << '"' << label << '"';
-}
 
-TEST(MergeAcceleratorKey, Table) {
-  const struct {
-    std::string format;
-    const char *label, *merged;
-  } cases[] = {
+  // The format, the label and the label with the key merged in.
+  const std::tuple<std::string, const char*, const char*> merges[] = {
       {"x(a)", "Save", "Save(F)"},                // no insertion point: at the end
       {"x(a)", "Name   :", "Name(F)   :"},        // before the blanks in front of ":"
       {"x(a)", "  ...", "(F)  ..."},              // down to the label's start
@@ -49,9 +46,9 @@ TEST(MergeAcceleratorKey, Table) {
       {"\001a:", "Open...", "F:Open..."},         // mode byte 0x01: in front
       {"", "Open...", "Open..."},
   };
-  for (const auto& c : cases)
-    EXPECT_EQ(merge_accelerator_key(c.format, "F", c.label), c.merged)
-        << "format \"" << c.format << "\" label \"" << c.label << '"';
+  for (const auto& [format, label, merged] : merges)
+    EXPECT_EQ(merge_accelerator_key(format, "F", label), merged)
+        << "format \"" << format << "\" label \"" << label << '"';
 }
 
 // Shows an alert, presses `key` once it is up and returns what show_alert returned; an alert the
@@ -73,11 +70,8 @@ int32 drive_alert(Qt::Key key, const char* middle_label = "C Cancel") {
 }
 
 TEST(ShowAlert, EscAndLabelShortcutsPressTheirButtons) {
-  const struct {
-    Qt::Key key;
-    const char* middle_label;
-    int32 pressed;
-  } cases[] = {
+  // The key pressed, the middle button's label and the index show_alert returns.
+  const std::tuple<Qt::Key, const char*, int32> cases[] = {
       {Qt::Key_Escape, "C Cancel", 1},
       {Qt::Key_S, "C Cancel", 2},
       {Qt::Key_C, "C Cancel", -1},  // the Esc button loses its label shortcut
@@ -86,13 +80,15 @@ TEST(ShowAlert, EscAndLabelShortcutsPressTheirButtons) {
       {Qt::Key_Escape, nullptr, -1},
       {Qt::Key_S, nullptr, 2},
   };
-  for (const auto& c : cases)
-    EXPECT_EQ(drive_alert(c.key, c.middle_label), c.pressed)
-        << QKeySequence(c.key).toString().toStdString() << " middle "
-        << (c.middle_label ? c.middle_label : "null");
+  for (const auto& [key, middle_label, pressed] : cases)
+    EXPECT_EQ(drive_alert(key, middle_label), pressed)
+        << QKeySequence(key).toString().toStdString() << " middle "
+        << (middle_label ? middle_label : "null");
 }
 
-TEST(GetIcons, BothSizesOnlyWhereAskedAndNothingWithoutASignature) {
+// Icons of both sizes only where asked and none without a signature; help only for a document;
+// the file panel's priority clamped to the scale.
+TEST(Application, IconsHelpAndFilePanelPriority) {
   std::unique_ptr<QImage> large, mini;
   const auto sizes = [&] {
     return std::pair(large ? large->size() : QSize(), mini ? mini->size() : QSize());
@@ -107,17 +103,13 @@ TEST(GetIcons, BothSizesOnlyWhereAskedAndNothingWithoutASignature) {
   EXPECT_EQ(get_icons(&large, nullptr), 0);
   EXPECT_EQ(sizes(), std::pair(QSize(32, 32), QSize(16, 16)));
   QGuiApplication::setDesktopFileName(QString());
-}
 
-TEST(ShowHelp, RefusesWhatIsNoDocument) {
   EXPECT_EQ(show_help(nullptr), B_BAD_VALUE);
   EXPECT_EQ(show_help(""), B_BAD_VALUE);
   EXPECT_EQ(show_help("/no/such/folder/help.html"), B_ENTRY_NOT_FOUND);
-}
 
-// The panel's thread is the GUI thread, this one; that every priority can be taken back is
-// the thread layer's test. Priorities beyond the scale are clamped, not wrapped.
-TEST(SetFilePanelPriority, ClampsToTheScale) {
+  // The panel's thread is the GUI thread, this one; that every priority can be taken back is
+  // the thread layer's test. Priorities beyond the scale are clamped, not wrapped.
   QFileDialog panel;
   EXPECT_EQ(set_file_panel_priority(nullptr, 10), -1);
   // Each would land on the other policy if the long were cut to 32 bits.
@@ -129,17 +121,14 @@ TEST(SetFilePanelPriority, ClampsToTheScale) {
 }
 
 TEST(IsSameRgbColor, ComparesTheFourChannelsOnly) {
-  const struct {
-    QColor a, b;
-    bool same;
-  } cases[] = {
+  const std::tuple<QColor, QColor, bool> cases[] = {
       {QColor(255, 0, 0), QColor::fromHsv(0, 255, 255), true},  // another model, same channels
       {QColor(10, 20, 30, 40), QColor(10, 20, 30, 41), false},
       {QColor(10, 20, 30), QColor(10, 20, 31), false},
   };
-  for (const auto& c : cases)
-    EXPECT_EQ(is_same_rgb_color(c.a, c.b), c.same) << c.a.name(QColor::HexArgb).toStdString() << " "
-                                                   << c.b.name(QColor::HexArgb).toStdString();
+  for (const auto& [a, b, same] : cases)
+    EXPECT_EQ(is_same_rgb_color(a, b), same)
+        << a.name(QColor::HexArgb).toStdString() << " " << b.name(QColor::HexArgb).toStdString();
 }
 
 TEST(ControlSizing, TextWidthRoundedUpPlusMarginHeightKept) {
@@ -166,12 +155,18 @@ TEST(ControlSizing, TextWidthRoundedUpPlusMarginHeightKept) {
     control->setFont(font);
     control->resize(20, 37);
   }
-  adjust_txtctrl_divider(&text_control);
-  adjust_mfield_divider(&menu_field);
-  adjust_strview_width(&view);
-  adjust_rbutton_width(&radio);
-  adjust_cbox_width(&box);
-  adjust_button_width(&button);
+  // Null controls are left alone.
+  const auto adjust = [](BTextControl* text_control, BMenuField* menu_field, QLabel* view,
+                         QRadioButton* radio, QCheckBox* box, QPushButton* button) {
+    adjust_txtctrl_divider(text_control);
+    adjust_mfield_divider(menu_field);
+    adjust_strview_width(view);
+    adjust_rbutton_width(radio);
+    adjust_cbox_width(box);
+    adjust_button_width(button);
+  };
+  adjust(nullptr, nullptr, nullptr, nullptr, nullptr, nullptr);
+  adjust(&text_control, &menu_field, &view, &radio, &box, &button);
   // A divided control moves its divider and keeps its size; the others take a new width.
   for (const TDividedControl* control :
        {static_cast<TDividedControl*>(&text_control), static_cast<TDividedControl*>(&menu_field)}) {
@@ -182,13 +177,6 @@ TEST(ControlSizing, TextWidthRoundedUpPlusMarginHeightKept) {
   EXPECT_EQ(radio.size(), QSize(text + 17 + 2, 37));
   EXPECT_EQ(box.size(), QSize(text + 17 + 2, 37));
   EXPECT_EQ(button.size(), QSize(button.sizeHint().width(), 37));
-  // A null control is left alone.
-  adjust_txtctrl_divider(nullptr);
-  adjust_mfield_divider(nullptr);
-  adjust_strview_width(nullptr);
-  adjust_rbutton_width(nullptr);
-  adjust_cbox_width(nullptr);
-  adjust_button_width(nullptr);
 }
 
 // A click shows the button pressed for 50 ms, then clicks it once; a null one is ignored.
