@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <map>
 #include <string>
+#include <tuple>
 
 #include "platform/storage/attribute_test_folder.h"
 #include "util/copy_file.h"
@@ -71,9 +72,8 @@ TEST_F(CopyFileTest, DecidesTheTargetOrFailsWithNothingWritten) {
   fs::create_directories(deep);
   const std::string too_long = deep + "/" + std::string(250, 'n');
   const std::string fits = deep + "/" + std::string(kCopyTargetPathMax - deep.size() - 1, 'f');
-  const struct {
-    std::string source, destination, target;
-  } cases[] = {
+  // The source, the destination named and the file that must hold the copy.
+  const std::tuple<std::string, std::string, std::string> cases[] = {
       {kSource, "to", "to/song.ape"},
       {kSource, "to_link", "to/song.ape"},
       {kSource, "to/renamed", "to/renamed"},
@@ -89,13 +89,14 @@ TEST_F(CopyFileTest, DecidesTheTargetOrFailsWithNothingWritten) {
       {"\xff\xfe.ape", "to", "to/\xff\xfe.ape"},
   };
   int row = 0;
-  for (const auto& c : cases) {
+  for (const auto& [source, destination, target] : cases) {
+    SCOPED_TRACE(destination);
     const std::string number = std::to_string(++row);
-    write_test_file(c.source, number);
-    set_attributes(c.source, {{"user.row", number}});
-    EXPECT_EQ(copy_file(c.source.c_str(), c.destination.c_str()), 0) << c.destination;
-    EXPECT_EQ(read_test_file(c.target), number) << c.destination;
-    EXPECT_EQ(attributes_of(c.target), (Attributes{{"user.row", number}})) << c.destination;
+    write_test_file(source, number);
+    set_attributes(source, {{"user.row", number}});
+    EXPECT_EQ(copy_file(source.c_str(), destination.c_str()), 0);
+    EXPECT_EQ(read_test_file(target), number);
+    EXPECT_EQ(attributes_of(target), (Attributes{{"user.row", number}}));
   }
   EXPECT_FALSE(fs::exists("marker") || fs::exists("to/marker"));
   EXPECT_TRUE(fs::is_symlink("to/link.ape"));

@@ -17,7 +17,7 @@ using testing::Pair;
 using testing::UnorderedElementsAre;
 using testing::UnorderedElementsAreArray;
 
-TPoDictionary parse(const std::string& text) {
+TPoDictionary parse(std::string_view text) {
   TPoDictionary dictionary;
   parse_po_dictionary(text, &dictionary);
   return dictionary;
@@ -86,8 +86,7 @@ TEST(PoDictionary, MalformedEntryIsDroppedAndReadingResumes) {
       "msgstr[0] \"\\101\"\nmsgstr[1] \"\\\"\"\n\"cont\"\n";
   for (std::size_t length = 0; length <= sample.size(); ++length) {
     const std::vector<char> cut(sample.begin(), sample.begin() + static_cast<long>(length));
-    TPoDictionary dictionary;
-    parse_po_dictionary(std::string_view(cut.data(), cut.size()), &dictionary);
+    parse({cut.data(), cut.size()});
   }
   EXPECT_EQ(parse_po_dictionary("msgid \"a\"\nmsgstr \"A\"\n", nullptr), 0u);
 }

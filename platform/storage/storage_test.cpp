@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <string>
+#include <tuple>
 
 #include "platform/storage/attribute_test_folder.h"
 #include "platform/storage/entry.h"
@@ -112,21 +113,15 @@ TEST_F(Storage, NodeReadsValuesInPartsAndRefusesWritesWithoutChange) {
 TEST_F(Storage, FileOpenModes) {
   write_test_file("song.ape", "data");
   fs::create_directory("folder");
-  struct Case {
-    std::string name;
-    uint32 mode;
-    status_t status;
-  } cases[] = {
+  const std::tuple<const char*, uint32, status_t> cases[] = {
       {"song.ape", B_READ_ONLY, B_OK},
       {"missing", B_READ_WRITE, B_ENTRY_NOT_FOUND},
       {"missing/below", B_READ_WRITE | B_CREATE_FILE, B_ENTRY_NOT_FOUND},
       {"folder", B_READ_ONLY, B_BAD_VALUE},
       {"song.ape", B_READ_ONLY | O_APPEND, B_BAD_VALUE},
   };
-  for (const Case& c : cases) {
-    BFile file(c.name.c_str(), c.mode);
-    EXPECT_EQ(file.InitCheck(), c.status) << c.name << " mode " << c.mode;
-  }
+  for (const auto& [name, mode, status] : cases)
+    EXPECT_EQ(BFile(name, mode).InitCheck(), status) << name << " mode " << mode;
   // A file open for reading only takes no write, by either way of copying either.
   BFile source("song.ape", B_READ_ONLY);
   BFile readOnly("song.ape", B_READ_ONLY);

@@ -72,9 +72,7 @@ TEST(ConsoleStream, WritesEachLineWhenItEnds) {
 // controls (continuation bytes 0x80-0x9F) pass whole. The program's own test at a terminal
 // shows the other C0 controls and DEL.
 TEST(ConsoleStream, MakesControlBytesVisibleWithoutBreakingCharacters) {
-  const struct {
-    std::string_view text, shown;
-  } cases[] = {
+  const std::pair<std::string_view, std::string_view> cases[] = {
       {"plain \\ text", "plain \\ text"},
       {std::string_view("a\0b", 3), "a\\000b"},
       // U+009B and U+0085 are C1 controls; U+00A0 is not.
@@ -94,10 +92,10 @@ TEST(ConsoleStream, MakesControlBytesVisibleWithoutBreakingCharacters) {
       {"\xf4\x90\x80\x80", "\xf4\\220\\200\\200"},
       {"x\xe3\x81", "x\xe3\\201"},
   };
-  for (const auto& c : cases) {
+  for (const auto& [text, expected] : cases) {
     std::string shown = "kept:";
-    append_visible(c.text, &shown);
-    EXPECT_EQ(shown, "kept:" + std::string(c.shown)) << c.text;
+    append_visible(text, &shown);
+    EXPECT_EQ(shown, "kept:" + std::string(expected)) << text;
   }
 }
 

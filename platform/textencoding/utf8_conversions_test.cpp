@@ -21,13 +21,11 @@ TResult run(bool to_utf8, uint32 encoding, const std::string& source, int32 room
   int32 source_length = static_cast<int32>(source.size());
   int32 destination_length = room;
   int32 state = 0;
-  const status_t status = to_utf8 ? convert_to_utf8(encoding, source.data(), &source_length,
-                                                    buffer.data(), &destination_length, &state)
-                                  : convert_from_utf8(encoding, source.data(), &source_length,
-                                                      buffer.data(), &destination_length, &state);
-  for (std::size_t i = static_cast<std::size_t>(room); i < buffer.size(); ++i) {
-    EXPECT_EQ(buffer[i], kGuard) << "written past the room of " << room << " at " << i;
-  }
+  const auto convert = to_utf8 ? convert_to_utf8 : convert_from_utf8;
+  const status_t status = convert(encoding, source.data(), &source_length, buffer.data(),
+                                  &destination_length, &state, B_SUBSTITUTE);
+  EXPECT_EQ(std::string(buffer.begin() + room, buffer.end()), std::string(16, kGuard))
+      << "written past the room of " << room;
   EXPECT_LE(destination_length, room);
   return {status, std::string(buffer.data(), static_cast<std::size_t>(destination_length)),
           source_length};
