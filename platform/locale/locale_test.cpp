@@ -2,9 +2,11 @@
 #include <gtest/gtest.h>
 #include <stdlib.h>
 
+#include <array>
 #include <filesystem>
 #include <fstream>
 #include <string>
+#include <tuple>
 #include <utility>
 #include <vector>
 
@@ -24,42 +26,43 @@ TPoDictionary parse(std::string_view text) {
 }
 
 TEST(PoDictionary, ReadsEntries) {
-  const struct {
-    const char* name;
-    std::string text;
-    std::vector<std::pair<std::string, std::string>> expected;
-  } cases[] = {
-      {"byte order mark, header, CR LF, continued strings",
-       "\xEF\xBB\xBFmsgid \"\"\r\nmsgstr \"\"\r\n\"Content-Type: text/plain; charset=UTF-8\\n\"\r\n"
-       "\r\nmsgid \"\"\n\"@Usage_Help \"\n\"%Option1%@\"\nmsgstr \"\"\n\"a\"  \n  \"b\"",
-       {{"@Usage_Help %Option1%@", "ab"}}},
-      {"escapes",
-       "msgid \"k\"\nmsgstr "
-       "\"\\n\\t\\r\\\"\\\\\\'\\?\\a\\b\\f\\v|\\101\\60\\1a|\\x41\\xe3\\x81\\x82"
-       "\\x414|\\q\"\n",
-       {{"k",
-         "\n\t\r\"\\'?\a\b\f\v|A0\x01"
-         "a|A\xE3\x81\x82"
-         "A4|q"}}},
-      {"fuzzy entries are skipped, other flags are not, the flag ends with its entry",
-       "#, fuzzy\nmsgid \"a\"\nmsgstr \"A\"\n\n#, c-format, fuzzy\nmsgid \"b\"\nmsgstr \"B\"\n\n"
-       "#, c-format\nmsgid \"c\"\nmsgstr \"C\"\n#,fuzzyish\nmsgid \"d\"\nmsgstr \"D\"\n"
-       "#, fuzzy\nmsgid \"x\"\nmsgstr \"X\"\nmsgid \"c\"\nmsgstr \"C2\"\n",
-       {{"c", "C2"}, {"d", "D"}}},  // and a later duplicate wins
-      {"context gives its own key",
-       "msgctxt \"menu\"\nmsgid \"Open\"\nmsgstr \"開く\"\nmsgid \"Open\"\nmsgstr \"オープン\"\n",
-       {{"menu\x04Open", "開く"}, {"Open", "オープン"}}},
-      {"plural keeps the first form",
-       "msgid \"%N% file\"\nmsgid_plural \"%N% files\"\nmsgstr[0] \"%N% 個\"\n"
-       "msgstr[1] \"%N% 個s\"\n",
-       {{"%N% file", "%N% 個"}}},
-      {"comments, obsolete entries and empty translations are ignored",
-       "# translator\n#. extracted\n#: tag/usage.cpp:12\n#| msgid \"old\"\nmsgid \"e\"\nmsgstr "
-       "\"\"\n#~ msgid \"gone\"\n#~ msgstr \"GONE\"\nmsgid \"a\"\nmsgstr \"A\"\n",
-       {{"a", "A"}}},
-  };
-  for (const auto& c : cases) {
-    EXPECT_THAT(parse(c.text), UnorderedElementsAreArray(c.expected)) << c.name;
+  // What a case shows, the text and the entries read from it.
+  const std::tuple<const char*, std::string, std::vector<std::pair<std::string, std::string>>>
+      cases[] = {
+          {"byte order mark, header, CR LF, continued strings",
+           "\xEF\xBB\xBFmsgid \"\"\r\nmsgstr \"\"\r\n\"Content-Type: text/plain; "
+           "charset=UTF-8\\n\"\r\n"
+           "\r\nmsgid \"\"\n\"@Usage_Help \"\n\"%Option1%@\"\nmsgstr \"\"\n\"a\"  \n  \"b\"",
+           {{"@Usage_Help %Option1%@", "ab"}}},
+          {"escapes",
+           "msgid \"k\"\nmsgstr "
+           "\"\\n\\t\\r\\\"\\\\\\'\\?\\a\\b\\f\\v|\\101\\60\\1a|\\x41\\xe3\\x81\\x82"
+           "\\x414|\\q\"\n",
+           {{"k",
+             "\n\t\r\"\\'?\a\b\f\v|A0\x01"
+             "a|A\xE3\x81\x82"
+             "A4|q"}}},
+          {"fuzzy entries are skipped, other flags are not, the flag ends with its entry",
+           "#, fuzzy\nmsgid \"a\"\nmsgstr \"A\"\n\n#, c-format, fuzzy\nmsgid \"b\"\nmsgstr "
+           "\"B\"\n\n"
+           "#, c-format\nmsgid \"c\"\nmsgstr \"C\"\n#,fuzzyish\nmsgid \"d\"\nmsgstr \"D\"\n"
+           "#, fuzzy\nmsgid \"x\"\nmsgstr \"X\"\nmsgid \"c\"\nmsgstr \"C2\"\n",
+           {{"c", "C2"}, {"d", "D"}}},  // and a later duplicate wins
+          {"context gives its own key",
+           "msgctxt \"menu\"\nmsgid \"Open\"\nmsgstr \"開く\"\nmsgid \"Open\"\nmsgstr "
+           "\"オープン\"\n",
+           {{"menu\x04Open", "開く"}, {"Open", "オープン"}}},
+          {"plural keeps the first form",
+           "msgid \"%N% file\"\nmsgid_plural \"%N% files\"\nmsgstr[0] \"%N% 個\"\n"
+           "msgstr[1] \"%N% 個s\"\n",
+           {{"%N% file", "%N% 個"}}},
+          {"comments, obsolete entries and empty translations are ignored",
+           "# translator\n#. extracted\n#: tag/usage.cpp:12\n#| msgid \"old\"\nmsgid \"e\"\nmsgstr "
+           "\"\"\n#~ msgid \"gone\"\n#~ msgstr \"GONE\"\nmsgid \"a\"\nmsgstr \"A\"\n",
+           {{"a", "A"}}},
+      };
+  for (const auto& [name, text, expected] : cases) {
+    EXPECT_THAT(parse(text), UnorderedElementsAreArray(expected)) << name;
   }
 }
 
@@ -111,10 +114,7 @@ TEST(BLocale, ChoosesTheLanguageAndTheLaterDictionaryWins) {
   std::filesystem::create_directory(folder + "/Quillet.");
   write("Quillet./fr", {{"lang", "outside"}});
   // LC_ALL, LC_MESSAGES and LANG (null: unset), and the language whose dictionary answers.
-  const struct {
-    const char* values[3];
-    const char* expected;
-  } cases[] = {
+  const std::pair<std::array<const char*, 3>, const char*> cases[] = {
       {{nullptr, nullptr, "fr_CA.UTF-8"}, "fr_CA"},
       {{nullptr, nullptr, "de_DE"}, "en"},
       {{nullptr, nullptr, nullptr}, "en"},
@@ -125,13 +125,13 @@ TEST(BLocale, ChoosesTheLanguageAndTheLaterDictionaryWins) {
       {{nullptr, nullptr, "ja_JP.eucJP@mod"}, "ja"},  // and Japanese for what follows
   };
   int row = 0;
-  for (const auto& c : cases) {
+  for (const auto& [values, expected] : cases) {
     const char* const names[] = {"LC_ALL", "LC_MESSAGES", "LANG"};
     for (int i = 0; i < 3; ++i)
-      c.values[i] != nullptr ? setenv(names[i], c.values[i], 1) : unsetenv(names[i]);
+      values[i] != nullptr ? setenv(names[i], values[i], 1) : unsetenv(names[i]);
     BLocale locale;
     ASSERT_EQ(load(locale, "Quillet"), B_OK);
-    EXPECT_STREQ(locale.GetString("lang"), c.expected) << "row " << ++row;
+    EXPECT_STREQ(locale.GetString("lang"), expected) << "row " << ++row;
   }
 
   write("VornCommon.ja", {{"shared", "common"}, {"only_common", "C"}, {"emptied", "kept"}});

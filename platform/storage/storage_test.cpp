@@ -39,9 +39,9 @@ class Storage : public testing::Test {
   std::string fRoot;  // absolute, with no link in it
 };
 
-// Each path as an entry: its status, absolute path, whether it exists and its own permission
-// bits (-1: none to read). A link among the parent folders is always resolved; only the leaf
-// may stay a link, which then answers with its own bits.
+// Each path as an entry, a link at its end followed or not: its status, absolute path, whether
+// it exists and its own permission bits (-1: none to read). A link among the parent folders is
+// always resolved; only the leaf may stay a link, which then answers with its own bits.
 TEST_F(Storage, EntryResolvesPathsOrRefusesThem) {
   const std::string root = fRoot, song = root + "/real/song.ape";
   fs::create_directories("real");
@@ -52,13 +52,7 @@ TEST_F(Storage, EntryResolvesPathsOrRefusesThem) {
   fs::create_symlink(song, "other/link.ape");
   fs::create_directory_symlink(root + "/real", "folder_link");
   fs::create_symlink(root + "/real/missing", "other/dangling");
-  const struct {
-    std::string path;
-    bool traverse;
-    status_t status;
-    std::string expected;
-    int mode;
-  } cases[] = {
+  const std::tuple<std::string, bool, status_t, std::string, int> cases[] = {
       {"other/link.ape", true, B_OK, song, 02750},
       {root + "/other/link.ape", false, B_OK, root + "/other/link.ape", 0777},
       {"./other/../other/link.ape", false, B_OK, root + "/other/link.ape", 0777},
@@ -74,16 +68,16 @@ TEST_F(Storage, EntryResolvesPathsOrRefusesThem) {
       {"real/" + std::string(NAME_MAX + 1, 'n'), false, B_NAME_TOO_LONG, "", -1},
       {"", false, B_BAD_VALUE, "", -1},
   };
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.path + (c.traverse ? " traversed" : ""));
-    const BEntry entry(c.path.c_str(), c.traverse);
-    EXPECT_EQ(entry.InitCheck(), c.status);
+  for (const auto& [name, traverse, status, expected, mode] : cases) {
+    SCOPED_TRACE(name + (traverse ? " traversed" : ""));
+    const BEntry entry(name.c_str(), traverse);
+    EXPECT_EQ(entry.InitCheck(), status);
     BPath path("/previous");
-    EXPECT_EQ(entry.GetPath(&path), c.status);
-    EXPECT_STREQ(path.Path(), c.status == B_OK ? c.expected.c_str() : nullptr);
-    EXPECT_EQ(entry.Exists(), c.mode >= 0);
-    mode_t mode = 0;
-    EXPECT_EQ(entry.GetPermissions(&mode) == B_OK ? static_cast<int>(mode) : -1, c.mode);
+    EXPECT_EQ(entry.GetPath(&path), status);
+    EXPECT_STREQ(path.Path(), status == B_OK ? expected.c_str() : nullptr);
+    EXPECT_EQ(entry.Exists(), mode >= 0);
+    mode_t own = 0;
+    EXPECT_EQ(entry.GetPermissions(&own) == B_OK ? static_cast<int>(own) : -1, mode);
   }
   EXPECT_EQ(BEntry(song.c_str()).GetPermissions(nullptr), B_BAD_VALUE);
 }

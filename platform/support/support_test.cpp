@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <string>
+#include <tuple>
 
 #include "platform/support/bstring.h"
 #include "platform/support/console_stream.h"
@@ -11,13 +12,7 @@
 namespace {
 
 TEST(BString, ReplaceAll) {
-  const struct {
-    std::string text;
-    const char* replace_this;
-    const char* with_this;
-    int32 from_offset;
-    std::string expected;
-  } cases[] = {
+  const std::tuple<std::string, const char*, const char*, int32, std::string> cases[] = {
       {"@Err %Option% and %Option%@", "%Option%", "-X", 0, "@Err -X and -X@"},
       {"aaa", "aa", "b", 0, "ba"},
       // Replacements that contain the searched text are not searched again.
@@ -33,10 +28,10 @@ TEST(BString, ReplaceAll) {
       {std::string("a\0a", 3), "a", "\xE3\x81\x82", 0,
        std::string("\xE3\x81\x82\0\xE3\x81\x82", 7)},
   };
-  for (const auto& c : cases) {
-    BString s(c.text);
-    s.ReplaceAll(c.replace_this, c.with_this, c.from_offset);
-    EXPECT_EQ(s.Text(), c.expected) << c.text << " from " << c.from_offset;
+  for (const auto& [text, replace_this, with_this, from_offset, expected] : cases) {
+    BString s(text);
+    s.ReplaceAll(replace_this, with_this, from_offset);
+    EXPECT_EQ(s.Text(), expected) << text << " from " << from_offset;
   }
 }
 

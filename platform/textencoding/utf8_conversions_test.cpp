@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <tuple>
 #include <vector>
 
 namespace {
@@ -39,11 +40,8 @@ constexpr uint32 kSjis = B_SJIS_CONVERSION, kJis = B_JIS_CONVERSION;
 // at a character boundary: its output is exactly what converting the consumed part alone gives,
 // and JIS ends in ASCII.
 TEST(Utf8Conversions, ConvertsAsWindowsDoesAndCutsAtACharacterBoundary) {
-  const struct {
-    bool to_utf8;
-    uint32 encoding;
-    std::string source, expected;
-  } cases[] = {
+  // To or from UTF-8, the encoding, the source and what it converts to.
+  const std::tuple<bool, uint32, std::string, std::string> cases[] = {
       {kTo, kSjis, "a\x5C\x7E\xB1", "a\\~\uFF71"},
       {kTo, kSjis, "\x81\x60\x87\x40\xFA\x5C\xED\x40", "\uFF5E\u2460\u7E8A\u7E8A"},
       {kTo, kSjis, "\x80-\x81 a\x81", "\x1A-\x1A a\x1A"},
@@ -60,27 +58,26 @@ TEST(Utf8Conversions, ConvertsAsWindowsDoesAndCutsAtACharacterBoundary) {
       {kTo, kJis, "\x1B$(D\x30\x21\x1B(B-\xA4", "\x1A-\x1A"},
       {kTo, kJis, "\x1B(Zba\x1B$", "\x1B(Zba\x1A"},
   };
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.source);
-    const TResult result = run(c.to_utf8, c.encoding, c.source);
+  for (const auto& [to_utf8, encoding, source, expected] : cases) {
+    SCOPED_TRACE(source);
+    const TResult result = run(to_utf8, encoding, source);
     EXPECT_EQ(result.status, B_OK);
-    EXPECT_EQ(result.text, c.expected);
-    EXPECT_EQ(result.consumed, static_cast<int32>(c.source.size()));
+    EXPECT_EQ(result.text, expected);
+    EXPECT_EQ(result.consumed, static_cast<int32>(source.size()));
     // An escape it does not know is passed on byte by byte: a cut in it cuts no character.
-    const bool passes_escape = c.to_utf8 && c.expected.find('\x1B') != std::string::npos;
-    for (int32 room = 0; !passes_escape && room <= static_cast<int32>(c.expected.size()); ++room) {
-      const TResult cut = run(c.to_utf8, c.encoding, c.source, room);
+    const bool passes_escape = to_utf8 && expected.find('\x1B') != std::string::npos;
+    for (int32 room = 0; !passes_escape && room <= static_cast<int32>(expected.size()); ++room) {
+      const TResult cut = run(to_utf8, encoding, source, room);
       ASSERT_EQ(cut.status, B_OK) << "room " << room;
       const TResult prefix =
-          run(c.to_utf8, c.encoding, c.source.substr(0, static_cast<std::size_t>(cut.consumed)));
+          run(to_utf8, encoding, source.substr(0, static_cast<std::size_t>(cut.consumed)));
       EXPECT_EQ(cut.text, prefix.text) << "room " << room;
       const std::size_t last_escape = cut.text.rfind('\x1B');
-      if (!c.to_utf8 && last_escape != std::string::npos) {
+      if (!to_utf8 && last_escape != std::string::npos) {
         EXPECT_EQ(cut.text.substr(last_escape, 3), "\x1B(B") << "room " << room;
       }
     }
-    EXPECT_EQ(run(c.to_utf8, c.encoding, c.source, static_cast<int32>(c.expected.size())).text,
-              c.expected);
+    EXPECT_EQ(run(to_utf8, encoding, source, static_cast<int32>(expected.size())).text, expected);
   }
   EXPECT_EQ(run(kTo, 12, "abc", 8).status, B_BAD_VALUE);  // an encoding of neither set
 }
