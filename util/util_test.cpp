@@ -8,6 +8,7 @@
 #include <map>
 #include <string>
 #include <tuple>
+#include <vector>
 
 #include "platform/storage/attribute_test_folder.h"
 #include "util/copy_file.h"
@@ -166,25 +167,23 @@ TEST_F(CopyFileTest, CopiesUserAttributesOnlyAndNeverWidensPermissions) {
 }
 
 TEST(Path, SplitsPathsIntoFolderNameBodyAndExtension) {
-  const struct {
-    std::string path, name, folder_with_slash, folder, ext, body;
-  } cases[] = {
-      {"/boot/home/song.wav", "song.wav", "/boot/home/", "/boot/home", "wav", "song"},
-      {"a.b.z", "a.b.z", "", "", "z", "a.b"},
-      {"dir.d/file", "file", "dir.d/", "dir.d", "d/file", "file"},
-      {"dir/.profile", ".profile", "dir/", "dir", "profile", ""},
-      {"dir/", "", "dir/", "dir", "", ""},
-      {"a.", "a.", "", "", "", "a"},
-      {"/a", "a", "/", "", "", "a"},
+  // Each path's name, folder with and without the slash, extension and body.
+  const std::pair<std::string, std::vector<std::string>> cases[] = {
+      {"/boot/home/song.wav", {"song.wav", "/boot/home/", "/boot/home", "wav", "song"}},
+      {"a.b.z", {"a.b.z", "", "", "z", "a.b"}},
+      {"dir.d/file", {"file", "dir.d/", "dir.d", "d/file", "file"}},
+      {"dir/.profile", {".profile", "dir/", "dir", "profile", ""}},
+      {"dir/", {"", "dir/", "dir", "", ""}},
+      {"a.", {"a.", "", "", "", "a"}},
+      {"/a", {"a", "/", "", "", "a"}},
   };
-  for (const auto& c : cases) {
-    SCOPED_TRACE("path '" + c.path + "'");
-    EXPECT_EQ(extract_file_name(c.path), c.name);
-    EXPECT_EQ(extract_file_folder_path_kernel(c.path, 1), c.folder_with_slash);
-    EXPECT_EQ(extract_file_folder_path_kernel(c.path, 0), c.folder);
-    EXPECT_EQ(extract_file_ext(c.path), c.ext);
-    EXPECT_EQ(extract_file_body(c.path), c.body);
-  }
+  for (const auto& [path, parts] : cases)
+    EXPECT_EQ(
+        (std::vector<std::string>{extract_file_name(path), extract_file_folder_path_kernel(path, 1),
+                                  extract_file_folder_path_kernel(path, 0), extract_file_ext(path),
+                                  extract_file_body(path)}),
+        parts)
+        << path;
   // The folder length is cut to the path, and never below nothing.
   EXPECT_EQ(extract_file_folder_path_kernel("dir/", 5), "dir/");
   EXPECT_EQ(extract_file_folder_path_kernel("/a", -3), "");
@@ -192,23 +191,20 @@ TEST(Path, SplitsPathsIntoFolderNameBodyAndExtension) {
 }
 
 TEST(Path, AddsAndReplacesExtensions) {
-  const struct {
-    std::string path, add_wav, reext_wav, add_empty, reext_empty;
-  } cases[] = {
-      {"song", "song.wav", "song.wav", "song.", "song."},
-      {"song.txt", "song.txt", "song.wav", "song.txt", "song."},
-      {"a.", "a.", "a.wav", "a.", "a."},
-      {"dir.d/song", "dir.d/song.wav", "dir.d/song.wav", "dir.d/song.", "dir.d/song."},
-      {".profile", ".profile", ".wav", ".profile", "."},
-      {"dir/", "dir/.wav", "dir/.wav", "dir/.", "dir/."},
+  // Each path with "wav" added and replacing its extension, then the same with "".
+  const std::pair<std::string, std::vector<std::string>> cases[] = {
+      {"song", {"song.wav", "song.wav", "song.", "song."}},
+      {"song.txt", {"song.txt", "song.wav", "song.txt", "song."}},
+      {"a.", {"a.", "a.wav", "a.", "a."}},
+      {"dir.d/song", {"dir.d/song.wav", "dir.d/song.wav", "dir.d/song.", "dir.d/song."}},
+      {".profile", {".profile", ".wav", ".profile", "."}},
+      {"dir/", {"dir/.wav", "dir/.wav", "dir/.", "dir/."}},
   };
-  for (const auto& c : cases) {
-    SCOPED_TRACE("path '" + c.path + "'");
-    EXPECT_EQ(add_ext(c.path, "wav"), c.add_wav);
-    EXPECT_EQ(reext(c.path, "wav"), c.reext_wav);
-    EXPECT_EQ(add_ext(c.path, ""), c.add_empty);
-    EXPECT_EQ(reext(c.path, ""), c.reext_empty);
-  }
+  for (const auto& [path, extended] : cases)
+    EXPECT_EQ((std::vector<std::string>{add_ext(path, "wav"), reext(path, "wav"), add_ext(path, ""),
+                                        reext(path, "")}),
+              extended)
+        << path;
 }
 
 TEST(Path, TrimsBlanksAndTabsAndCountsLineEnds) {

@@ -12,8 +12,6 @@
 #include "platform/interface/test_application.h"
 #include "platform/interface/thread.h"
 
-namespace {
-
 // Every priority can be taken back by a later call, in both directions and on both the calling
 // thread and another one; the calling thread ends as it began.
 TEST(ThreadPriority, EveryChangeCanBeUndone) {
@@ -89,5 +87,3 @@ TEST(DividedControl, LabelAndFieldMeetAtTheDivider) {
   EXPECT_EQ(control.Field()->geometry(), QRect(50, 0, 70, 24));
   EXPECT_EQ(control.sizeHint().width(), 50 + control.Field()->sizeHint().width());
 }
-
-}  // namespace

@@ -8,8 +8,6 @@
 #include <string>
 #include <tuple>
 
-namespace {
-
 TEST(Image, LoadsBindsAndUnloadsAnAddOnOrFailsNegative) {
   image_id image = load_add_on(KERNEL_TEST_ADDON);
   ASSERT_GE(image, 0);
@@ -56,5 +54,3 @@ TEST(Image, LoadsBindsAndUnloadsAnAddOnOrFailsNegative) {
   std::filesystem::current_path(saved_cwd);
   std::filesystem::remove_all(folder);
 }
-
-}  // namespace
