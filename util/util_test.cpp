@@ -166,9 +166,9 @@ TEST_F(CopyFileTest, CopiesUserAttributesOnlyAndNeverWidensPermissions) {
   EXPECT_EQ(fs::status("to/song.ape").permissions(), fs::perms(0750));
 }
 
-TEST(Path, SplitsPathsIntoFolderNameBodyAndExtension) {
+TEST(Path, SplitsExtendsTrimsAndCountsLineEnds) {
   // Each path's name, folder with and without the slash, extension and body.
-  const std::pair<std::string, std::vector<std::string>> cases[] = {
+  const std::pair<std::string, std::vector<std::string>> splits[] = {
       {"/boot/home/song.wav", {"song.wav", "/boot/home/", "/boot/home", "wav", "song"}},
       {"a.b.z", {"a.b.z", "", "", "z", "a.b"}},
       {"dir.d/file", {"file", "dir.d/", "dir.d", "d/file", "file"}},
@@ -177,7 +177,7 @@ TEST(Path, SplitsPathsIntoFolderNameBodyAndExtension) {
       {"a.", {"a.", "", "", "", "a"}},
       {"/a", {"a", "/", "", "", "a"}},
   };
-  for (const auto& [path, parts] : cases)
+  for (const auto& [path, parts] : splits)
     EXPECT_EQ(
         (std::vector<std::string>{extract_file_name(path), extract_file_folder_path_kernel(path, 1),
                                   extract_file_folder_path_kernel(path, 0), extract_file_ext(path),
@@ -188,11 +188,9 @@ TEST(Path, SplitsPathsIntoFolderNameBodyAndExtension) {
   EXPECT_EQ(extract_file_folder_path_kernel("dir/", 5), "dir/");
   EXPECT_EQ(extract_file_folder_path_kernel("/a", -3), "");
   EXPECT_EQ(extract_file_folder_path_kernel("ab/c", -1), "a");
-}
 
-TEST(Path, AddsAndReplacesExtensions) {
   // Each path with "wav" added and replacing its extension, then the same with "".
-  const std::pair<std::string, std::vector<std::string>> cases[] = {
+  const std::pair<std::string, std::vector<std::string>> extensions[] = {
       {"song", {"song.wav", "song.wav", "song.", "song."}},
       {"song.txt", {"song.txt", "song.wav", "song.txt", "song."}},
       {"a.", {"a.", "a.wav", "a.", "a."}},
@@ -200,23 +198,21 @@ TEST(Path, AddsAndReplacesExtensions) {
       {".profile", {".profile", ".wav", ".profile", "."}},
       {"dir/", {"dir/.wav", "dir/.wav", "dir/.", "dir/."}},
   };
-  for (const auto& [path, extended] : cases)
+  for (const auto& [path, extended] : extensions)
     EXPECT_EQ((std::vector<std::string>{add_ext(path, "wav"), reext(path, "wav"), add_ext(path, ""),
                                         reext(path, "")}),
               extended)
         << path;
-}
 
-TEST(Path, TrimsBlanksAndTabsAndCountsLineEnds) {
   EXPECT_EQ(trim("  a b \t"), "a b");
   EXPECT_EQ(trim(" \t \t"), "");
   EXPECT_EQ(trim("\t\r x\r\v \n"), "\r x\r\v \n");
   // Only the counts decide, not whether CR and LF stand in pairs; the walk ends at the NUL.
-  const std::pair<const char*, int> cases[] = {
+  const std::pair<const char*, int> line_ends[] = {
       {"a\r\nb\r\n", kLineEndCrLf}, {"", kLineEndLf},       {"a\r\nb\n", kLineEndLf},
       {"\r\r\n", kLineEndCr},       {"\n\r", kLineEndCrLf}, {"a\n\0\r\r", kLineEndLf},
   };
-  for (const auto& [text, expected] : cases)
+  for (const auto& [text, expected] : line_ends)
     EXPECT_EQ(detect_cr_type(text), expected) << testing::PrintToString(std::string(text));
 }
 

@@ -25,7 +25,7 @@ TPoDictionary parse(std::string_view text) {
   return dictionary;
 }
 
-TEST(PoDictionary, ReadsEntries) {
+TEST(PoDictionary, ReadsEntriesAndDropsMalformedOnes) {
   // What a case shows, the text and the entries read from it.
   const std::tuple<const char*, std::string, std::vector<std::pair<std::string, std::string>>>
       cases[] = {
@@ -64,9 +64,8 @@ TEST(PoDictionary, ReadsEntries) {
   for (const auto& [name, text, expected] : cases) {
     EXPECT_THAT(parse(text), UnorderedElementsAreArray(expected)) << name;
   }
-}
 
-TEST(PoDictionary, MalformedEntryIsDroppedAndReadingResumes) {
+  // A malformed entry is dropped and reading resumes after it.
   const std::string good = "msgid \"good\"\nmsgstr \"G\"\n";
   const std::pair<const char*, std::string> broken[] = {
       {"unterminated string", "msgid \"a\nmsgstr \"A\"\n"},

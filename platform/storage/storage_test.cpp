@@ -104,7 +104,7 @@ TEST_F(Storage, NodeReadsValuesInPartsAndRefusesWritesWithoutChange) {
   EXPECT_EQ(std::string(buffer, 10), "0123456789");
 }
 
-TEST_F(Storage, FileOpenModes) {
+TEST_F(Storage, FileOpensReadsAndWritesCheckingTheirArguments) {
   write_test_file("song.ape", "data");
   fs::create_directory("folder");
   const std::tuple<const char*, uint32, status_t> cases[] = {
@@ -123,10 +123,8 @@ TEST_F(Storage, FileOpenModes) {
   EXPECT_LT(copy_file_data(source, readOnly), 0);
   EXPECT_LT(copy_file_data(source, readOnly, nullptr, DataCopyMethod::kReadWrite), 0);
   EXPECT_EQ(read_test_file("song.ape"), "data");
-}
 
-// Reads stop only at the end of the file; a refused transfer changes nothing.
-TEST_F(Storage, FilePositionalReadsAndWritesCheckTheirArguments) {
+  // Reads stop only at the end of the file; a refused transfer changes nothing.
   BFile file("data", B_READ_WRITE | B_CREATE_FILE);
   ASSERT_EQ(file.WriteAt(4, "tail", 4), 4);  // the first four bytes stay a hole of zeros
   ASSERT_EQ(file.WriteAt(0, "he", 2), 2);
