@@ -27,7 +27,6 @@ class Storage : public testing::Test {
       GTEST_SKIP() << AttributeTestFolder::kSkipMessage;
     fSavedFolder = fs::current_path();
     fs::current_path(fFolder.Path());
-    fRoot = fs::current_path().string();
   }
   void TearDown() override {
     if (!fSavedFolder.empty())
@@ -36,14 +35,13 @@ class Storage : public testing::Test {
 
   AttributeTestFolder fFolder;
   fs::path fSavedFolder;
-  std::string fRoot;  // absolute, with no link in it
 };
 
 // Each path as an entry, a link at its end followed or not: its status, absolute path, whether
 // it exists and its own permission bits (-1: none to read). A link among the parent folders is
 // always resolved; only the leaf may stay a link, which then answers with its own bits.
 TEST_F(Storage, EntryResolvesPathsOrRefusesThem) {
-  const std::string root = fRoot, song = root + "/real/song.ape";
+  const std::string root = fs::current_path().string(), song = root + "/real/song.ape";
   fs::create_directories("real");
   fs::create_directories("other");
   write_test_file(song, "data");
