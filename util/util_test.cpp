@@ -10,7 +10,7 @@
 #include <tuple>
 #include <vector>
 
-#include "platform/storage/attribute_test_folder.h"
+#include "platform/storage/test_working_folder.h"
 #include "util/copy_file.h"
 #include "util/path.h"
 
@@ -36,26 +36,19 @@ Attributes attributes_of(const std::string& path) {
   return attributes;
 }
 
-// Works in its folder with relative names, so that a name's first byte is the argument's.
-class CopyFileTest : public testing::Test {
+// Relative names, so that a name's first byte is the argument's.
+class CopyFileTest : public TWorkingFolderTest {
  protected:
   void SetUp() override {
-    if (fFolder.Path().empty())
-      GTEST_SKIP() << AttributeTestFolder::kSkipMessage;
-    fSavedFolder = fs::current_path();
-    fs::current_path(fFolder.Path());
+    TWorkingFolderTest::SetUp();
+    if (IsSkipped())
+      return;
     fs::create_directories("from");
     fs::create_directories("to");
     write_test_file(kSource, "audio data");
   }
-  void TearDown() override {
-    if (!fSavedFolder.empty())
-      fs::current_path(fSavedFolder);
-  }
 
   static constexpr const char* kSource = "from/song.ape";
-  AttributeTestFolder fFolder;
-  fs::path fSavedFolder;
 };
 
 // Each source holds its row's number as contents and as an attribute when it is copied. A
@@ -73,7 +66,6 @@ TEST_F(CopyFileTest, DecidesTheTargetOrFailsWithNothingWritten) {
   fs::create_directories(deep);
   const std::string too_long = deep + "/" + std::string(250, 'n');
   const std::string fits = deep + "/" + std::string(kCopyTargetPathMax - deep.size() - 1, 'f');
-  // The source, the destination named and the file that must hold the copy.
   const std::tuple<std::string, std::string, std::string> cases[] = {
       {kSource, "to", "to/song.ape"},
       {kSource, "to_link", "to/song.ape"},

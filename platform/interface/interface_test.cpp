@@ -73,7 +73,6 @@ TEST(DividedControl, LabelAndFieldMeetAtTheDivider) {
   EXPECT_EQ(control.Divider(), control.LabelView()->sizeHint().width());
   control.resize(200, 30);
   control.show();  // a hidden widget gets its resize events only when shown
-  // Each divider set, the one kept and the label's width.
   const std::tuple<float, float, int> cases[] = {{60.4f, 60.4f, 60}, {-3, 0, 0}, {500, 500, 200}};
   for (const auto& [divider, kept, label_width] : cases) {
     SCOPED_TRACE(divider);

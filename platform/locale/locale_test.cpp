@@ -26,7 +26,6 @@ TPoDictionary parse(std::string_view text) {
 }
 
 TEST(PoDictionary, ReadsEntriesAndDropsMalformedOnes) {
-  // What a case shows, the text and the entries read from it.
   const std::tuple<const char*, std::string, std::vector<std::pair<std::string, std::string>>>
       cases[] = {
           {"byte order mark, header, CR LF, continued strings",

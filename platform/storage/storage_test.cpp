@@ -9,33 +9,17 @@
 #include <string>
 #include <tuple>
 
-#include "platform/storage/attribute_test_folder.h"
 #include "platform/storage/entry.h"
 #include "platform/storage/file.h"
 #include "platform/storage/find_directory.h"
 #include "platform/storage/node.h"
+#include "platform/storage/test_working_folder.h"
 
 namespace {
 
 namespace fs = std::filesystem;
 
-// Each test works with relative names in a fresh folder, its current folder while it runs.
-class Storage : public testing::Test {
- protected:
-  void SetUp() override {
-    if (fFolder.Path().empty())
-      GTEST_SKIP() << AttributeTestFolder::kSkipMessage;
-    fSavedFolder = fs::current_path();
-    fs::current_path(fFolder.Path());
-  }
-  void TearDown() override {
-    if (!fSavedFolder.empty())
-      fs::current_path(fSavedFolder);
-  }
-
-  AttributeTestFolder fFolder;
-  fs::path fSavedFolder;
-};
+using Storage = TWorkingFolderTest;
 
 // Each path as an entry, a link at its end followed or not: its status, absolute path, whether
 // it exists and its own permission bits (-1: none to read). A link among the parent folders is

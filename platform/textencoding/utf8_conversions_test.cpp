@@ -40,7 +40,6 @@ constexpr uint32 kSjis = B_SJIS_CONVERSION, kJis = B_JIS_CONVERSION;
 // at a character boundary: its output is exactly what converting the consumed part alone gives,
 // and JIS ends in ASCII.
 TEST(Utf8Conversions, ConvertsAsWindowsDoesAndCutsAtACharacterBoundary) {
-  // To or from UTF-8, the encoding, the source and what it converts to.
   const std::tuple<bool, uint32, std::string, std::string> cases[] = {
       {kTo, kSjis, "a\x5C\x7E\xB1", "a\\~\uFF71"},
       {kTo, kSjis, "\x81\x60\x87\x40\xFA\x5C\xED\x40", "\uFF5E\u2460\u7E8A\u7E8A"},

@@ -33,7 +33,6 @@ TEST(Shortcut, TakenFromALabelAndMergedIntoOne) {
   for (const auto& [label, shortcut] : labels)
     EXPECT_EQ(short_cut_from_label(label), shortcut) << '"' << label << '"';
 
-  // The format, the label and the label with the key merged in.
   const std::tuple<std::string, const char*, const char*> merges[] = {
       {"x(a)", "Save", "Save(F)"},                // no insertion point: at the end
       {"x(a)", "Name   :", "Name(F)   :"},        // before the blanks in front of ":"
@@ -70,7 +69,6 @@ int32 drive_alert(Qt::Key key, const char* middle_label = "C Cancel") {
 }
 
 TEST(ShowAlert, EscAndLabelShortcutsPressTheirButtons) {
-  // The key pressed, the middle button's label and the index show_alert returns.
   const std::tuple<Qt::Key, const char*, int32> cases[] = {
       {Qt::Key_Escape, "C Cancel", 1},
       {Qt::Key_S, "C Cancel", 2},
