@@ -47,7 +47,6 @@ TEST(ThreadPriority, EveryChangeCanBeUndone) {
 
 // The icon is the theme's, else the window icon, and a failure leaves the image as it was.
 TEST(AppSignature, IconOrAnHonestFailure) {
-  QGuiApplication::setWindowIcon(QIcon());
   QImage image(16, 16, QImage::Format_ARGB32_Premultiplied);
   image.fill(Qt::blue);
   const QImage before = image;

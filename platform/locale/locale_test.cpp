@@ -101,7 +101,7 @@ TEST(BLocale, ChoosesTheLanguageAndTheLaterDictionaryWins) {
   const auto load = [&folder](BLocale& locale, const char* name) {
     return locale.LoadLanguageFile((folder + "/" + name).c_str());
   };
-  for (const char* language : {"en", "ja", "fr", "fr_CA"})
+  for (const char* language : {"en", "ja", "fr", "fr_CA", "C"})
     write(std::string("Quillet.") + language, {{"lang", language}});
   std::filesystem::create_directory(folder + "/Quillet.");
   write("Quillet./fr", {{"lang", "outside"}});
@@ -116,14 +116,13 @@ TEST(BLocale, ChoosesTheLanguageAndTheLaterDictionaryWins) {
       {{nullptr, nullptr, "/fr"}, "en"},  // a name with "/" leads nowhere, here "Quillet./"
       {{nullptr, nullptr, "ja_JP.eucJP@mod"}, "ja"},  // and Japanese for what follows
   };
-  int row = 0;
   for (const auto& [values, expected] : cases) {
     const char* const names[] = {"LC_ALL", "LC_MESSAGES", "LANG"};
     for (int i = 0; i < 3; ++i)
       values[i] != nullptr ? setenv(names[i], values[i], 1) : unsetenv(names[i]);
     BLocale locale;
     ASSERT_EQ(load(locale, "Quillet"), B_OK);
-    EXPECT_STREQ(locale.GetString("lang"), expected) << "row " << ++row;
+    EXPECT_STREQ(locale.GetString("lang"), expected) << testing::PrintToString(values);
   }
 
   write("VornCommon.ja", {{"shared", "common"}, {"only_common", "C"}, {"emptied", "kept"}});

@@ -160,7 +160,6 @@ TEST(FindDirectory, UserLibFolderFollowsHomeOrTheAccount) {
   ASSERT_NE(account, nullptr);
   const std::string home = account->pw_dir;
   const std::string account_lib = (home == "/" ? "" : home) + "/.local/lib";
-  const int volume = 0;
   const struct {
     const char* home;
     std::string expected;  // "/unchanged": refused
@@ -174,7 +173,7 @@ TEST(FindDirectory, UserLibFolderFollowsHomeOrTheAccount) {
       {nullptr, account_lib},  // unset: the passwd entry's home
       {"/home/someone", "/unchanged", static_cast<directory_which>(3000)},
       {"/home/someone", "/unchanged", B_USER_LIB_DIRECTORY, true},
-      {"/home/someone", "/unchanged", B_USER_LIB_DIRECTORY, false, &volume},
+      {"/home/someone", "/unchanged", B_USER_LIB_DIRECTORY, false, account},  // any volume
   };
   for (const auto& c : cases) {
     c.home != nullptr ? setenv("HOME", c.home, 1) : unsetenv("HOME");

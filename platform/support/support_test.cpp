@@ -2,7 +2,6 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
-#include <algorithm>
 #include <string>
 #include <tuple>
 
@@ -39,15 +38,14 @@ TEST(BString, ReplaceAll) {
 std::string drain(int fd) {
   char buffer[256];
   const ssize_t count = read(fd, buffer, sizeof buffer);
-  return std::string(buffer, static_cast<std::size_t>(std::max<ssize_t>(count, 0)));
+  return std::string(buffer, count > 0 ? static_cast<std::size_t>(count) : 0);
 }
 
 // A line reaches the output when it ends, not when the process does: a reader of a pipe sees
 // each line of a run as it is printed.
 TEST(ConsoleStream, WritesEachLineWhenItEnds) {
   int ends[2];
-  ASSERT_EQ(pipe(ends), 0);
-  ASSERT_EQ(fcntl(ends[0], F_SETFL, O_NONBLOCK), 0);
+  ASSERT_EQ(pipe2(ends, O_NONBLOCK), 0);
   {
     TConsoleStream stream(ends[1]);
     stream << "Title: " << std::string("Seasons") << ' ' << static_cast<const char*>(nullptr);
