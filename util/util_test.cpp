@@ -83,13 +83,12 @@ TEST_F(CopyFileTest, DecidesTheTargetOrFailsWithNothingWritten) {
   };
   int row = 0;
   for (const auto& [source, destination, target] : cases) {
-    SCOPED_TRACE(destination);
     const std::string number = std::to_string(++row);
     write_test_file(source, number);
     set_attributes(source, {{"user.row", number}});
-    EXPECT_EQ(copy_file(source.c_str(), destination.c_str()), 0);
-    EXPECT_EQ(read_test_file(target), number);
-    EXPECT_EQ(attributes_of(target), (Attributes{{"user.row", number}}));
+    EXPECT_EQ(copy_file(source.c_str(), destination.c_str()), 0) << destination;
+    EXPECT_EQ(read_test_file(target), number) << destination;
+    EXPECT_EQ(attributes_of(target), (Attributes{{"user.row", number}})) << destination;
   }
   EXPECT_FALSE(fs::exists("marker") || fs::exists("to/marker"));
   EXPECT_TRUE(fs::is_symlink("to/link.ape"));

@@ -11,12 +11,11 @@
 TEST(Image, LoadsBindsAndUnloadsAnAddOnOrFailsNegative) {
   image_id image = load_add_on(KERNEL_TEST_ADDON);
   ASSERT_GE(image, 0);
-  void* function = nullptr;
-  ASSERT_EQ(get_image_symbol(image, "addon_answer", B_SYMBOL_TYPE_TEXT, &function), B_OK);
-  EXPECT_EQ(reinterpret_cast<int (*)()>(function)(), 42);
-  void* data = nullptr;
-  ASSERT_EQ(get_image_symbol(image, "gAddonAnswer", B_SYMBOL_TYPE_DATA, &data), B_OK);
-  EXPECT_EQ(*static_cast<int*>(data), 42);
+  void* symbol = nullptr;
+  ASSERT_EQ(get_image_symbol(image, "addon_answer", B_SYMBOL_TYPE_TEXT, &symbol), B_OK);
+  EXPECT_EQ(reinterpret_cast<int (*)()>(symbol)(), 42);
+  ASSERT_EQ(get_image_symbol(image, "gAddonAnswer", B_SYMBOL_TYPE_DATA, &symbol), B_OK);
+  EXPECT_EQ(*static_cast<int*>(symbol), 42);
 
   // Failed look-ups leave the location alone.
   const std::tuple<const char*, int32, status_t> cases[] = {

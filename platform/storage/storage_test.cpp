@@ -158,8 +158,7 @@ TEST_F(Storage, FileCopiesDataExactlyAndCutsTheTarget) {
 TEST(FindDirectory, UserLibFolderFollowsHomeOrTheAccount) {
   const struct passwd* account = getpwuid(getuid());
   ASSERT_NE(account, nullptr);
-  const std::string home = account->pw_dir;
-  const std::string account_lib = (home == "/" ? "" : home) + "/.local/lib";
+  const std::string home = account->pw_dir, account_lib = (home == "/" ? "" : home) + "/.local/lib";
   const struct {
     const char* home;
     std::string expected;  // "/unchanged": refused
