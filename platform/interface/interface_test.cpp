@@ -1,17 +1,17 @@
 #include <gtest/gtest.h>
+#include <sched.h>
 
 #include <QAbstractEventDispatcher>
 #include <QGuiApplication>
 #include <QImage>
 #include <QPixmap>
 #include <QThread>
+#include <tuple>
 
 #include "platform/interface/app_signature.h"
 #include "platform/interface/divided_control.h"
 #include "platform/interface/test_application.h"
 #include "platform/interface/thread.h"
-
-namespace {
 
 // Every priority can be taken back by a later call, in both directions and on both the calling
 // thread and another one; the calling thread ends as it began.
@@ -24,22 +24,18 @@ TEST(ThreadPriority, EveryChangeCanBeUndone) {
       {B_IDLE_PRIORITY, SCHED_BATCH},
       {B_LOWEST_ACTIVE_PRIORITY, SCHED_OTHER},
   };
-  for (const auto& [priority, policy] : steps) {
-    EXPECT_EQ(set_thread_priority(QThread::currentThread(), priority), B_OK) << priority;
-    EXPECT_EQ(own_policy(), policy) << priority;
-  }
-
   QThread other;  // runs an event loop
   other.start();
   QAbstractEventDispatcher* dispatcher = nullptr;
   while (dispatcher == nullptr)
     dispatcher = other.eventDispatcher();
   for (const auto& [priority, policy] : steps) {
+    EXPECT_EQ(set_thread_priority(QThread::currentThread(), priority), B_OK) << priority;
     EXPECT_EQ(set_thread_priority(&other, priority), B_OK) << priority;
     int seen = -1;
     QMetaObject::invokeMethod(
-        dispatcher, [&seen] { seen = own_policy(); }, Qt::BlockingQueuedConnection);
-    EXPECT_EQ(seen, policy) << priority;
+        dispatcher, [&seen] { seen = sched_getscheduler(0); }, Qt::BlockingQueuedConnection);
+    EXPECT_EQ(std::pair(sched_getscheduler(0), seen), std::pair(policy, policy)) << priority;
   }
   other.quit();
   other.wait();
@@ -51,7 +47,6 @@ TEST(ThreadPriority, EveryChangeCanBeUndone) {
 
 // The icon is the theme's, else the window icon, and a failure leaves the image as it was.
 TEST(AppSignature, IconOrAnHonestFailure) {
-  QGuiApplication::setWindowIcon(QIcon());
   QImage image(16, 16, QImage::Format_ARGB32_Premultiplied);
   image.fill(Qt::blue);
   const QImage before = image;
@@ -78,21 +73,16 @@ TEST(DividedControl, LabelAndFieldMeetAtTheDivider) {
   EXPECT_EQ(control.Divider(), control.LabelView()->sizeHint().width());
   control.resize(200, 30);
   control.show();  // a hidden widget gets its resize events only when shown
-  const struct {
-    float divider, kept;
-    int label_width;
-  } cases[] = {{60.4f, 60.4f, 60}, {-3, 0, 0}, {500, 500, 200}};
-  for (const auto& c : cases) {
-    control.SetDivider(c.divider);
-    EXPECT_EQ(control.Divider(), c.kept) << c.divider;
-    EXPECT_EQ(control.LabelView()->geometry(), QRect(0, 0, c.label_width, 30)) << c.divider;
-    EXPECT_EQ(control.Field()->geometry(), QRect(c.label_width, 0, 200 - c.label_width, 30))
-        << c.divider;
+  const std::tuple<float, float, int> cases[] = {{60.4f, 60.4f, 60}, {-3, 0, 0}, {500, 500, 200}};
+  for (const auto& [divider, kept, label_width] : cases) {
+    SCOPED_TRACE(divider);
+    control.SetDivider(divider);
+    EXPECT_EQ(control.Divider(), kept);
+    EXPECT_EQ(control.LabelView()->geometry(), QRect(0, 0, label_width, 30));
+    EXPECT_EQ(control.Field()->geometry(), QRect(label_width, 0, 200 - label_width, 30));
   }
   control.SetDivider(50);
   control.resize(120, 24);
   EXPECT_EQ(control.Field()->geometry(), QRect(50, 0, 70, 24));
   EXPECT_EQ(control.sizeHint().width(), 50 + control.Field()->sizeHint().width());
 }
-
-}  // namespace

@@ -3,8 +3,6 @@
 #pragma once
 
 #include <gtest/gtest.h>
-#include <pthread.h>
-#include <sched.h>
 
 #include <QApplication>
 #include <memory>
@@ -23,11 +21,3 @@ class TTestApplication : public testing::Environment {
 
 inline testing::Environment* const gTestApplication =
     testing::AddGlobalTestEnvironment(new TTestApplication);
-
-// The scheduling policy of the calling thread.
-inline int own_policy() {
-  int policy = -1;
-  sched_param parameters{};
-  pthread_getschedparam(pthread_self(), &policy, &parameters);
-  return policy;
-}

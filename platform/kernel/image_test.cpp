@@ -6,35 +6,29 @@
 #include <filesystem>
 #include <fstream>
 #include <string>
-
-namespace {
+#include <tuple>
 
 TEST(Image, LoadsBindsAndUnloadsAnAddOnOrFailsNegative) {
   image_id image = load_add_on(KERNEL_TEST_ADDON);
   ASSERT_GE(image, 0);
-  void* function = nullptr;
-  ASSERT_EQ(get_image_symbol(image, "addon_answer", B_SYMBOL_TYPE_TEXT, &function), B_OK);
-  EXPECT_EQ(reinterpret_cast<int (*)()>(function)(), 42);
-  void* data = nullptr;
-  ASSERT_EQ(get_image_symbol(image, "gAddonAnswer", B_SYMBOL_TYPE_DATA, &data), B_OK);
-  EXPECT_EQ(*static_cast<int*>(data), 42);
+  void* symbol = nullptr;
+  ASSERT_EQ(get_image_symbol(image, "addon_answer", B_SYMBOL_TYPE_TEXT, &symbol), B_OK);
+  EXPECT_EQ(reinterpret_cast<int (*)()>(symbol)(), 42);
+  ASSERT_EQ(get_image_symbol(image, "gAddonAnswer", B_SYMBOL_TYPE_DATA, &symbol), B_OK);
+  EXPECT_EQ(*static_cast<int*>(symbol), 42);
 
   // Failed look-ups leave the location alone.
-  const struct {
-    const char* name;
-    int32 type;
-    status_t expected;
-  } cases[] = {
+  const std::tuple<const char*, int32, status_t> cases[] = {
       {"no_such_symbol", B_SYMBOL_TYPE_ANY, B_ENTRY_NOT_FOUND},
       {"gAddonAnswer", B_SYMBOL_TYPE_TEXT, B_ENTRY_NOT_FOUND},  // data asked for as text
       {"puts", B_SYMBOL_TYPE_TEXT, B_ENTRY_NOT_FOUND},          // the C library's, not the add-on's
       {"addon_answer", 3, B_BAD_VALUE},
       {nullptr, B_SYMBOL_TYPE_TEXT, B_BAD_VALUE},
   };
-  for (const auto& c : cases) {
+  for (const auto& [name, type, expected] : cases) {
     void* location = &image;
-    EXPECT_EQ(get_image_symbol(image, c.name, c.type, &location), c.expected)
-        << (c.name ? c.name : "(null)") << " type " << c.type;
+    EXPECT_EQ(get_image_symbol(image, name, type, &location), expected)
+        << (name ? name : "(null)") << " type " << type;
     EXPECT_EQ(location, &image);
   }
 
@@ -59,5 +53,3 @@ TEST(Image, LoadsBindsAndUnloadsAnAddOnOrFailsNegative) {
   std::filesystem::current_path(saved_cwd);
   std::filesystem::remove_all(folder);
 }
-
-}  // namespace

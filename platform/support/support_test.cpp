@@ -1,30 +1,51 @@
-#include "platform/support/console_stream.h"
-
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <unistd.h>
 
 #include <string>
+#include <tuple>
+
+#include "platform/support/bstring.h"
+#include "platform/support/console_stream.h"
 
 namespace {
 
+TEST(BString, ReplaceAll) {
+  const std::tuple<std::string, const char*, const char*, int32, std::string> cases[] = {
+      {"@Err %Option% and %Option%@", "%Option%", "-X", 0, "@Err -X and -X@"},
+      {"aaa", "aa", "b", 0, "ba"},
+      // Replacements that contain the searched text are not searched again.
+      {"x%N%y", "%N%", "%N%%N%", 0, "x%N%%N%y"},
+      // The offset limits where matching starts: an occurrence that starts before it does not
+      // match, even if it ends after it.
+      {"abcabc", "abc", "X", 1, "abcX"},
+      {"a-a-a", "a", "b", 6, "a-a-a"},
+      {"a-a-a", "a", "b", -3, "b-b-b"},
+      {"text", nullptr, "X", 0, "text"},
+      {"text", "t", nullptr, 0, "ex"},
+      // Bytes (NUL, UTF-8) pass through unchanged.
+      {std::string("a\0a", 3), "a", "\xE3\x81\x82", 0,
+       std::string("\xE3\x81\x82\0\xE3\x81\x82", 7)},
+  };
+  for (const auto& [text, replace_this, with_this, from_offset, expected] : cases) {
+    BString s(text);
+    s.ReplaceAll(replace_this, with_this, from_offset);
+    EXPECT_EQ(s.Text(), expected) << text << " from " << from_offset;
+  }
+}
+
 // What the pipe holds now, without waiting.
 std::string drain(int fd) {
-  std::string text;
   char buffer[256];
-  ssize_t count;
-  while ((count = read(fd, buffer, sizeof buffer)) > 0) {
-    text.append(buffer, static_cast<std::size_t>(count));
-  }
-  return text;
+  const ssize_t count = read(fd, buffer, sizeof buffer);
+  return std::string(buffer, count > 0 ? static_cast<std::size_t>(count) : 0);
 }
 
 // A line reaches the output when it ends, not when the process does: a reader of a pipe sees
 // each line of a run as it is printed.
 TEST(ConsoleStream, WritesEachLineWhenItEnds) {
   int ends[2];
-  ASSERT_EQ(pipe(ends), 0);
-  ASSERT_EQ(fcntl(ends[0], F_SETFL, O_NONBLOCK), 0);
+  ASSERT_EQ(pipe2(ends, O_NONBLOCK), 0);
   {
     TConsoleStream stream(ends[1]);
     stream << "Title: " << std::string("Seasons") << ' ' << static_cast<const char*>(nullptr);
@@ -44,9 +65,7 @@ TEST(ConsoleStream, WritesEachLineWhenItEnds) {
 // controls (continuation bytes 0x80-0x9F) pass whole. The program's own test at a terminal
 // shows the other C0 controls and DEL.
 TEST(ConsoleStream, MakesControlBytesVisibleWithoutBreakingCharacters) {
-  const struct {
-    std::string_view text, shown;
-  } cases[] = {
+  const std::pair<std::string_view, std::string_view> cases[] = {
       {"plain \\ text", "plain \\ text"},
       {std::string_view("a\0b", 3), "a\\000b"},
       // U+009B and U+0085 are C1 controls; U+00A0 is not.
@@ -66,10 +85,10 @@ TEST(ConsoleStream, MakesControlBytesVisibleWithoutBreakingCharacters) {
       {"\xf4\x90\x80\x80", "\xf4\\220\\200\\200"},
       {"x\xe3\x81", "x\xe3\\201"},
   };
-  for (const auto& c : cases) {
+  for (const auto& [text, expected] : cases) {
     std::string shown = "kept:";
-    append_visible(c.text, &shown);
-    EXPECT_EQ(shown, "kept:" + std::string(c.shown)) << c.text;
+    append_visible(text, &shown);
+    EXPECT_EQ(shown, "kept:" + std::string(expected)) << text;
   }
 }
 
