@@ -1,16 +1,12 @@
 #!/usr/bin/python3
-"""Several Quillet processes save the same file at the same moment, again and again; then one
-file takes many consecutive writes with random values. The file must always open, its audio must
-stay unchanged, no process's last write may be lost (each writes a field of its own, and after
-every round each holds that process's value of the round), Title, which all write, must hold one
-of the round's values, and the file's size must stay bounded. One more run pauses a writer
-between loading the file and saving it while another program saves.
-
-usage: concurrent_saves.py --quillet PATH --home DIR --work DIR [--rounds N] [--writes N] FILE
-"""
+"""Several Quillet processes save the same file at once, round after round: the file lists, its
+audio is unchanged, each process's own field holds its value of the round and Title one of the
+round's values. A writer paused between loading and saving keeps another program's save; many
+consecutive random writes keep the file's size bounded."""
 import fcntl
 import os
 import random
+import shutil
 import sys
 import time
 
@@ -21,8 +17,7 @@ OWN_FIELDS = [("-A", "Artist"), ("-L", "Album"), ("-C", "Comment"), ("-Y", "Year
               ("-G", "Genre"), ("-R", "Track")]
 
 
-def concurrent_rounds(rounds, path, processes, audio_length, audio) -> list:
-    """The problems of the first round that has any, or []."""
+def concurrent_rounds(rounds, path, processes, audio) -> list:
     for round_number in range(rounds):
         values = [f"p{p}-r{round_number}" for p in range(processes)]
         running = [apefile.run(["-T=" + value, OWN_FIELDS[p][0] + "=" + value], path, wait=False)
@@ -30,7 +25,7 @@ def concurrent_rounds(rounds, path, processes, audio_length, audio) -> list:
         codes = [child.wait(timeout=60) for child in running]
         problems = [f"exit codes {codes}"] if any(code != 0 for code in codes) else []
         code, last = apefile.listing(path)
-        if apefile.read(path)[:audio_length] != audio:
+        if not apefile.read(path).startswith(audio):
             problems.append("audio changed")
         elif code != 0 or last is None:
             problems.append(f"file does not list (exit {code})")
@@ -80,7 +75,7 @@ def paused_writer(path) -> list:
     return []
 
 
-def consecutive_writes(writes, path, audio_length, audio) -> list:
+def consecutive_writes(writes, path, audio) -> list:
     generator = random.Random(20261205)
     alphabet = "abcdefghijklmnopqrstuvwxyz0123456789 \u3042\u3044\u3046\u6f22\u5b57"
     largest = initial = os.path.getsize(path)
@@ -96,27 +91,28 @@ def consecutive_writes(writes, path, audio_length, audio) -> list:
         if code != 0 or size > bound:
             problems.append(f"write {write}: exit {code}, size {size} (at most {bound})")
             break
-    if apefile.read(path)[:audio_length] != audio:
+    if not apefile.read(path).startswith(audio):
         problems.append("audio changed")
     if apefile.listing(path)[0] != 0:
         problems.append("file does not list after the writes")
-    print(f"{writes} consecutive writes: largest size {largest} bytes, audio {audio_length} bytes")
+    print(f"{writes} consecutive writes: largest size {largest} bytes, audio {len(audio)} bytes")
     return problems
 
 
 def main() -> int:
     options = apefile.setup(("--rounds", {"type": int, "default": 1000}),
                             ("--writes", {"type": int, "default": 10000}), ("file", {}))
+    audio = apefile.audio_of(options.file)
     runs = [(f"{n} processes x {options.rounds} rounds",
-             lambda path, *audio, n=n: concurrent_rounds(options.rounds, path, n, *audio))
+             lambda path, n=n: concurrent_rounds(options.rounds, path, n, audio))
             for n in (2, len(OWN_FIELDS))]
-    runs += [("a writer paused between loading and saving", lambda path, *_: paused_writer(path)),
-             ("consecutive writes", lambda path, *audio: consecutive_writes(options.writes, path,
-                                                                             *audio))]
+    runs += [("a writer paused between loading and saving", paused_writer),
+             ("consecutive writes", lambda path: consecutive_writes(options.writes, path, audio))]
     problems, failed = [], 0
     for number, (label, run) in enumerate(runs):
         path = os.path.join(options.work, f"run-{number}.ape")
-        found = run(path, *apefile.copy(options.file, path))
+        shutil.copyfile(options.file, path)
+        found = run(path)
         print(f"{label}: {'ok' if not found else 'FAILED'}", flush=True)
         problems += [f"{label}: {problem}" for problem in found]
         failed += bool(found)

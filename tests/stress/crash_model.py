@@ -24,9 +24,8 @@ PAIR_LIMIT = 400
 
 
 def parse_trace(data: bytes) -> list:
-    """The recorded calls: ("write", kind, offset, bytes), ("truncate", kind, length),
-    ("sync", kind), ("create", "j"), ("unlink", "j"); kind is "a" (the audio file), "j" (the
-    journal) or "d" (the folder)."""
+    """The recorded calls: ("write", kind, offset, bytes), ("truncate", kind, length), ("sync",
+    kind), ("create", "j"), ("unlink", "j")."""
     ops, at = [], 0
     while at < len(data):
         end = data.index(b"\n", at)
@@ -63,8 +62,7 @@ def sample(count: int, limit: int, ends=True) -> list:
 
 
 def apply_content(image: bytearray, op, chosen=None):
-    """Applies a write or truncate to `image`; for a write, only the page ranges in `chosen`
-    (all when None)."""
+    """Applies a write (only the page ranges `chosen`, when given) or truncate to `image`."""
     if op[0] == "truncate":
         if op[2] < len(image):
             del image[op[2]:]
@@ -105,11 +103,9 @@ class Replay:
 
 
 def kill_states(start: State, ops: list, limit: int, budget=0):
-    """Every pair a kill leaves: between two calls, and inside the writes, at up to `limit` page
-    boundaries spread over the largest write of the file and of the journal (0: at every one)
-    and in the middle of the others (the chunks of a long write); with a `budget`, at most that
-    many pairs spread over the run, the file torn in the middle of its largest write among
-    them."""
+    """Every pair a kill leaves: between two calls, and inside the writes (at up to `limit` page
+    boundaries of the largest write of each file, in the middle of the others); with a `budget`,
+    that many spread over the run, the file torn in the middle of its largest write among them."""
     largest = {}
     for index, op in enumerate(ops):
         if op[0] == "write" and len(op[3]) > largest.get(op[1], (0, -1))[1]:
@@ -167,9 +163,8 @@ def _masks(count: int) -> list:
 
 
 def content_variants(pending: list, limit: int) -> list:
-    """How a file's calls `pending` (writes and truncates made since its last sync) may have
-    reached the disk: recipes for build(), the file as last synced first and with every call
-    whole next. Above 4 * `limit` recipes (`limit` 0: no bound), a spread sample of them."""
+    """How a file's writes and truncates since its last sync may have reached the disk: recipes
+    for build(), none and all first; above 4 * `limit` of them, a spread sample."""
     recipes = []
     for mask in _masks(len(pending)):
         recipes.append(tuple((i, None) for i, on in enumerate(mask) if on))
@@ -202,8 +197,7 @@ def build(durable: bytes, pending: list, variant) -> bytes:
 
 
 def power_states(start: State, ops: list, limit: int, budget=0):
-    """Every pair a power cut leaves, at each sync and at the end of the run; with a `budget`,
-    at most that many of them, spread over the run."""
+    """Every pair a power cut leaves, at each sync and at the end (a `budget` of them, spread)."""
     found = list(_power_recipes(start, ops, limit))
     for number in sample(len(found), budget, ends=False):
         audio, journal = found[number]

@@ -1,17 +1,9 @@
 #!/usr/bin/python3
-"""Runs the installed Quillet over damaged and unusual files and checks that no audio byte is
-ever lost, where the write fuzzer does not reach: whole runs, with their recovery, on real audio
-of each header layout followed by the tag Quillet wrote, cut at every length and with its extent
-wrong; the tags of the other formats' samples, written over; Lyrics3v2 blocks up to 64 KB;
-covers of 1 MB and 17 MB; the same key in every letter case; bytes that look like a tag inside
-the audio. Every run (list, write, clear, write again) must end with exit code 0 or 1, never a
-signal or a sanitizer report, a list-only run must not change the file, and after every run the
-file must start with the audio bytes exactly. A write that follows a successful clear must
-succeed, and mutagen must read what it wrote.
-
-usage: damage_harness.py --quillet PATH --home DIR --work DIR --base FILE --old-base FILE
-                         [GRAFT...]
-"""
+"""Runs the installed Quillet (list, write, clear, write again) over damaged and unusual files
+where the write fuzzer does not reach: the tag Quillet wrote on audio of each layout, cut at every
+length and with its extent wrong; other formats' tags; Lyrics3v2 blocks up to 64 KB; large covers;
+one key in every letter case; tag-like bytes inside the audio. Each run exits 0 or 1, a listing
+changes nothing, the audio stays, and a write after a clear reads back in mutagen."""
 import os
 import struct
 import sys
@@ -24,7 +16,7 @@ TITLE = [("Title", 0, b"Intro")]
 
 
 def footer_of(data: bytes):
-    """Offset of the APE footer at the end of `data` or before its ID3v1 tag, or None."""
+    """Offset of the APE footer at the end or before an ID3v1 tag, or None."""
     ends = [end for end in (len(data), len(data) - 128)
             if end >= 32 and data[end - 32:end - 24] == b"APETAGEX"]
     return ends[0] - 32 if ends else None
@@ -39,7 +31,6 @@ def with_wrong_sizes(label: str, region: bytes):
 
 
 def unusual_tags(grafts):
-    """Yields (label, region) tag regions of other software and unusual shapes."""
     for source in grafts:
         data = apefile.read(source)
         yield from with_wrong_sizes(f"graft {os.path.basename(source)}",
