@@ -165,15 +165,6 @@ def render_tag(items: list, version=2000, header=True, footer_flags=0x80000000,
     return (block(0xA0000000) if header else b"") + body + block(footer_flags)
 
 
-def with_size(data: bytes, block: int, delta: int) -> bytes:
-    """`data` with the tag size of the APE header or footer at `block` changed by `delta`
-    (modulo 2^32)."""
-    image = bytearray(data)
-    size = struct.unpack_from("<I", data, block + 12)[0] + delta
-    struct.pack_into("<I", image, block + 12, size & 0xFFFFFFFF)
-    return bytes(image)
-
-
 def lyrics3(size: int, lead=b"") -> bytes:
     """A Lyrics3v2 block of `size` bytes before its size and end marker, `lead` first."""
     block = b"LYRICSBEGIN" + lead + b"l" * (size - 11 - len(lead))

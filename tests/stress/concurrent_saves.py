@@ -31,13 +31,9 @@ def concurrent_rounds(rounds, path, processes, audio) -> list:
             problems.append(f"file does not list (exit {code})")
         else:
             shown = dict(zip(apefile.FIELDS, last))
-            if shown["Title"] not in values:
-                problems.append(f"Title {shown['Title']!r} was written by nobody this round")
-            for p in range(processes):
-                field = OWN_FIELDS[p][1]
-                if shown[field] != values[p]:
-                    problems.append(f"process {p}'s {field} {values[p]!r} is lost: "
-                                    f"{shown[field]!r}")
+            own = {OWN_FIELDS[p][1]: value for p, value in enumerate(values)}
+            if shown["Title"] not in values or {f: shown[f] for f in own} != own:
+                problems.append(f"fields {shown}, each process's own {own}, Title one of them")
         if problems:
             return [f"round {round_number}: {problem}" for problem in problems]
     return apefile.mutagen_problem(path, ())

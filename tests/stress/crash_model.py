@@ -225,35 +225,22 @@ def _power_recipes(start: State, ops: list, limit: int):
         audios = _file_variants(start.audio, [(i, op) for i, op in enumerate(before)
                                               if op[1] == "a"], limit)
 
-        # The journal incarnations: the one the run found (0) and one per creation.
-        incarnation, calls_of = 0, {0: []}
-        entries = []  # (index, op, incarnation) of the folder's entries
+        # The journal incarnations: the one the run found (0) and one per creation. After each
+        # folder entry the name holds the journal just created, or none after an unlink.
+        calls_of, entries = [[]], []  # entries: (index, incarnation named after it)
         for i, op in enumerate(before):
             if op[0] == "create":
-                incarnation = len(calls_of)
-                calls_of[incarnation] = []
-                entries.append((i, op, incarnation))
-            elif op[0] == "unlink":
-                entries.append((i, op, incarnation))
+                calls_of.append([])
+            if op[0] in ("create", "unlink"):
+                entries.append((i, len(calls_of) - 1 if op[0] == "create" else None))
             elif op[1] == "j":
-                calls_of[incarnation].append((i, op))
-        journals, named_seen = [], set()
-        durable_entries = [e for e in entries if e[0] < folder_sync]
-        pending_entries = [e for e in entries if e[0] > folder_sync]
-        for extra in range(len(pending_entries) + 1):
-            reached = durable_entries + pending_entries[:extra]
-            if not reached:
-                named = 0 if start.journal is not None else None
-            else:
-                named = reached[-1][2] if reached[-1][1][0] == "create" else None
-            if named in named_seen:
-                continue
-            named_seen.add(named)
-            if named is None:
-                journals.append(None)
-                continue
-            journals += _file_variants((start.journal or b"") if named == 0 else b"",
-                                       calls_of[named], limit)
+                calls_of[-1].append((i, op))
+        durable = [named for i, named in entries if i < folder_sync]
+        first = durable[-1] if durable else (0 if start.journal is not None else None)
+        journals = []
+        for named in dict.fromkeys([first] + [named for i, named in entries if i > folder_sync]):
+            journals += [None] if named is None else _file_variants(
+                (start.journal or b"") if named == 0 else b"", calls_of[named], limit)
         pairs = list(itertools.product(range(len(audios)), range(len(journals))))
         if len(pairs) > PAIR_LIMIT:
             # The file as last synced with every journal, every file with the first journal, and

@@ -33,12 +33,9 @@ static FILE* record;
 __attribute__((constructor)) static void fault_setup(void) {
   const char* file = getenv("QUILLET_FAULT_FILE");
   target_known = file != NULL && stat(file, &target) == 0;
-  if (target_known && strlen(file) < PATH_MAX) {
-    char folder_path[PATH_MAX], base_path[PATH_MAX];
-    strcpy(folder_path, file);
-    strcpy(base_path, file);
-    folder_known = stat(dirname(folder_path), &folder) == 0;
-    snprintf(journal_name, sizeof journal_name, ".%s.quillet-journal", basename(base_path));
+  if (target_known) {
+    folder_known = stat(dirname(strdupa(file)), &folder) == 0;
+    snprintf(journal_name, sizeof journal_name, ".%s.quillet-journal", basename(strdupa(file)));
   }
   const char* at = getenv("QUILLET_FAULT_AT");
   const char* number = getenv("QUILLET_FAULT_ERRNO");
@@ -74,16 +71,10 @@ static int names_journal(int dirfd, const char* path) {
   if (!target_known || !folder_known || strcmp(slash ? slash + 1 : path, journal_name) != 0) {
     return 0;
   }
-  const size_t length = slash == NULL ? 0 : slash == path ? 1 : (size_t)(slash - path);
-  char holder[PATH_MAX] = ".";
+  char holder[PATH_MAX];
   struct stat status;
-  if (length >= sizeof holder) {
-    return 0;
-  }
-  if (length > 0) {
-    memcpy(holder, path, length);
-    holder[length] = '\0';
-  }
+  const int length = slash == NULL || slash == path ? 1 : (int)(slash - path);
+  snprintf(holder, sizeof holder, "%.*s", length, slash == NULL ? "." : path);
   return fstatat(dirfd, holder, &status, 0) == 0 && same_node(&status, &folder);
 }
 
