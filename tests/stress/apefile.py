@@ -13,8 +13,7 @@ _program = _env = None
 
 
 def setup(*arguments) -> argparse.Namespace:
-    """Parses --quillet, --home, --work and `arguments`; readies run() for the installed program
-    in that HOME."""
+    """Parses --quillet, --home, --work and `arguments`; readies run() for that program."""
     global _program, _env
     parser = argparse.ArgumentParser()
     for name in ("--quillet", "--home", "--work"):
@@ -76,8 +75,7 @@ def write(path: str, data: bytes):
 
 
 def tag_region_start(data: bytes) -> int:
-    """Offset where the trailing tag region (APE tag, Lyrics3v2, ID3v1) begins; len(data) if
-    none."""
+    """Where the trailing tag region (APE tag, Lyrics3v2, ID3v1) begins, or len(data)."""
     end = len(data)
     if end >= 128 and data[end - 128:end - 125] == b"TAG" and not (
             end >= 131 and data[end - 131:end - 123] == b"APETAGEX"):

@@ -394,11 +394,9 @@ def main() -> int:
                             ("--repairs", {"type": int, "default": 4}),
                             ("--cover-mb", {"type": float, "default": 20}),
                             ("--budget", {"type": int, "default": 0}),
-                            ("--no-cover", {"action": "store_true"}),
                             ("--large", {"action": "store_true"}),
                             ("--old-layout", {}), ("files", {"nargs": "+"}))
-    cover = (0 if options.no_cover else LARGEST_COVER if options.large
-             else int(options.cover_mb * 1e6))
+    cover = LARGEST_COVER if options.large else int(options.cover_mb * 1e6)
     # States are written to memory when it can be had: a sync there costs nothing, and nothing
     # the checks look at (the bytes, the inode, the folder) differs from a disk.
     if os.access("/dev/shm", os.W_OK):

@@ -24,8 +24,7 @@ PAIR_LIMIT = 400
 
 
 def parse_trace(data: bytes) -> list:
-    """The recorded calls: ("write", kind, offset, bytes), ("truncate", kind, length), ("sync",
-    kind), ("create", "j"), ("unlink", "j")."""
+    """The recorded calls as tuples: (name, kind, numbers...), a write's bytes last."""
     ops, at = [], 0
     while at < len(data):
         end = data.index(b"\n", at)
@@ -51,8 +50,7 @@ def pages(op) -> list:
 
 
 def sample(count: int, limit: int, ends=True) -> list:
-    """Up to `limit` indices of range(count), spread over it, and (with `ends`) the first and
-    last three."""
+    """Up to `limit` indices of range(count) spread over it; with `ends`, the first and last 3."""
     if limit == 0 or count <= limit:
         return list(range(count))
     if limit == 1:

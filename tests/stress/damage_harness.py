@@ -16,8 +16,7 @@ TITLE = [("Title", 0, b"Intro")]
 
 
 def with_wrong_sizes(label: str, region: bytes):
-    """`region`, and (with an APE footer at its end or before an ID3v1 tag) its tag size wrong
-    by each of WRONG_BY."""
+    """`region`, and with its APE footer's tag size wrong by each of WRONG_BY."""
     yield label, region
     for end in (len(region), len(region) - 128):
         if end >= 32 and region[end - 32:end - 24] == b"APETAGEX":
