@@ -1,9 +1,7 @@
-"""Helpers shared by the stress scripts and the fuzz seeds: their options, runs of Quillet, tags
-and Monkey's Audio images built, a file's tag region found, the pair of a file and its journal,
-and the fields as Quillet and mutagen read them."""
+"""Helpers shared by the stress scripts and the fuzz seeds: runs of Quillet, tags and images
+built, the pair of a file and its journal, and the fields as Quillet and mutagen read them."""
 import argparse
 import os
-import shutil
 import struct
 import subprocess
 from typing import NamedTuple, Optional
@@ -15,8 +13,7 @@ _program = _env = None
 
 
 def setup(*arguments) -> argparse.Namespace:
-    """Parses --quillet, --home, --work and `arguments` ((name, keywords) pairs), makes the work
-    folder and readies run() for the installed program in that HOME."""
+    """Parses --quillet, --home, --work and `arguments`; readies run() for that program."""
     global _program, _env
     parser = argparse.ArgumentParser()
     for name in ("--quillet", "--home", "--work"):
@@ -37,8 +34,6 @@ def setup(*arguments) -> argparse.Namespace:
 
 
 def run(args: list, path: str, wait=True, prefix=(), **extra_env):
-    """Runs Quillet with `args` on `path` (behind the command `prefix`, when given): the finished
-    run, or the running process."""
     command, env = list(prefix) + [_program] + args + [path], dict(_env, **extra_env)
     if not wait:
         return subprocess.Popen(command, env=env, stdout=subprocess.DEVNULL)
@@ -46,7 +41,6 @@ def run(args: list, path: str, wait=True, prefix=(), **extra_env):
 
 
 def journal_of(path: str) -> str:
-    """The journal a save keeps beside `path` while it runs."""
     folder, name = os.path.split(path)
     return os.path.join(folder, f".{name}.quillet-journal")
 
@@ -81,8 +75,7 @@ def write(path: str, data: bytes):
 
 
 def tag_region_start(data: bytes) -> int:
-    """Offset where the trailing tag region (APE tag, Lyrics3v2, ID3v1) begins; len(data) if
-    none."""
+    """Where the trailing tag region (APE tag, Lyrics3v2, ID3v1) begins, or len(data)."""
     end = len(data)
     if end >= 128 and data[end - 128:end - 125] == b"TAG" and not (
             end >= 131 and data[end - 131:end - 123] == b"APETAGEX"):
@@ -102,15 +95,14 @@ def tag_region_start(data: bytes) -> int:
     return end
 
 
-def copy(source: str, path: str) -> tuple:
-    """Copies `source` to `path`; returns (length, bytes) of what precedes its tag region."""
-    shutil.copyfile(source, path)
-    data = read(path)
-    return tag_region_start(data), data[:tag_region_start(data)]
+def audio_of(source: str) -> bytes:
+    """What precedes the tag region of the file `source`."""
+    data = read(source)
+    return data[:tag_region_start(data)]
 
 
 def listing(path: str) -> tuple:
-    """Runs a list-only Quillet and returns (exit code, the seven field texts or None)."""
+    """(exit code, the seven fields or None) of a list-only run."""
     done = run([], path)
     parts = (line.partition(": ") for line in done.stdout.decode("utf-8", "replace").splitlines())
     values = {field: value for field, colon, value in parts if colon and field in FIELDS}
@@ -150,7 +142,6 @@ def mutagen_problem(path: str, shown: tuple, tag_only=False) -> list:
 
 
 def summary(passed: int, failed: int, problems: list) -> int:
-    """Prints the first problems and the counts; the exit code of the script."""
     for problem in problems[:50]:
         print("FAIL", problem)
     print(f"{passed} passed, {failed} failed")
@@ -172,15 +163,6 @@ def render_tag(items: list, version=2000, header=True, footer_flags=0x80000000,
     return (block(0xA0000000) if header else b"") + body + block(footer_flags)
 
 
-def with_size(data: bytes, block: int, delta: int) -> bytes:
-    """`data` with the tag size of the APE header or footer at `block` changed by `delta`
-    (modulo 2^32)."""
-    image = bytearray(data)
-    size = struct.unpack_from("<I", data, block + 12)[0] + delta
-    struct.pack_into("<I", image, block + 12, size & 0xFFFFFFFF)
-    return bytes(image)
-
-
 def lyrics3(size: int, lead=b"") -> bytes:
     """A Lyrics3v2 block of `size` bytes before its size and end marker, `lead` first."""
     block = b"LYRICSBEGIN" + lead + b"l" * (size - 11 - len(lead))
@@ -192,8 +174,7 @@ def id3v1(title: bytes) -> bytes:
 
 
 ID3V1 = b"TAG" + b"Tail title".ljust(30, b"\0") + bytes(95)
-_LYRICS = b"LYRICSBEGIN" + b"LYR00011" + b"Tail lyrics"
-LYRICS3_ID3V1 = _LYRICS + b"%06d" % len(_LYRICS) + b"LYRICS200" + ID3V1
+LYRICS3_ID3V1 = lyrics3(30, b"LYR00011Tail lyrics") + ID3V1
 
 
 def streams() -> dict:

@@ -1,25 +1,18 @@
 #!/usr/bin/python3
-"""Records every call a save makes on the audio file, its journal and their folder; builds every
+"""Records every call a save makes on the audio file, its journal and their folder; checks every
 pair of files a kill or a power cut can leave (crash_model.py), and the pair left when each call
-fails in turn (ENOSPC or EIO); checks each: one listing leaves the audio unchanged, the old
-or the new file exactly, no journal, and mutagen reading what Quillet lists; a save over it
-leaves no debris; a listing by a user who may not write (root runs one as nobody) changes
-nothing. The scenario families (the README's stress section says what each proves): every shape
-of save on every file and tail; the recovery, or a second save, cut off in turn; other programs'
-edits after a cut-off save (an ID3v2 tag in front: applied; appended bytes, a byte changed before
-the save's region, a copy of the file: never applied); forged records; large tags and unusual
-files. At the end the explorer checks itself: the same save replayed without the journal's sync,
-the folder's or the file's, or with the journal ignored, must show damaged states.
+fails in turn: one listing leaves the audio unchanged, the old or the new file exactly, no journal,
+and mutagen reading what Quillet lists; a save over it leaves no debris; a listing by a user who
+may not write changes nothing. Scenario families (the README's stress section says what each
+proves): every shape of save on every file and tail; the recovery, or a second save, cut off;
+other programs' edits after a cut-off save; forged records; large tags and unusual files. At the
+end the explorer checks itself: a save replayed without one of its syncs, or with the journal
+ignored, must show damaged states.
 
 --pages N: the largest write of the file and of the journal is cut at N page boundaries spread
-over it (always the first and last three), the other writes in their middle; 0: every write at
-every boundary. --repairs N: every N-th state is also saved over. --budget N: about N states of
-each kind for each scenario on a file above 2 MB, whose recovery alone is followed. States are
-written under /dev/shm when it can be written (a sync there costs nothing).
-
-usage: crash_explorer.py --quillet PATH --home DIR --preload SO --work DIR [--pages N]
-                         [--repairs N] [--budget N] [--cover-mb N | --no-cover] [--large]
-                         [--old-layout FILE] FILE...
+over it, the others in their middle (0: every write at every boundary). --repairs N: every N-th
+state is also saved over. --budget N: about N states of each kind for each scenario on a file
+above 2 MB, whose recovery alone is followed.
 """
 import collections
 import errno
@@ -47,7 +40,6 @@ SHAPES = {
 TAILS = [("no tail", b""), ("ID3v1", apefile.ID3V1), ("Lyrics3 and ID3v1", apefile.LYRICS3_ID3V1)]
 SECOND_SAVE = ["-Y=2012", "-G=" + "Blues " * 200]
 NOBODY = ["setpriv", "--reuid=65534", "--regid=65534", "--clear-groups"]
-# Files above this size take the state budget (--budget).
 BUDGETED_BYTES = 2 << 20
 # The largest tag the library accepts: the items of old_items() and the cover fill its items
 # area but for room for the growing shape.
@@ -104,10 +96,8 @@ class Scenario:
         self.allowed = {listed(self.path, State(image, None))[1] for image in self.committed}
 
     def fail_each_call(self, preload, budget):
-        """Makes each recorded call fail in turn (about `budget` of them, when not 0), with ENOSPC
-        and EIO taking turns (the library treats every error alike): the run exits 0 or 1, and
-        the file then lists as one of the states the run passes through (a removal that failed
-        may still be followed by a write)."""
+        """Each recorded call fails in turn (about `budget` of them), with ENOSPC and EIO taking
+        turns: the run exits 0 or 1 and leaves a state the run passes through."""
         for n in model.sample(len(self.ops), budget, ends=False):
             code = (errno.ENOSPC, errno.EIO)[n % 2]
             put(self.path, self.start)
@@ -118,8 +108,6 @@ class Scenario:
             self.check(f"call failed with {errno.errorcode[code]}", take(self.path), None, False)
 
     def judge(self, code, shown, after: State, exact=True, tag_only=False) -> list:
-        """What is wrong with the pair `after` a listing that showed `shown` (`exact`: it must be
-        the old or the new file)."""
         trouble = []
         if after.audio[:self.audio_length] != self.start.audio[:self.audio_length]:
             trouble.append("audio bytes changed")
@@ -134,8 +122,7 @@ class Scenario:
         return trouble
 
     def check(self, kind, state: State, repair, exact=True) -> bool:
-        """One listing on `state`, then what it must leave; a save over it, when `repair` says
-        which."""
+        """One listing on `state`; a save over it, when `repair` says which."""
         trouble = self.judge(*listed(self.path, state), exact)
         if not trouble and repair is not None and state.audio not in self.committed:
             trouble += self.repair(repair)
@@ -159,17 +146,14 @@ class Scenario:
             kept = b"" if lyrics < 0 else rest[lyrics:-128] + b"TAG" + bytes(124) + b"\xff"
             return ([] if after.audio[self.audio_length:] == kept
                     else [f"removal leaves {len(after.audio)} bytes"])
-        try:
-            title = apefile.mutagen_fields(self.path)[0]
-        except Exception as error:
-            return [f"after the next save mutagen cannot read it: {error!r}"]
-        if title != "repaired" or apefile.tag_region_start(after.audio) != self.audio_length:
-            return [f"the next save leaves debris (title {title!r})"]
-        return []
+        shown = apefile.listing(self.path)[1]
+        if not shown or shown[0] != "repaired" or (apefile.tag_region_start(after.audio)
+                                                   != self.audio_length):
+            return [f"the next save leaves debris ({shown!r:.200})"]
+        return apefile.mutagen_problem(self.path, shown)
 
     def read_only(self, state: State):
-        """A listing by a user who may not write the file changes nothing and shows the file as
-        it is (root runs it as nobody; anyone else skips it)."""
+        """A listing by a user who may not write (root runs it as nobody) changes nothing."""
         if os.geteuid() != 0 or shutil.which(NOBODY[0]) is None:
             return
         put(self.path, state)
@@ -181,15 +165,17 @@ class Scenario:
                                  f"{run.returncode} or changes the file or its journal")
 
 
+def budget_of(scenario, options) -> int:
+    return options.budget if len(scenario.start.audio) > BUDGETED_BYTES else 0
+
+
 def explore(scenario, options, repairs) -> tuple:
     """Checks every distinct state a kill or a power cut leaves of `scenario`: (states, intact);
     every `repairs`-th one is also saved over, in turn with a removal and a write."""
-    budget = options.budget if len(scenario.start.audio) > BUDGETED_BYTES else 0
-    states = itertools.chain(
-        (("kill", s) for s in model.kill_states(scenario.start, scenario.ops, options.pages,
-                                                 budget)),
-        (("power cut", s) for s in model.power_states(scenario.start, scenario.ops,
-                                                       options.pages, budget)))
+    budget = budget_of(scenario, options)
+    cut = (scenario.start, scenario.ops, options.pages, budget)
+    states = itertools.chain((("kill", s) for s in model.kill_states(*cut)),
+                             (("power cut", s) for s in model.power_states(*cut)))
     seen, explored, intact = set(), 0, 0
     for kind, state in states:
         digest = hashlib.sha1(state.audio + b"|" + (state.journal or b"-")).digest()
@@ -216,15 +202,10 @@ def torn_states(scenario) -> list:
     return ([torn[len(torn) // 2]] if torn else []) + done[:1]
 
 
-def audio_of(source: str) -> bytes:
-    data = apefile.read(source)
-    return data[:apefile.tag_region_start(data)]
-
-
 def old_layout_base(source: str) -> tuple:
     """An old-layout file cut to a page multiple, with a sound APE tag inside its last frame and
     no tag at its end: (image, audio length)."""
-    audio = audio_of(source)
+    audio = apefile.audio_of(source)
     audio = audio[:len(audio) // model.PAGE * model.PAGE]
     inner = apefile.render_tag([("Title", 0, b"Inside the frame"), ("Artist", 0, b"Nobody")])
     at = len(audio) - 5000
@@ -233,12 +214,11 @@ def old_layout_base(source: str) -> tuple:
 
 
 def scenarios(files, cover_bytes, large, old_layout):
-    """(name, base image, arguments, audio length) for each file, tail, tag size and shape: the
-    large tag on the first file with an ID3v1 tail, shrinking (with --large on every tail,
-    growing, shrinking and cleared then written)."""
+    """(name, base image, arguments, audio length) for each file, tail, tag size and shape; the
+    large tag on the first file (with --large on every tail and in more shapes)."""
     large_shapes = ("grow", "shrink", "clear then write") if large else ("shrink",)
     for source in files:
-        audio = audio_of(source)
+        audio = apefile.audio_of(source)
         for tail_name, tail in TAILS:
             sizes = [0]
             if cover_bytes and source == files[0] and (large or tail_name == "ID3v1"):
@@ -252,10 +232,9 @@ def scenarios(files, cover_bytes, large, old_layout):
                                base, args, len(audio))
     # On the first file: a stale tag other software left before the tag, and a comment that
     # holds the footer's preamble many times.
-    audio, name = audio_of(files[0]), os.path.basename(files[0])
+    audio, name = apefile.audio_of(files[0]), os.path.basename(files[0])
     stale = apefile.render_tag([("Title", 0, b"Stale title"), ("Year", 0, b"1970")])
-    footers = [item if item[0] != "Comment" else ("Comment", 0, b"APETAGEX" * 70)
-               for item in old_items(0)]
+    footers = old_items(0)[:2] + [("Comment", 0, b"APETAGEX" * 70)]
     for shape in ("shrink", "grow"):
         yield (f"{name}, a stale tag before the tag, {shape}",
                audio + stale + apefile.render_tag(old_items(0)) + apefile.ID3V1, SHAPES[shape],
@@ -288,9 +267,8 @@ def id3v2_with_footer(length: int) -> bytes:
 
 def not_applied(path, state: State, below: int, keep=b"",
                 writes=(["-Y=1999"], ["-REMOVEALL"])) -> list:
-    """Problems when `state` holds a journal that does not match its file, or other bytes no tag
-    owns: a listing must change nothing (and delete the journal); a write and a removal keep
-    every byte below `below`, and `keep`."""
+    """Problems when `state` holds a record or bytes no tag owns: a listing changes nothing but
+    deletes the journal; a write and a removal keep every byte below `below`, and `keep`."""
     code, shown, after = listed(path, state)
     trouble = [] if after.audio == state.audio else ["the listing changed the file"]
     if after.journal is not None:
@@ -341,15 +319,12 @@ def edits_after_crash(scenario, torn: State, recovered: bytes, work) -> list:
     other = os.path.join(work, "copy.ape")
     trouble = (not_applied(other, State(torn.audio, None), target) +
                not_applied(other, torn, target))
-    put(path, torn)
-    apefile.listing(path)
-    if apefile.read(path) != recovered:
+    if listed(path, torn)[2].audio != recovered:
         trouble.append("the original does not recover as before")
     return results + [("file copied, record not applied to the copy", trouble)]
 
 
 def inside(audio_length: int) -> int:
-    """An offset inside the last bytes of the audio."""
     return max(audio_length - 4000, audio_length // 2)
 
 
@@ -392,7 +367,7 @@ def forged_records(name, base: bytes, audio_length, work) -> list:
 
 
 def self_check(scenario, options) -> list:
-    """The explorer must see a broken protocol; (label, caught) pairs."""
+    """The explorer must see a broken protocol; (label, problems) pairs."""
     drops = [("without the journal's sync", lambda op: op != ("sync", "j")),
              ("without the folder's sync", lambda op: op != ("sync", "d")),
              ("without the file's sync", lambda op: op != ("sync", "a")),
@@ -408,7 +383,8 @@ def self_check(scenario, options) -> list:
         explored, intact = explore(broken, options, 0)
         print(f"explorer check, {broken.name}: states {explored}, intact {intact} (must be "
               "fewer)", flush=True)
-        results.append((label, intact < explored))
+        results.append((f"explorer check, {label}", [] if intact < explored else
+                        [f"the explorer finds nothing wrong with a save {label}"]))
     return results
 
 
@@ -418,13 +394,11 @@ def main() -> int:
                             ("--repairs", {"type": int, "default": 4}),
                             ("--cover-mb", {"type": float, "default": 20}),
                             ("--budget", {"type": int, "default": 0}),
-                            ("--no-cover", {"action": "store_true"}),
                             ("--large", {"action": "store_true"}),
                             ("--old-layout", {}), ("files", {"nargs": "+"}))
-    cover = (0 if options.no_cover else LARGEST_COVER if options.large
-             else int(options.cover_mb * 1e6))
-    # The states are written to memory when it can be had: a save's syncs then cost nothing,
-    # and nothing the checks look at (the bytes, the inode, the folder) differs from a disk.
+    cover = LARGEST_COVER if options.large else int(options.cover_mb * 1e6)
+    # States are written to memory when it can be had: a sync there costs nothing, and nothing
+    # the checks look at (the bytes, the inode, the folder) differs from a disk.
     if os.access("/dev/shm", os.W_OK):
         options.work = tempfile.mkdtemp(prefix="quillet-crash-", dir="/dev/shm")
         os.chmod(options.work, 0o755)  # for the reader that may not write
@@ -438,17 +412,18 @@ def main() -> int:
 def explore_all(options, cover) -> int:
     results = []  # (name, problems) of each scenario and check
 
-    def budgeted(scenario) -> bool:
-        return bool(options.budget) and len(scenario.start.audio) > BUDGETED_BYTES
+    def report(label, trouble):
+        print(f"{label}: {'intact' if not trouble else 'DAMAGED'}", flush=True)
+        results.append((label, trouble))
 
     def run_scenario(scenario, repairs, follow=False) -> list:
         """Explores `scenario`; with `follow`, the states worth following (torn_states)."""
         scenario.record(options.preload, options.work)
         explored, intact = explore(scenario, options, repairs)
         if follow:
-            scenario.fail_each_call(options.preload, options.budget if budgeted(scenario) else 0)
+            scenario.fail_each_call(options.preload, budget_of(scenario, options))
         followed = torn_states(scenario) if follow and ("create", "j") in scenario.ops else []
-        followed = followed[:1] if budgeted(scenario) else followed
+        followed = followed[:1] if budget_of(scenario, options) else followed
         if followed:
             scenario.read_only(followed[0])
         detail = ", ".join(f"{key}: {count}" for key, count in sorted(scenario.counts.items()))
@@ -465,44 +440,32 @@ def explore_all(options, cover) -> int:
         scenario = Scenario(name, State(base, None), args, audio_length, options.work)
         followed = run_scenario(scenario, options.repairs, follow=True)
         for number, torn in enumerate(followed):
-            put(scenario.path, torn)
-            apefile.listing(scenario.path)
-            recovered = apefile.read(scenario.path)
+            recovered = listed(scenario.path, torn)[2].audio
             where = "inside its rewrite" if number == 0 and torn.audio != scenario.end.audio \
                 else "before its journal's unlink"
-            for label, more in (("the recovery killed", []),
-                                ("a second save killed", SECOND_SAVE))[:2 - budgeted(scenario)]:
+            cut_off = [("the recovery killed", []), ("a second save killed", SECOND_SAVE)]
+            for label, more in cut_off[:2 - bool(budget_of(scenario, options))]:
                 run_scenario(Scenario(f"{name}, cut off {where}, then {label}", torn, more,
                                       audio_length, options.work, recovered), 0)
             if number == 0:
                 for label, trouble in edits_after_crash(scenario, torn, recovered, options.work):
-                    print(f"{name}, cut off {where}, then {label}: "
-                          f"{'intact' if not trouble else 'DAMAGED'}", flush=True)
-                    results.append((f"{name}, {label}", trouble))
+                    report(f"{name}, cut off {where}, then {label}", trouble)
         spread = max((len(model.pages(op)) for op in scenario.ops
                       if op[0] == "write" and op[1] == "a"), default=0)
         if ("create", "j") in scenario.ops and len(base) < BUDGETED_BYTES and (
                 checked is None or spread > checked[0]):
             checked = (spread, scenario)
 
-    bases = [(os.path.basename(source), audio_of(source) + apefile.render_tag(old_items(0)),
-              len(audio_of(source))) for source in options.files]
+    bases = [(os.path.basename(source), audio + apefile.render_tag(old_items(0)), len(audio))
+             for source, audio in ((s, apefile.audio_of(s)) for s in options.files)]
     if options.old_layout:
-        image, length = old_layout_base(options.old_layout)
-        bases.append((os.path.basename(options.old_layout) + " cut to a page multiple", image,
-                      length))
+        bases.append((os.path.basename(options.old_layout) + " cut to a page multiple",
+                      *old_layout_base(options.old_layout)))
     for name, base, audio_length in bases:
         for label, trouble in forged_records(name, base, audio_length, options.work):
-            print(f"{label}: {'intact' if not trouble else 'DAMAGED'}", flush=True)
-            results.append((label, trouble))
-
-    if checked is None:
-        results.append(("explorer check", ["no save went through the journal"]))
-    else:
-        for label, caught in self_check(checked[1], options):
-            results.append((f"explorer check, {label}",
-                            [] if caught else [f"the explorer finds nothing wrong with a save "
-                                               f"{label}"]))
+            report(label, trouble)
+    results += (self_check(checked[1], options) if checked
+                else [("explorer check", ["no save went through the journal"])])
     problems = [f"{name}: {problem}" for name, found in results for problem in found[:5]]
     failed = sum(bool(found) for _, found in results)
     return apefile.summary(len(results) - failed, failed, problems)

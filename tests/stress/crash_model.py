@@ -24,9 +24,7 @@ PAIR_LIMIT = 400
 
 
 def parse_trace(data: bytes) -> list:
-    """The recorded calls: ("write", kind, offset, bytes), ("truncate", kind, length),
-    ("sync", kind), ("create", "j"), ("unlink", "j"); kind is "a" (the audio file), "j" (the
-    journal) or "d" (the folder)."""
+    """The recorded calls as tuples: (name, kind, numbers...), a write's bytes last."""
     ops, at = [], 0
     while at < len(data):
         end = data.index(b"\n", at)
@@ -52,8 +50,7 @@ def pages(op) -> list:
 
 
 def sample(count: int, limit: int, ends=True) -> list:
-    """Up to `limit` indices of range(count), spread over it, and (with `ends`) the first and
-    last three."""
+    """Up to `limit` indices of range(count) spread over it; with `ends`, the first and last 3."""
     if limit == 0 or count <= limit:
         return list(range(count))
     if limit == 1:
@@ -63,8 +60,7 @@ def sample(count: int, limit: int, ends=True) -> list:
 
 
 def apply_content(image: bytearray, op, chosen=None):
-    """Applies a write or truncate to `image`; for a write, only the page ranges in `chosen`
-    (all when None)."""
+    """Applies a write (only the page ranges `chosen`, when given) or truncate to `image`."""
     if op[0] == "truncate":
         if op[2] < len(image):
             del image[op[2]:]
@@ -105,11 +101,9 @@ class Replay:
 
 
 def kill_states(start: State, ops: list, limit: int, budget=0):
-    """Every pair a kill leaves: between two calls, and inside the writes, at up to `limit` page
-    boundaries spread over the largest write of the file and of the journal (0: at every one)
-    and in the middle of the others (the chunks of a long write); with a `budget`, at most that
-    many pairs spread over the run, the file torn in the middle of its largest write among
-    them."""
+    """Every pair a kill leaves: between two calls, and inside the writes (at up to `limit` page
+    boundaries of the largest write of each file, in the middle of the others); with a `budget`,
+    that many spread over the run, the file torn in the middle of its largest write among them."""
     largest = {}
     for index, op in enumerate(ops):
         if op[0] == "write" and len(op[3]) > largest.get(op[1], (0, -1))[1]:
@@ -167,9 +161,8 @@ def _masks(count: int) -> list:
 
 
 def content_variants(pending: list, limit: int) -> list:
-    """How a file's calls `pending` (writes and truncates made since its last sync) may have
-    reached the disk: recipes for build(), the file as last synced first and with every call
-    whole next. Above 4 * `limit` recipes (`limit` 0: no bound), a spread sample of them."""
+    """How a file's writes and truncates since its last sync may have reached the disk: recipes
+    for build(), none and all first; above 4 * `limit` of them, a spread sample."""
     recipes = []
     for mask in _masks(len(pending)):
         recipes.append(tuple((i, None) for i, on in enumerate(mask) if on))
@@ -202,8 +195,7 @@ def build(durable: bytes, pending: list, variant) -> bytes:
 
 
 def power_states(start: State, ops: list, limit: int, budget=0):
-    """Every pair a power cut leaves, at each sync and at the end of the run; with a `budget`,
-    at most that many of them, spread over the run."""
+    """Every pair a power cut leaves, at each sync and at the end (a `budget` of them, spread)."""
     found = list(_power_recipes(start, ops, limit))
     for number in sample(len(found), budget, ends=False):
         audio, journal = found[number]
@@ -231,35 +223,22 @@ def _power_recipes(start: State, ops: list, limit: int):
         audios = _file_variants(start.audio, [(i, op) for i, op in enumerate(before)
                                               if op[1] == "a"], limit)
 
-        # The journal incarnations: the one the run found (0) and one per creation.
-        incarnation, calls_of = 0, {0: []}
-        entries = []  # (index, op, incarnation) of the folder's entries
+        # The journal incarnations: the one the run found (0) and one per creation. After each
+        # folder entry the name holds the journal just created, or none after an unlink.
+        calls_of, entries = [[]], []  # entries: (index, incarnation named after it)
         for i, op in enumerate(before):
             if op[0] == "create":
-                incarnation = len(calls_of)
-                calls_of[incarnation] = []
-                entries.append((i, op, incarnation))
-            elif op[0] == "unlink":
-                entries.append((i, op, incarnation))
+                calls_of.append([])
+            if op[0] in ("create", "unlink"):
+                entries.append((i, len(calls_of) - 1 if op[0] == "create" else None))
             elif op[1] == "j":
-                calls_of[incarnation].append((i, op))
-        journals, named_seen = [], set()
-        durable_entries = [e for e in entries if e[0] < folder_sync]
-        pending_entries = [e for e in entries if e[0] > folder_sync]
-        for extra in range(len(pending_entries) + 1):
-            reached = durable_entries + pending_entries[:extra]
-            if not reached:
-                named = 0 if start.journal is not None else None
-            else:
-                named = reached[-1][2] if reached[-1][1][0] == "create" else None
-            if named in named_seen:
-                continue
-            named_seen.add(named)
-            if named is None:
-                journals.append(None)
-                continue
-            journals += _file_variants((start.journal or b"") if named == 0 else b"",
-                                       calls_of[named], limit)
+                calls_of[-1].append((i, op))
+        durable = [named for i, named in entries if i < folder_sync]
+        first = durable[-1] if durable else (0 if start.journal is not None else None)
+        journals = []
+        for named in dict.fromkeys([first] + [named for i, named in entries if i > folder_sync]):
+            journals += [None] if named is None else _file_variants(
+                (start.journal or b"") if named == 0 else b"", calls_of[named], limit)
         pairs = list(itertools.product(range(len(audios)), range(len(journals))))
         if len(pairs) > PAIR_LIMIT:
             # The file as last synced with every journal, every file with the first journal, and

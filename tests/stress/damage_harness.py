@@ -1,45 +1,34 @@
 #!/usr/bin/python3
-"""Runs the installed Quillet over damaged and unusual files and checks that no audio byte is
-ever lost, where the write fuzzer does not reach: whole runs, with their recovery, on real audio
-of each header layout followed by the tag Quillet wrote, cut at every length and with its extent
-wrong; the tags of the other formats' samples, written over; Lyrics3v2 blocks up to 64 KB;
-covers of 1 MB and 17 MB; the same key in every letter case; bytes that look like a tag inside
-the audio. Every run (list, write, clear, write again) must end with exit code 0 or 1, never a
-signal or a sanitizer report, a list-only run must not change the file, and after every run the
-file must start with the audio bytes exactly. A write that follows a successful clear must
-succeed, and mutagen must read what it wrote.
-
-usage: damage_harness.py --quillet PATH --home DIR --work DIR --base FILE --old-base FILE
-                         [GRAFT...]
-"""
+"""Runs the installed Quillet (list, write, clear, write again) over damaged and unusual files
+where the write fuzzer does not reach: the tag Quillet wrote on audio of each layout, cut at every
+length and with its extent wrong; other formats' tags; Lyrics3v2 blocks up to 64 KB; large covers;
+one key in every letter case; tag-like bytes inside the audio. Each run exits 0 or 1, a listing
+changes nothing, the audio stays, and a write after a clear reads back in mutagen."""
 import os
 import struct
 import sys
 
 import apefile
-from apefile import id3v1, lyrics3, render_tag, with_size
+from apefile import id3v1, lyrics3, render_tag
 
 WRONG_BY = (1000, -1000, 3000, -3000, 1 << 31)
 TITLE = [("Title", 0, b"Intro")]
 
 
-def footer_of(data: bytes):
-    """Offset of the APE footer at the end of `data` or before its ID3v1 tag, or None."""
-    ends = [end for end in (len(data), len(data) - 128)
-            if end >= 32 and data[end - 32:end - 24] == b"APETAGEX"]
-    return ends[0] - 32 if ends else None
-
-
 def with_wrong_sizes(label: str, region: bytes):
-    """`region`, and (with the footer it ends in) its tag size wrong by each of WRONG_BY."""
+    """`region`, and with its APE footer's tag size wrong by each of WRONG_BY."""
     yield label, region
-    footer = footer_of(region)
-    for delta in WRONG_BY if footer is not None else ():
-        yield f"{label} size {delta:+}", with_size(region, footer, delta)
+    for end in (len(region), len(region) - 128):
+        if end >= 32 and region[end - 32:end - 24] == b"APETAGEX":
+            for delta in WRONG_BY:
+                image = bytearray(region)
+                size = struct.unpack_from("<I", region, end - 20)[0] + delta
+                struct.pack_into("<I", image, end - 20, size & 0xFFFFFFFF)
+                yield f"{label} size {delta:+}", bytes(image)
+            return
 
 
 def unusual_tags(grafts):
-    """Yields (label, region) tag regions of other software and unusual shapes."""
     for source in grafts:
         data = apefile.read(source)
         yield from with_wrong_sizes(f"graft {os.path.basename(source)}",
@@ -97,30 +86,29 @@ def main() -> int:
     tried = intact = failed = 0
     problems = []
     for layout, base in (("3.99", options.base), ("old", options.old_base)):
-        audio = apefile.read(base)
-        audio = audio[:apefile.tag_region_start(audio)]
+        audio = apefile.audio_of(base)
         apefile.write(path, audio)
         apefile.run(["-T=Title", "-A=Artist", "-C=" + "c" * 3000], path)
         tagged = apefile.read(path)
         if not tagged.startswith(audio) or len(tagged) == len(audio):
             problems.append(f"{layout}: the base file could not be tagged")
             continue
-        shapes = [(f"cut at {cut}", audio, tagged[len(audio):len(audio) + cut])
+        shapes = [(f"cut at {cut}", tagged[:len(audio) + cut])
                   for cut in range(len(tagged) - len(audio))]
-        shapes += [(label, audio, region)
-                   for label, region in with_wrong_sizes("Quillet's tag", tagged[len(audio):])]
-        shapes += [(label, audio, region) for label, region in unusual_tags(options.grafts)]
+        shapes += [(label, audio + region) for label, region in
+                   [*with_wrong_sizes("Quillet's tag", tagged[len(audio):]),
+                    *unusual_tags(options.grafts)]]
         if layout == "3.99":
             # Bytes that look like a tag or a tail, inside the audio the header declares.
             for name, fake in (("ID3v1", id3v1(b"in the audio")),
                                ("Lyrics3v2", lyrics3(100, b"[00:01]")),
                                ("APE footer", render_tag(TITLE, header=False))):
                 fake_audio = audio[:-len(fake)] + fake
-                shapes += [(f"{name} inside the audio", fake_audio, b""),
-                           (f"{name} inside the audio, ID3v1", fake_audio, id3v1(b"real"))]
-        for label, shape_audio, region in shapes:
-            apefile.write(path, shape_audio + region)
-            found = check(f"{layout}: {label}", path, shape_audio)
+                shapes += [(f"{name} inside the audio", fake_audio),
+                           (f"{name} inside the audio, ID3v1", fake_audio + id3v1(b"real"))]
+        for label, image in shapes:
+            apefile.write(path, image)
+            found = check(f"{layout}: {label}", path, image[:len(audio)])
             problems += found
             tried, failed = tried + 1, failed + bool(found)
             intact += not any("audio bytes changed" in problem for problem in found)

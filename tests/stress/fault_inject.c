@@ -1,22 +1,16 @@
 // Fault injection and recording for the save path, loaded with LD_PRELOAD into a process under
-// test.
+// test. Watches the file named by QUILLET_FAULT_FILE (by device and inode), its journal
+// `.<name>.quillet-journal` beside it (by that name when opened, created or unlinked) and their
+// folder. Counted calls, numbered from 1: write, pwrite, ftruncate, fsync and fdatasync on the
+// file and the journal; the journal's creation and unlink; syncs of the folder. Any other call
+// that changes the file goes unrecorded, which the crash explorer sees: the recorded calls then no
+// longer make the saved file.
 //
-// Watches three things: the file named by QUILLET_FAULT_FILE (identified by device and inode),
-// its journal `.<name>.quillet-journal` in the same folder (identified by that name when it is
-// opened, created or unlinked), and that folder (its syncs). Writes to standard output or to any
-// other file are neither counted nor disturbed. The counted calls, numbered from 1 in the order
-// they are made: write, pwrite, ftruncate, fsync and fdatasync (and their 64-bit names) on the
-// file and the journal; the journal's creation (an open with O_CREAT of a name that did not
-// exist) and its unlink; fsync and fdatasync of the folder. A call the library starts to make on
-// the file that is not among these goes unrecorded, which the crash explorer sees: the recorded
-// calls then no longer make the saved file.
-//
-//   QUILLET_FAULT_AT=n      the n-th counted call fails without doing anything, with errno
-//                           QUILLET_FAULT_ERRNO (a number; ENOSPC when unset)
-//   QUILLET_RECORD=p        each counted call that succeeds is appended to the file p, one line
-//                           each naming what it acted on (a: the file, j: the journal, d: the
-//                           folder): "write a|j OFFSET LENGTH" followed by the bytes written,
-//                           "truncate a|j LENGTH", "sync a|j|d", "create j", "unlink j"
+//   QUILLET_FAULT_AT=n   the n-th counted call fails without doing anything, with errno
+//                        QUILLET_FAULT_ERRNO (ENOSPC when unset)
+//   QUILLET_RECORD=p     each counted call that succeeds is appended to p, naming what it acted on
+//                        (a: the file, j: the journal, d: the folder): "write a|j OFFSET LENGTH"
+//                        and the bytes, "truncate a|j LENGTH", "sync a|j|d", "create j", "unlink j"
 #define _GNU_SOURCE
 #include <dlfcn.h>
 #include <errno.h>
@@ -39,12 +33,9 @@ static FILE* record;
 __attribute__((constructor)) static void fault_setup(void) {
   const char* file = getenv("QUILLET_FAULT_FILE");
   target_known = file != NULL && stat(file, &target) == 0;
-  if (target_known && strlen(file) < PATH_MAX) {
-    char folder_path[PATH_MAX], base_path[PATH_MAX];
-    strcpy(folder_path, file);
-    strcpy(base_path, file);
-    folder_known = stat(dirname(folder_path), &folder) == 0;
-    snprintf(journal_name, sizeof journal_name, ".%s.quillet-journal", basename(base_path));
+  if (target_known) {
+    folder_known = stat(dirname(strdupa(file)), &folder) == 0;
+    snprintf(journal_name, sizeof journal_name, ".%s.quillet-journal", basename(strdupa(file)));
   }
   const char* at = getenv("QUILLET_FAULT_AT");
   const char* number = getenv("QUILLET_FAULT_ERRNO");
@@ -80,16 +71,10 @@ static int names_journal(int dirfd, const char* path) {
   if (!target_known || !folder_known || strcmp(slash ? slash + 1 : path, journal_name) != 0) {
     return 0;
   }
-  const size_t length = slash == NULL ? 0 : slash == path ? 1 : (size_t)(slash - path);
-  char holder[PATH_MAX] = ".";
+  char holder[PATH_MAX];
   struct stat status;
-  if (length >= sizeof holder) {
-    return 0;
-  }
-  if (length > 0) {
-    memcpy(holder, path, length);
-    holder[length] = '\0';
-  }
+  const int length = slash == NULL || slash == path ? 1 : (int)(slash - path);
+  snprintf(holder, sizeof holder, "%.*s", length, slash == NULL ? "." : path);
   return fstatat(dirfd, holder, &status, 0) == 0 && same_node(&status, &folder);
 }
 
@@ -122,23 +107,19 @@ __attribute__((format(printf, 3, 4))) static void note(const void* data, size_t 
     abort();
 
 // `at` is where a write without an offset of its own lands.
-static ssize_t recorded_write(char kind, ssize_t written, const void* buffer, off_t at) {
-  if (written > 0) {
-    note(buffer, (size_t)written, "write %c %lld %zd\n", kind, (long long)at, written);
-  }
-  return written;
-}
-
-#define COUNTED_WRITE(name, params, args, at)              \
-  ssize_t name params {                                    \
-    REAL(ssize_t, name, params)                            \
-    const char kind = kind_of(fd);                         \
-    if (kind != 'a' && kind != 'j')                        \
-      return real args;                                    \
-    if (!proceed())                                        \
-      return -1;                                           \
-    const off_t where = at;                                \
-    return recorded_write(kind, real args, buffer, where); \
+#define COUNTED_WRITE(name, params, args, at)                                                \
+  ssize_t name params {                                                                      \
+    REAL(ssize_t, name, params)                                                              \
+    const char kind = kind_of(fd);                                                           \
+    if (kind != 'a' && kind != 'j')                                                          \
+      return real args;                                                                      \
+    if (!proceed())                                                                          \
+      return -1;                                                                             \
+    const off_t where = at;                                                                  \
+    const ssize_t written = real args;                                                       \
+    if (written > 0)                                                                         \
+      note(buffer, (size_t)written, "write %c %lld %zd\n", kind, (long long)where, written); \
+    return written;                                                                          \
   }
 COUNTED_WRITE(write, (int fd, const void* buffer, size_t count), (fd, buffer, count),
               lseek(fd, 0, SEEK_CUR))
