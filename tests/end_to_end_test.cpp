@@ -1,6 +1,5 @@
-// The installed program as a user runs it: every test installs the build into a HOME of its
-// own, makes or copies an audio file there, runs quillet by name (~/.local/bin comes first on
-// PATH) and compares the whole output, the exit code and the file's bytes.
+// The installed program as a user runs it, by name through PATH from a HOME of the test's own:
+// whole outputs, exit codes and the file's bytes.
 #include <cstring>
 #include <regex>
 #include <set>
@@ -25,23 +24,6 @@ std::string audio_of(const std::string& bytes) {
   return bytes.substr(0, whole <= end ? end - whole : end);
 }
 
-// The stored bytes of the value of the item `key` (exact case) of the APE tag that ends the
-// file; "<none>" without such an item.
-std::string stored_value(const std::string& bytes, const std::string& key) {
-  uint32_t size, count;  // little-endian, as on this host
-  memcpy(&size, &bytes[bytes.size() - 20], 4);
-  memcpy(&count, &bytes[bytes.size() - 16], 4);
-  for (size_t at = bytes.size() - size; count-- > 0;) {
-    uint32_t length;
-    memcpy(&length, &bytes[at], 4);
-    const size_t key_end = bytes.find('\0', at + 8);
-    if (bytes.compare(at + 8, key_end - at - 8, key) == 0)
-      return bytes.substr(key_end + 1, length);
-    at = key_end + 1 + length;
-  }
-  return "<none>";
-}
-
 // The APE tag as mutagen reads it: sorted "key=value" lines, "error: ..." when mutagen refuses
 // the tag, empty without one.
 std::string mutagen_items(const fs::path& file) {
@@ -61,10 +43,7 @@ for key in sorted(tag.keys()):
   return done.exit_code == 0 ? done.out : "python failed: " + done.err;
 }
 
-class EndToEnd : public TInstalledProgram {
- protected:
-  fs::path Library() const { return Prefix() / "lib/libMonkeysAudio.so"; }
-};
+using EndToEnd = TInstalledProgram;
 
 TEST_F(EndToEnd, WholeRunRemovesWritesAndLists) {
   const fs::path file = MakeSample("MyApe.ape");
@@ -79,16 +58,16 @@ TEST_F(EndToEnd, WholeRunRemovesWritesAndLists) {
   EXPECT_EQ(audio_of(read_file(file)), audio);
 }
 
-// Listing and every failure, the library's among them: all on standard output, and the file
-// unchanged.
+// Listing and every failure, the library's among them, on standard output; the file unchanged.
 TEST_F(EndToEnd, ListsOrFailsWithoutChangingTheFile) {
+  const fs::path library = Prefix() / "lib/libMonkeysAudio.so";
   const std::string before = read_file(MakeSample("song.ape")),
                     listing = Header("song.ape") + Listing();
   std::ofstream(fWork / "notes.ape") << "These are not Monkey's Audio bytes.\n";
   const fs::path real = fHome / "real.so",
                  built = QUILLET_BINARY_DIR "/platform/monkeysaudio/libMonkeysAudio.so",
                  system_copy = Prefix() / "lib/quillet/lib/libMonkeysAudio.so";
-  fs::copy_file(Library(), real);
+  fs::copy_file(library, real);
   const std::string banner =
       "\nQuillet    Ver 1.30\nCopyright (C) TARVIK. All rights reserved.\n\n";
   const std::string not_loaded = Error("@Err_Load_Lib_Monkeys_Audio %FileName%@"),
@@ -108,8 +87,7 @@ TEST_F(EndToEnd, ListsOrFailsWithoutChangingTheFile) {
       {{"-?"}, banner + not_loaded, 1, "", "-"},
       // Beside the program is not where the library is looked for.
       {{"song.ape"}, not_loaded, 1, built, Prefix() / "lib/quillet/libMonkeysAudio.so"},
-      // A system-wide install's own copy, in lib/ beside the program, serves a user who has
-      // none. It stays for the rows below: the user's copy wins over it.
+      // A system-wide install's copy beside the program serves a user who has none, not more.
       {{"song.ape"}, listing, 0, built, system_copy},
       {{"song.ape"}, no_entries, 1, FAKE_LMA_NO_VERIFY},
       {{"-V", "song.ape"},
@@ -120,12 +98,12 @@ TEST_F(EndToEnd, ListsOrFailsWithoutChangingTheFile) {
        FAKE_LMA_139},
   };
   for (const auto& c : cases) {
-    fs::remove(Library());
+    fs::remove(library);
     if (c.installed_as != "-") {
       if (!c.installed_as.empty())
         fs::create_directories(c.installed_as.parent_path());
       fs::copy_file(c.library.empty() ? real : c.library,
-                    c.installed_as.empty() ? Library() : c.installed_as,
+                    c.installed_as.empty() ? library : c.installed_as,
                     fs::copy_options::overwrite_existing);
     }
     const fs::path file = fWork / c.arguments.back();
@@ -185,8 +163,10 @@ TEST_F(EndToEnd, ValuesAreStoredAsTypedAndCutBetweenCharacters) {
     if (*c.set != '\0')
       arguments.insert(arguments.begin(), std::string("-CS=") + c.set);
     EXPECT_EQ(Quillet(arguments).exit_code, 0);
+    // The file ends with the value, then the tag's footer.
     const std::string bytes = read_file(file);
-    EXPECT_EQ(stored_value(bytes, "Title"), c.stored);
+    const size_t key_end = bytes.rfind(std::string("Title\0", 6)) + 6;
+    EXPECT_EQ(bytes.substr(key_end, bytes.size() - 32 - key_end), c.stored);
     EXPECT_EQ(audio_of(bytes), audio);
     if (c.utf8) {
       EXPECT_EQ(mutagen_items(file), "Title=" + c.stored + "\n");
@@ -214,20 +194,16 @@ TEST_F(EndToEnd, FilesWrittenByOtherSoftwareKeepEverythingButTheNewFields) {
     fs::permissions(copy, fs::perms(0644));
     const std::string before = read_file(copy), items_before = mutagen_items(copy);
     const std::string name = copy.filename();
-    const TRun run = Quillet({"-T=ひばり", "-Artist=Jack and Ken", name});
-    EXPECT_EQ(run.exit_code, 0) << run.out;
-    EXPECT_EQ(run.out.substr(0, Header(name).size()), Header(name));
+    EXPECT_EQ(Quillet({"-T=ひばり", "-Artist=Jack and Ken", name}).exit_code, 0);
     EXPECT_EQ(read_file(copy).substr(0, audio_of(before).size()), audio_of(before));
-    // What mutagen sees: what it saw before, with the two fields replaced (other spellings of
-    // their keys included).
-    const std::regex kReplaced("^(title|artist)=.*\n", std::regex::icase | std::regex::multiline);
+    // What mutagen sees: what it saw before, with the two fields (any spelling of their keys)
+    // replaced.
+    const std::regex kReplaced("^(title|artist)=.*\n", std::regex::icase | std::regex::multiline),
+        kKept("^(?!(title|artist)=).*\n", std::regex::icase | std::regex::multiline);
     const std::string items = mutagen_items(copy);
     EXPECT_EQ(std::regex_replace(items, kReplaced, ""),
               std::regex_replace(items_before, kReplaced, ""));
-    std::string replaced;
-    for (std::sregex_iterator it(items.begin(), items.end(), kReplaced), end; it != end; ++it)
-      replaced += it->str();
-    EXPECT_EQ(replaced, "Artist=Jack and Ken\nTitle=ひばり\n");
+    EXPECT_EQ(std::regex_replace(items, kKept, ""), "Artist=Jack and Ken\nTitle=ひばり\n");
   }
 }
 
@@ -259,83 +235,56 @@ TEST_F(EndToEnd, ListingStaysWithinItsSystemCallBudget) {
   EXPECT_EQ(count("/locale|gconv"), 0) << calls;
 }
 
-// Hostile tags and file names: at a pseudo-terminal every control byte shows in octal, while a
-// pipe receives the bytes unchanged.
+// Hostile titles and file names: at a pseudo-terminal every control byte shows in octal, while a
+// pipe receives the bytes unchanged. Which bytes are escaped is the console stream's own test.
 using Terminal = TInstalledProgram;
 
-// Each title is stored in song.ape, then listed into a pipe and at a terminal; the last rows
-// list hostile names from the command line. Which bytes are escaped is the console stream's
-// own test; here every kind of text the program prints passes through it.
 TEST_F(Terminal, ShowsControlBytesEscapedAtATerminalAndUnchangedInAPipe) {
-  const fs::path sample = MakeSample("sample.ape");
+  MakeSample("song.ape");
+  const auto expect_shown = [this](const Arguments& arguments, const std::string& piped,
+                                   const std::string& shown, int code) {
+    for (const auto& [to, expected] :
+         {std::pair{TOutputTo::kPipe, piped}, {TOutputTo::kTerminal, shown}}) {
+      const TRun run = Quillet(arguments, to);
+      EXPECT_EQ(run.out, expected);
+      EXPECT_EQ(run.exit_code, code) << expected;
+    }
+  };
   const auto title = [this](const std::string& text) {
     return Header("song.ape") + Listing({{"Title", text}});
   };
-  const std::string gone = Error("@Err_Access_Failed@");
-  const struct {
-    Arguments write;  // how the title is stored, when it is; the listing detects its set
-    std::string piped, shown;
-    Arguments listed = {"song.ape"};
-    int exit_code = 0;
-  } cases[] = {
-      {{"-T=\x1b]0;pwned\a\x1b[31mRED\rEvil\nArtist: Someone else"},
-       title("\x1b]0;pwned\a\x1b[31mRED\rEvil\nArtist: Someone else"),
-       title("\\033]0;pwned\\007\\033[31mRED\\015Evil\\012Artist: Someone else")},
-      // Stored in JIS, whose ESC bytes go in the conversion; Japanese whose UTF-8 holds bytes
-      // 0x80-0x9F prints as it is.
-      {{"-CS=J", "-T=春の海 せ"}, title("春の海 せ"), title("春の海 せ")},
-      // Read as JIS for its ESC; an escape that is no JIS one keeps its bytes through the
-      // conversion, and is escaped after it.
-      {{"-T=\x1b(Zbad\a"}, title("\x1b(Zbad\a"), title("\\033(Zbad\\007")},
-      {{},
-       Error("@Err_Unknown_Option %Option%@", "-\x1b[2J"),
-       Error("@Err_Unknown_Option %Option%@", "-\\033[2J"),
-       {"-\x1b[2J", "x.ape"},
-       1},
-      {{},
-       Header("gone\r\x7f.ape") + gone,
-       Header("gone\\015\\177.ape") + gone,
-       {"gone\r\x7f.ape"},
-       1},
+  const std::string hostile = "\x1b]0;pwned\a\x1b[31mRED\rEvil\nArtist: Someone else";
+  // Each title is stored, then listed with its set detected: JIS, whose ESC bytes go in the
+  // conversion; Japanese whose UTF-8 holds bytes 0x80-0x9F, printed as it is; an escape that is
+  // no JIS one, which keeps its bytes through the conversion and is escaped after it.
+  const std::tuple<Arguments, std::string, std::string> titles[] = {
+      {{"-T=" + hostile},
+       hostile,
+       "\\033]0;pwned\\007\\033[31mRED\\015Evil\\012Artist: Someone else"},
+      {{"-CS=J", "-T=春の海 せ"}, "春の海 せ", "春の海 せ"},
+      {{"-T=\x1b(Zbad\a"}, "\x1b(Zbad\a", "\\033(Zbad\\007"},
   };
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.shown);
-    if (!c.write.empty()) {
-      fs::copy_file(sample, fWork / c.listed.back(), fs::copy_options::overwrite_existing);
-      Arguments write = c.write;
-      write.push_back(c.listed.back());
-      ASSERT_EQ(Quillet(write).exit_code, 0);
-    }
-    const TRun piped = Quillet(c.listed, TOutputTo::kPipe);
-    const TRun shown = Quillet(c.listed, TOutputTo::kTerminal);
-    EXPECT_EQ(piped.out, c.piped);
-    EXPECT_EQ(shown.out, c.shown);
-    EXPECT_EQ(piped.exit_code, c.exit_code);
-    EXPECT_EQ(shown.exit_code, c.exit_code);
+  for (auto [write, text, shown] : titles) {
+    write.push_back("song.ape");
+    ASSERT_EQ(Quillet(write).exit_code, 0);
+    expect_shown({"song.ape"}, title(text), title(shown), 0);
   }
+  expect_shown({"-\x1b[2J", "x.ape"}, Error("@Err_Unknown_Option %Option%@", "-\x1b[2J"),
+               Error("@Err_Unknown_Option %Option%@", "-\\033[2J"), 1);
+  const std::string gone = Error("@Err_Access_Failed@");
+  expect_shown({"gone\r\x7f.ape"}, Header("gone\r\x7f.ape") + gone,
+               Header("gone\\015\\177.ape") + gone, 1);
 }
 
 // The installed program as people start it: by name through PATH from a folder of their own, as
 // an ordinary user, in Japanese, and beside a Language folder that is not the program's.
 using AsAUser = TInstalledProgram;
 
-// The unprivileged account the permission cases run as, and the wrapper that drops to it.
 constexpr uid_t kNobody = 65534;
 const Arguments kAsNobody = {"/usr/bin/setpriv", "--reuid=65534", "--regid=65534",
                              "--clear-groups"};
 
-// Copies the installed dictionaries to `folder`/Language/Dictionaries with every translation
-// replaced by one word, so that a message read from them shows it.
-void plant_dictionaries(const fs::path& installed, const fs::path& folder) {
-  static const std::regex kTranslation(R"(msgstr ".*"(\n".*")*)");
-  fs::create_directories(folder / "Language/Dictionaries");
-  for (const auto& entry : fs::directory_iterator(installed))
-    std::ofstream(folder / "Language/Dictionaries" / entry.path().filename())
-        << std::regex_replace(read_file(entry.path()), kTranslation, "msgstr \"HIJACKED\"");
-}
-
-// The help a program that has found no dictionary prints: every key as itself, so this pins what
-// the code puts around and into them.
+// The help of a program that has found no dictionary: every key as itself, in its layout.
 const char kHelpOfKeys[] =
     "\nQuillet    Ver 1.30\n"
     "Copyright (C) TARVIK. All rights reserved.\n\n"
@@ -358,12 +307,15 @@ const char kHelpOfKeys[] =
     "Example:\n"
     "  Quillet MyApe.ape -Title=Seasons -Artist=\"Jack and Ken\" -Charset=UTF-8\n\n";
 
-// Started by name from a folder that holds an entry of the program's name and a Language folder
-// of its own, the program speaks from its own dictionaries in the user's language, exactly as
-// when started by its path. A path with a "/" still means the file it names.
+// Started by name from a folder holding a copy of the program and Language folder of its own
+// (every translation "HIJACKED"), the program speaks from its own dictionaries, as by its path.
 TEST_F(AsAUser, StartedByNameSpeaksFromItsOwnDictionaries) {
   const fs::path elsewhere = fHome / "elsewhere", installed = Prefix() / "lib/quillet/quillet";
-  plant_dictionaries(Dictionaries(), elsewhere);
+  static const std::regex kTranslation(R"(msgstr ".*"(\n".*")*)");
+  fs::create_directories(elsewhere / "Language/Dictionaries");
+  for (const auto& entry : fs::directory_iterator(Dictionaries()))
+    std::ofstream(elsewhere / "Language/Dictionaries" / entry.path().filename())
+        << std::regex_replace(read_file(entry.path()), kTranslation, "msgstr \"HIJACKED\"");
   fs::copy_file(installed, elsewhere / "quillet");
   fs::copy_file(MakeTitled("song.ape", "Seasons"), elsewhere / "song.ape");
   std::set<std::string> outputs;  // what each run must print is the end-to-end test's
@@ -375,7 +327,6 @@ TEST_F(AsAUser, StartedByNameSpeaksFromItsOwnDictionaries) {
       const TRun by_path = Start(installed, {argument}, elsewhere);
       EXPECT_EQ(by_name.out, by_path.out);
       EXPECT_EQ(by_name.exit_code, by_path.exit_code);
-      // Neither the planted translations nor bare keys.
       EXPECT_FALSE(std::regex_search(by_name.out, std::regex("HIJACKED|@"))) << by_name.out;
       outputs.insert(by_name.out);
     }
@@ -383,18 +334,15 @@ TEST_F(AsAUser, StartedByNameSpeaksFromItsOwnDictionaries) {
   EXPECT_EQ(outputs.size(), 6u);  // Japanese was really spoken
   UseLanguage("C.UTF-8");
 
-  // Started by a path, the program's folder is the one the path names, links followed: the copy
-  // reads the planted dictionaries beside it; a link to the installed program, a chain of
-  // relative links to it and a path with ".." and "//" lead to the installed folder.
+  // By a path, the program's folder is the one the path names, links, ".." and "//" followed.
   const std::string help = Start(installed, {"-?"}, elsewhere).out;
   EXPECT_NE(Start("./quillet", {"-?"}, elsewhere).out.find("HIJACKED"), std::string::npos);
   fs::create_symlink(installed, elsewhere / "linked");
   fs::create_symlink("linked", elsewhere / "chain");
   for (const char* start : {"./linked", "./chain", "../elsewhere//linked"})
     EXPECT_EQ(Start(start, {"-?"}, elsewhere).out, help) << start;
-  // Started under another name: one without "/" (even an empty one) is the program found through
-  // PATH; a path that leads nowhere gives no folder, so no dictionary is read at all and the
-  // keys show, rather than whatever the current folder holds.
+  // Under another name: one without "/" (even "") is found through PATH; a path that leads
+  // nowhere gives no folder, so no dictionary at all rather than the current folder's.
   const auto started_as = [&](const std::string& name) {
     return Start("/bin/bash", {"-c", "exec -a '" + name + "' \"$0\" -?", installed}, elsewhere);
   };
@@ -402,51 +350,46 @@ TEST_F(AsAUser, StartedByNameSpeaksFromItsOwnDictionaries) {
   EXPECT_RUN(started_as("gone/quillet"), kHelpOfKeys, 1);
 }
 
-// An ordinary user writes their own writable files only: only the owner's write bit of the entry
-// named counts, not the group's, nor that of the file a link leads to. A refused write is an
-// error; a file owned by someone else is listed unchanged with exit code 0, because a save the
-// library refuses is not reported. Root alone clears a file its owner cannot write.
+// An ordinary user writes only their own files whose entry named has the owner's write bit (not
+// the group's, nor the bit of a link's target): a refused write is an error; a save the library
+// refuses (a file of someone else's) is not reported. Root alone clears a read-only file.
 TEST_F(AsAUser, OrdinaryUserChangesOnlyWhatTheyMayWrite) {
   if (geteuid() != 0)
     GTEST_SKIP() << "needs root to make files of two owners and to drop to user " << kNobody;
-  const struct {
-    const char* name;
-    uid_t owner;
-    fs::perms mode;
-  } files[] = {{"mine.ape", kNobody, fs::perms(0644)},
-               {"mine_read_only.ape", kNobody, fs::perms(0444)},
-               {"mine_0466.ape", kNobody, fs::perms(0466)},
-               {"roots.ape", 0, fs::perms(0644)}};
-  for (const auto& file : files) {
-    const fs::path path = MakeTitled(file.name, "Old");
-    ASSERT_EQ(chown(path.c_str(), file.owner, file.owner), 0);
-    fs::permissions(path, file.mode);
-  }
-  fs::create_symlink("mine_read_only.ape", fWork / "link.ape");
   const std::string old = Listing({{"Title", "Old"}}), refused = Error("@Err_Cannot_Write_Tag@");
   const struct {
     bool as_nobody;
-    Arguments arguments;
+    const char* option;
+    uid_t owner;
+    unsigned mode;
     std::string expected;
     int code;
     bool changed;
+    bool through_link = false;
   } cases[] = {
-      {true, {"-T=New", "mine.ape"}, Listing({{"Title", "New"}}), 0, true},
-      {true, {"-T=New", "mine_read_only.ape"}, refused, 1, false},
-      {true, {"-T=New", "mine_0466.ape"}, refused, 1, false},
-      {true, {"-T=New", "link.ape"}, old, 0, false},
-      {true, {"-REMOVEALL", "mine_read_only.ape"}, old, 0, false},
-      {true, {"-T=New", "roots.ape"}, old, 0, false},
-      {false, {"-REMOVEALL", "mine_read_only.ape"}, Listing(), 0, true},
+      {true, "-T=New", kNobody, 0644, Listing({{"Title", "New"}}), 0, true},
+      {true, "-T=New", kNobody, 0444, refused, 1, false},
+      {true, "-T=New", kNobody, 0466, refused, 1, false},
+      {true, "-T=New", kNobody, 0444, old, 0, false, true},
+      {true, "-REMOVEALL", kNobody, 0444, old, 0, false},
+      {true, "-T=New", 0, 0644, old, 0, false},
+      {false, "-REMOVEALL", kNobody, 0444, Listing(), 0, true},
   };
+  int row = 0;
   for (const auto& c : cases) {
-    const std::string& name = c.arguments.back();
-    SCOPED_TRACE((c.as_nobody ? "nobody " : "root ") + c.arguments.front() + " " + name);
-    const std::string before = read_file(fWork / name);
-    EXPECT_RUN(Start("quillet", c.arguments, fWork, TOutputTo::kFiles,
+    const std::string target = "file" + std::to_string(++row) + ".ape",
+                      name = c.through_link ? "link" + target : target;
+    const fs::path file = MakeTitled(target, "Old");
+    ASSERT_EQ(chown(file.c_str(), c.owner, c.owner), 0);
+    fs::permissions(file, fs::perms(c.mode));
+    if (c.through_link)
+      fs::create_symlink(target, fWork / name);
+    SCOPED_TRACE(name + (c.as_nobody ? " as nobody " : " as root ") + c.option);
+    const std::string before = read_file(file);
+    EXPECT_RUN(Start("quillet", {c.option, name}, fWork, TOutputTo::kFiles,
                      c.as_nobody ? kAsNobody : Arguments{}),
                Header(name) + c.expected, c.code);
-    const std::string after = read_file(fWork / name);
+    const std::string after = read_file(file);
     EXPECT_EQ(after != before, c.changed);
     EXPECT_EQ(audio_of(after), audio_of(before));
   }
@@ -519,9 +462,8 @@ TEST_F(AsAUser, ReadmeScriptFindsEveryUnsavedWrite) {
             Header("full.ape") + Listing({{"Title", "Old"}}));
 }
 
-// `make uninstall` takes away exactly what `make install` put into a prefix, however often it
-// was installed there: the folders it created go when they are left empty, and whatever was
-// there before, or was added since, stays. What it installs is stripped and runs.
+// `make uninstall` takes away exactly what `make install` put into a prefix, however often, and
+// what was there before or added since stays. What it installs is stripped and runs.
 TEST_F(AsAUser, UninstallTakesAwayExactlyWhatInstallPut) {
   const std::string install_program = QUILLET_SOURCE_DIR "/scripts/install-program";
   // Every entry under `root`, a folder's name ending in "/".
@@ -533,8 +475,7 @@ TEST_F(AsAUser, UninstallTakesAwayExactlyWhatInstallPut) {
     return entries;
   };
   MakeSample("song.ape");
-  const fs::path other_home = fHome / "other";
-  const fs::path prefix = other_home / ".local";
+  const fs::path other_home = fHome / "other", prefix = other_home / ".local";
   const struct {
     const char* name;
     std::vector<const char*> there_before;  // a trailing "/" makes a folder
