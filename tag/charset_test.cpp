@@ -13,9 +13,8 @@ const std::string kNihonShiftJis = "\x93\xFA\x96\x7B";
 
 std::string repeat(const std::string& text, std::size_t count) {
   std::string result;
-  while (count-- > 0) {
+  while (count-- > 0)
     result += text;
-  }
   return result;
 }
 
@@ -39,9 +38,8 @@ TEST(Charset, DetectsTheSetOfAFieldFromItsStructure) {
   }
 }
 
-// How values are cut to the room of 2048 bytes the program gives them, and how Shift-JIS and JIS
-// are told when listing, is the end-to-end tests'; here, what they cannot show: a set the
-// platform refuses, texts far larger than the room, and the other conversions of listing.
+// What the program's runs cannot show: a set the platform refuses, texts far larger than the
+// room, and the other conversions of listing.
 TEST(Charset, ConvertsByTheChosenOrDetectedSetWithinTheRoom) {
   const uint32 kRefused = 12;  // a set the platform has no conversion for
   const struct {
@@ -50,8 +48,7 @@ TEST(Charset, ConvertsByTheChosenOrDetectedSetWithinTheRoom) {
     std::string from, to;
     int room = 2048;
   } cases[] = {
-      // Writing: the value passes unconverted when the platform refuses the set, still cut
-      // between characters.
+      // Writing: a set the platform refuses leaves the value unconverted, still cut whole.
       {false, kRefused, "ab" + kNihonUtf8, "ab\xE6\x97\xA5", 8},
       {false, kCharSetShiftJis, repeat(kNihonUtf8, 20000),
        repeat(kNihonShiftJis, 511) + "\x93\xFA"},

@@ -4,7 +4,6 @@
 #include <regex>
 #include <set>
 
-#include "tests/fixtures.h"
 #include "tests/installed_program.h"
 
 namespace {

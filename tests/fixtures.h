@@ -6,6 +6,15 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+
+inline std::string read_file(const std::filesystem::path& path) {
+  std::ostringstream text;
+  text << std::ifstream(path, std::ios::binary).rdbuf();
+  return text.str();
+}
 
 inline bool fixtures_present() {
   return std::filesystem::is_directory(QUILLET_FIXTURES_DIR);

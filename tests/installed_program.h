@@ -1,6 +1,5 @@
-// For the tests of the installed program: a HOME of the test's own with the build installed
-// under ~/.local, commands run with nothing of this process's environment, and the texts of the
-// installed dictionaries to build expectations from.
+// The installed program's tests: a HOME of the test's own with the build under ~/.local, runs
+// with nothing of this process's environment, texts from the installed dictionaries.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -12,16 +11,13 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <filesystem>
-#include <fstream>
 #include <map>
 #include <memory>
-#include <sstream>
-#include <string>
 #include <vector>
 
 #include "platform/locale/blocale.h"
 #include "platform/support/bstring.h"
+#include "tests/fixtures.h"
 
 namespace fs = std::filesystem;
 using Arguments = std::vector<std::string>;
@@ -32,9 +28,8 @@ struct TRun {
   int exit_code = -1;    // -1 when the program did not exit normally
 };
 
-// Where a command's standard output and standard error go: each to a memory file, read once
-// the command has ended so that nothing can fill; or both to one pipe, or one raw
-// pseudo-terminal, so that the bytes read are the bytes written.
+// Standard output and error each to a memory file, read once the command has ended; or both to
+// one pipe, or one raw pseudo-terminal, so that the bytes read are the bytes written.
 enum class TOutputTo { kFiles, kPipe, kTerminal };
 
 // Runs `command`, its first element searched in this process's PATH when it has no "/".
@@ -75,24 +70,13 @@ inline TRun run(Arguments command, TOutputTo to = TOutputTo::kFiles) {
   while (waitpid(child, &status, 0) < 0 && errno == EINTR) {
   }
   if (to == TOutputTo::kFiles) {
-    auto contents = [](int fd) {
-      std::string text(static_cast<size_t>(lseek(fd, 0, SEEK_END)), '\0');
-      if (pread(fd, text.data(), text.size(), 0) != static_cast<ssize_t>(text.size()))
-        text = "<unreadable>";
-      close(fd);
-      return text;
-    };
-    done.out = contents(ends[0]);
-    done.err = contents(ends[1]);
+    done.out = read_file("/proc/self/fd/" + std::to_string(ends[0]));
+    done.err = read_file("/proc/self/fd/" + std::to_string(ends[1]));
+    close(ends[0]);
+    close(ends[1]);
   }
   done.exit_code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
   return done;
-}
-
-inline std::string read_file(const fs::path& path) {
-  std::ostringstream text;
-  text << std::ifstream(path, std::ios::binary).rdbuf();
-  return text.str();
 }
 
 // Installs the build into a fresh HOME (open to other users, so that a test may drop to one)
