@@ -380,33 +380,25 @@ TEST_F(AsAUser, OrdinaryUserChangesOnlyWhatTheyMayWrite) {
   }
 }
 
-// The first block of shell code in `file` between `open` and `close` that holds `name`, each
+// The block of shell code in `file`, between `open` and `close`, that defines set_field(), each
 // pattern of `undo` replaced: the README's list indent, the man page's roff escapes.
 std::string snippet(const char* file, const std::string& open, const std::string& close,
-                    const std::string& name,
                     const std::vector<std::pair<const char*, const char*>>& undo) {
   const std::string text = read_file(std::string(QUILLET_SOURCE_DIR "/") + file);
-  for (size_t start = text.find(open); start != std::string::npos;
-       start = text.find(open, start + 1)) {
-    std::string code =
-        text.substr(start + open.size(), text.find(close, start) - start - open.size());
-    if (code.find(name) == std::string::npos)
-      continue;
-    for (const auto& [pattern, by] : undo)
-      code = std::regex_replace(code, std::regex(pattern), by);
-    return code;
-  }
-  return "";
+  const size_t defined = text.find("set_field()"), start = text.rfind(open, defined) + open.size();
+  std::string code = text.substr(start, text.find(close, defined) - start);
+  for (const auto& [pattern, by] : undo)
+    code = std::regex_replace(code, std::regex(pattern), by);
+  return code;
 }
 
 // The check the README gives scripts finds every write that did not reach the file: one the
 // program refuses (exit code 1), and the ones it does not report (exit code 0): a tag holding a
 // damaged item, which the library will not rewrite, and a save that fails on a full disk.
 TEST_F(AsAUser, ReadmeScriptFindsEveryUnsavedWrite) {
-  const std::string script =
-      snippet("README.md", "\n  ```sh\n", "  ```\n", "set_field()", {{"(^|\n)  ", "$1"}});
+  const std::string script = snippet("README.md", "\n  ```sh\n", "  ```\n", {{"(^|\n)  ", "$1"}});
   ASSERT_NE(script, "");
-  EXPECT_EQ(snippet("doc/quillet.1", "\n.nf\n.ft CR\n", ".ft\n.fi\n", "set_field()",
+  EXPECT_EQ(snippet("doc/quillet.1", "\n.nf\n.ft CR\n", ".ft\n.fi\n",
                     {{R"(\\-)", "-"}, {R"(\\e)", "\\"}}),
             script);
 
@@ -451,64 +443,53 @@ TEST_F(AsAUser, ReadmeScriptFindsEveryUnsavedWrite) {
 // what was there before or added since stays. What it installs is stripped and runs.
 TEST_F(AsAUser, UninstallTakesAwayExactlyWhatInstallPut) {
   const std::string install_program = QUILLET_SOURCE_DIR "/scripts/install-program";
-  // Every entry under `root`, a folder's name ending in "/".
-  auto tree = [](const fs::path& root) {
+  // Every entry under HOME, a folder's name ending in "/".
+  auto tree = [this] {
     std::set<std::string> entries;
-    for (const auto& entry : fs::recursive_directory_iterator(root))
-      entries.insert(fs::relative(entry.path(), root).string() +
+    for (const auto& entry : fs::recursive_directory_iterator(fHome))
+      entries.insert(fs::relative(entry.path(), fHome).string() +
                      (entry.is_directory() && !entry.is_symlink() ? "/" : ""));
     return entries;
   };
   MakeSample("song.ape");
-  const fs::path other_home = fHome / "other", prefix = other_home / ".local";
-  const struct {
-    const char* name;
-    std::vector<const char*> there_before;  // a trailing "/" makes a folder
-    int installs;
-    std::vector<const char*> added_since;
-  } cases[] = {
+  // What was there before (a trailing "/" makes a folder), how often it is installed, and what
+  // is added since inside the installed folders: all of that stays, with the folders holding it.
+  const std::tuple<const char*, std::vector<std::string>, int, std::vector<std::string>> cases[] = {
       {"into a prefix that does not exist", {}, 1, {}},
       {"twice into an empty prefix", {".local/"}, 2, {}},
-      // Empty folders that were there stay; so do what other programs and the user put there.
       {"beside other programs",
        {".local/bin/other", ".local/lib/", ".local/share/man/man1/"},
        1,
        {".local/lib/quillet/Language/Dictionaries/Quillet.fr.po"}},
   };
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.name);
-    fs::remove_all(other_home);
-    fs::create_directories(other_home);
-    for (const std::string path : c.there_before) {
-      fs::create_directories((other_home / path).parent_path());
+  for (const auto& [name, there_before, installs, added_since] : cases) {
+    SCOPED_TRACE(name);
+    fs::remove_all(Prefix());
+    for (const std::string& path : there_before) {
+      fs::create_directories((fHome / path).parent_path());
       if (path.back() != '/')
-        std::ofstream(other_home / path) << "not ours\n";
+        std::ofstream(fHome / path) << "not ours\n";
     }
-    const std::set<std::string> before = tree(other_home);
-    for (int round = 0; round < c.installs; ++round) {
-      const TRun installed = run({install_program, "install", QUILLET_BINARY_DIR, prefix});
+    std::set<std::string> expected_after = tree();
+    for (int round = 0; round < installs; ++round) {
+      const TRun installed = run({install_program, "install", QUILLET_BINARY_DIR, Prefix()});
       ASSERT_EQ(installed.exit_code, 0) << installed.out << installed.err;
     }
-    for (const char* name : {"bin/quillet", "lib/libMonkeysAudio.so"})
-      EXPECT_EQ(read_file(prefix / name).find(".symtab"), std::string::npos) << name;
-    // What the user adds inside the installed folders stays, with the folders that hold it.
-    std::set<std::string> expected_after = before;
-    for (const std::string path : c.added_since) {
-      std::ofstream(other_home / path) << "added\n";
+    for (const char* file : {"bin/quillet", "lib/libMonkeysAudio.so"})
+      EXPECT_EQ(read_file(Prefix() / file).find(".symtab"), std::string::npos) << file;
+    for (const std::string& path : added_since) {
+      std::ofstream(fHome / path) << "added\n";
       for (fs::path at = path; !at.empty(); at = at.parent_path())
         expected_after.insert(at == path ? path : at.string() + "/");
     }
-    const TRun listed =
-        run({"/usr/bin/env", "-i", "-C", fWork, "HOME=" + other_home.string(),
-             "PATH=" + (prefix / "bin").string() + ":/usr/bin:/bin", "quillet", "-V", "song.ape"});
+    const TRun listed = Quillet({"-V", "song.ape"});
     EXPECT_NE(listed.out.find("tag library"), std::string::npos) << listed.out;
     EXPECT_EQ(listed.exit_code, 0);
-
-    const TRun removed = run({install_program, "uninstall", prefix});
+    const TRun removed = run({install_program, "uninstall", Prefix()});
     EXPECT_EQ(removed.exit_code, 0) << removed.err;
-    EXPECT_EQ(tree(other_home), expected_after);
+    EXPECT_EQ(tree(), expected_after);
   }
-  const TRun nothing = run({install_program, "uninstall", prefix});
+  const TRun nothing = run({install_program, "uninstall", Prefix()});
   EXPECT_EQ(nothing.exit_code, 1);
   EXPECT_NE(nothing.err.find("Nothing to uninstall"), std::string::npos) << nothing.err;
 }
