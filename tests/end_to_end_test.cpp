@@ -61,55 +61,49 @@ TEST_F(EndToEnd, WholeRunRemovesWritesAndLists) {
 
 // Listing and every failure, the library's among them, on standard output; the file unchanged.
 TEST_F(EndToEnd, ListsOrFailsWithoutChangingTheFile) {
-  const fs::path library = Prefix() / "lib/libMonkeysAudio.so";
   MakeSample("song.ape");
   std::ofstream(fWork / "notes.ape") << "These are not Monkey's Audio bytes.\n";
-  const fs::path real = fHome / "real.so",
-                 built = QUILLET_BINARY_DIR "/platform/monkeysaudio/libMonkeysAudio.so",
-                 system_copy = Prefix() / "lib/quillet/lib/libMonkeysAudio.so";
-  fs::copy_file(library, real);
+  const fs::path library = Prefix() / "lib/libMonkeysAudio.so",
+                 built = QUILLET_BINARY_DIR "/platform/monkeysaudio/libMonkeysAudio.so";
   const std::string banner =
       "\nQuillet    Ver 1.30\nCopyright (C) TARVIK. All rights reserved.\n\n";
   const std::string not_loaded = Error("@Err_Load_Lib_Monkeys_Audio %FileName%@"),
                     access = Error("@Err_Access_Failed@"),
                     no_entries = Error("@Err_Get_Lib_Monkeys_Audio_Entries %FileName%@");
-  const struct {
-    Arguments arguments;
-    std::string expected;
-    int code;
-    fs::path library = "";       // in place of the installed library: the real one if empty
-    fs::path installed_as = "";  // where it goes, if not in the library's place; "-": nowhere
-  } cases[] = {
-      {{"notes.ape"}, Header("notes.ape") + access, 1},
-      {{"-T=x", "missing.ape"}, Header("missing.ape") + access, 1},
-      {{"-T=x", "song.ape"}, not_loaded, 1, "", "-"},
-      {{"-?"}, banner + not_loaded, 1, "", "-"},
+  // The user's library is removed before each row, then the row's library (if any) copied.
+  const std::tuple<Arguments, std::string, int, fs::path, fs::path> cases[] = {
+      {{"notes.ape"}, Header("notes.ape") + access, 1, built, library},
+      {{"-T=x", "missing.ape"}, Header("missing.ape") + access, 1, built, library},
+      {{"-T=x", "song.ape"}, not_loaded, 1, "", ""},
+      {{"-?"}, banner + not_loaded, 1, "", ""},
       // Beside the program is not where the library is looked for.
       {{"song.ape"}, not_loaded, 1, built, Prefix() / "lib/quillet/libMonkeysAudio.so"},
       // A system-wide install's copy beside the program serves a user who has none, not more.
-      {{"song.ape"}, Header("song.ape") + Listing(), 0, built, system_copy},
-      {{"song.ape"}, no_entries, 1, FAKE_LMA_NO_VERIFY},
+      {{"song.ape"},
+       Header("song.ape") + Listing(),
+       0,
+       built,
+       Prefix() / "lib/quillet/lib/libMonkeysAudio.so"},
+      {{"song.ape"}, no_entries, 1, FAKE_LMA_NO_VERIFY, library},
       {{"-V", "song.ape"},
        banner +
            "Fake Monkey's Audio    Ver 1.39\nCopyright nobody, for tests\nEntry points only\n\n" +
            Error("@Err_Check_Lib_Monkeys_Audio_Version %FileName%@"),
        1,
-       FAKE_LMA_139},
+       FAKE_LMA_139,
+       library},
   };
-  for (const auto& c : cases) {
+  for (const auto& [arguments, expected, code, copied, copied_to] : cases) {
     fs::remove(library);
-    if (c.installed_as != "-") {
-      if (!c.installed_as.empty())
-        fs::create_directories(c.installed_as.parent_path());
-      fs::copy_file(c.library.empty() ? real : c.library,
-                    c.installed_as.empty() ? library : c.installed_as,
-                    fs::copy_options::overwrite_existing);
+    if (!copied.empty()) {
+      fs::create_directories(copied_to.parent_path());
+      fs::copy_file(copied, copied_to, fs::copy_options::overwrite_existing);
     }
-    const fs::path file = fWork / c.arguments.back();
+    const fs::path file = fWork / arguments.back();
     auto state = [&file] { return fs::exists(file) ? read_file(file) : "<none>"; };
     const std::string was = state();
-    SCOPED_TRACE(c.arguments.front() + " with " + c.library.string());
-    EXPECT_RUN(Quillet(c.arguments), c.expected, c.code);
+    SCOPED_TRACE(arguments.front() + " with " + copied.string());
+    EXPECT_RUN(Quillet(arguments), expected, code);
     EXPECT_EQ(state(), was);
   }
 }
@@ -135,11 +129,8 @@ TEST_F(EndToEnd, ValuesAreStoredAsTypedAndCutBetweenCharacters) {
   const std::string audio = audio_of(read_file(file));
   const auto x = [](size_t count) { return std::string(count, 'x'); };
   const std::string koto = "\xE7\xAD\x9D", koto_sjis = "\xE2\xB6", koto_jis = "\x1B$Bd8\x1B(B";
-  const struct {
-    const char* set;  // -CS value, or "" for none
-    std::string typed, stored;
-    bool utf8;  // mutagen reads it
-  } cases[] = {
+  // The set (-CS, or none), the title typed, the bytes stored, whether they are UTF-8.
+  const std::tuple<std::string, std::string, std::string, bool> cases[] = {
       {"", x(2044) + koto, x(2044) + koto, true},
       {"", x(2045) + koto, x(2045), true},
       {"S", "Koto " + koto, "Koto " + koto_sjis, false},
@@ -154,20 +145,20 @@ TEST_F(EndToEnd, ValuesAreStoredAsTypedAndCutBetweenCharacters) {
       {"", x(2046) + "\xE6\x97", x(2046) + "\xE6", false},
       {"U", x(2044) + "\xF0\x9F\x8E\xB5", x(2044), true},  // 🎵
   };
-  for (const auto& c : cases) {
-    SCOPED_TRACE(std::string(c.set) + " " + testing::PrintToString(c.typed.substr(0, 12)) + " " +
-                 std::to_string(c.typed.size()));
-    Arguments arguments{"-T=" + c.typed, "song.ape"};
-    if (*c.set != '\0')
-      arguments.insert(arguments.begin(), std::string("-CS=") + c.set);
+  for (const auto& [set, typed, stored, utf8] : cases) {
+    SCOPED_TRACE(set + " " + testing::PrintToString(typed.substr(0, 12)) + " " +
+                 std::to_string(typed.size()));
+    Arguments arguments{"-T=" + typed, "song.ape"};
+    if (!set.empty())
+      arguments.insert(arguments.begin(), "-CS=" + set);
     EXPECT_EQ(Quillet(arguments).exit_code, 0);
     // The file ends with the value, then the tag's footer.
     const std::string bytes = read_file(file);
     const size_t key_end = bytes.rfind(std::string("Title\0", 6)) + 6;
-    EXPECT_EQ(bytes.substr(key_end, bytes.size() - 32 - key_end), c.stored);
+    EXPECT_EQ(bytes.substr(key_end, bytes.size() - 32 - key_end), stored);
     EXPECT_EQ(audio_of(bytes), audio);
-    if (c.utf8) {
-      EXPECT_EQ(mutagen_items(file), "Title=" + c.stored + "\n");
+    if (utf8) {
+      EXPECT_EQ(mutagen_items(file), "Title=" + stored + "\n");
     }
   }
 }
@@ -342,40 +333,32 @@ TEST_F(AsAUser, OrdinaryUserChangesOnlyWhatTheyMayWrite) {
   if (geteuid() != 0)
     GTEST_SKIP() << "needs root to make files of two owners and to drop to user " << kNobody;
   const std::string old = Listing({{"Title", "Old"}}), refused = Error("@Err_Cannot_Write_Tag@");
-  const struct {
-    bool as_nobody;
-    const char* option;
-    uid_t owner;
-    unsigned mode;
-    std::string expected;
-    int code;
-    bool changed;
-    bool through_link = false;
-  } cases[] = {
-      {true, "-T=New", kNobody, 0644, Listing({{"Title", "New"}}), 0, true},
-      {true, "-T=New", kNobody, 0444, refused, 1, false},
-      {true, "-T=New", kNobody, 0466, refused, 1, false},
-      {true, "-T=New", kNobody, 0444, old, 0, false, true},
-      {true, "-REMOVEALL", kNobody, 0444, old, 0, false},
-      {true, "-T=New", 0, 0644, old, 0, false},
-      {false, "-REMOVEALL", kNobody, 0444, Listing(), 0, true},
+  const std::tuple<bool, const char*, uid_t, unsigned, bool, std::string, int, bool> cases[] = {
+      {true, "-T=New", kNobody, 0644, false, Listing({{"Title", "New"}}), 0, true},
+      {true, "-T=New", kNobody, 0444, false, refused, 1, false},
+      {true, "-T=New", kNobody, 0466, false, refused, 1, false},
+      {true, "-T=New", kNobody, 0444, true, old, 0, false},
+      {true, "-REMOVEALL", kNobody, 0444, false, old, 0, false},
+      {true, "-T=New", 0, 0644, false, old, 0, false},
+      {false, "-REMOVEALL", kNobody, 0444, false, Listing(), 0, true},
   };
   int row = 0;
-  for (const auto& c : cases) {
+  for (const auto& [as_nobody, option, owner, mode, through_link, expected, code, changed] :
+       cases) {
     const std::string target = "file" + std::to_string(++row) + ".ape",
-                      name = c.through_link ? "link" + target : target;
+                      name = through_link ? "link" + target : target;
     const fs::path file = MakeTitled(target, "Old");
-    ASSERT_EQ(chown(file.c_str(), c.owner, c.owner), 0);
-    fs::permissions(file, fs::perms(c.mode));
-    if (c.through_link)
+    ASSERT_EQ(chown(file.c_str(), owner, owner), 0);
+    fs::permissions(file, fs::perms(mode));
+    if (through_link)
       fs::create_symlink(target, fWork / name);
-    SCOPED_TRACE(name + (c.as_nobody ? " as nobody " : " as root ") + c.option);
+    SCOPED_TRACE(name + (as_nobody ? " as nobody " : " as root ") + option);
     const std::string before = read_file(file);
-    EXPECT_RUN(Start("quillet", {c.option, name}, fWork, TOutputTo::kFiles,
-                     c.as_nobody ? kAsNobody : Arguments{}),
-               Header(name) + c.expected, c.code);
+    EXPECT_RUN(Start("quillet", {option, name}, fWork, TOutputTo::kFiles,
+                     as_nobody ? kAsNobody : Arguments{}),
+               Header(name) + expected, code);
     const std::string after = read_file(file);
-    EXPECT_EQ(after != before, c.changed);
+    EXPECT_EQ(after != before, changed);
     EXPECT_EQ(audio_of(after), audio_of(before));
   }
 }
