@@ -72,13 +72,12 @@ TEST(ParseOpt, AcceptsOrRefusesCommandLines) {
     TTagOption option;
     TScopedLocale locale;
     TCoutCapture out;
-    EXPECT_EQ(parse_opt(static_cast<int>(argv.size()), argv.data(), &option),
-              c.printed.empty() ? 0 : -1);
-    EXPECT_EQ(out.Text(), c.printed.empty() ? "" : "ERROR: " + c.printed + "\n");
-    EXPECT_EQ(option.file_name, c.file_name);
-    EXPECT_EQ(option.tag_values, c.values);
-    EXPECT_EQ(flags(option), c.flags);
-    EXPECT_EQ(option.char_set, c.char_set);
+    const int result = parse_opt(static_cast<int>(argv.size()), argv.data(), &option);
+    EXPECT_EQ(std::tuple(result, out.Text(), option.file_name, option.tag_values, flags(option),
+                         option.char_set),
+              std::tuple(c.printed.empty() ? 0 : -1,
+                         c.printed.empty() ? "" : "ERROR: " + c.printed + "\n", c.file_name,
+                         c.values, c.flags, c.char_set));
   }
 }
 

@@ -24,13 +24,13 @@ using Arguments = std::vector<std::string>;
 using TFields = std::map<std::string, std::string>;  // a field left out is empty
 
 struct TRun {
-  std::string out, err;  // on a pipe or a terminal, `out` holds both streams
+  std::string out, err;  // at a terminal, `out` holds both streams
   int exit_code = -1;    // -1 when the program did not exit normally
 };
 
 // Standard output and error each to a memory file, read once the command has ended; or both to
-// one pipe, or one raw pseudo-terminal, so that the bytes read are the bytes written.
-enum class TOutputTo { kFiles, kPipe, kTerminal };
+// one raw pseudo-terminal, so that the bytes read are the bytes written.
+enum class TOutputTo { kFiles, kTerminal };
 
 // Runs `command`, its first element searched in this process's PATH when it has no "/".
 inline TRun run(Arguments command, TOutputTo to = TOutputTo::kFiles) {
@@ -44,9 +44,8 @@ inline TRun run(Arguments command, TOutputTo to = TOutputTo::kFiles) {
   if (to == TOutputTo::kFiles) {
     ends[0] = memfd_create("out", MFD_CLOEXEC);
     ends[1] = memfd_create("err", MFD_CLOEXEC);
-  } else if ((to == TOutputTo::kTerminal ? openpty(&ends[0], &ends[1], nullptr, &raw, nullptr)
-                                         : pipe(ends)) != 0) {
-    return {"<no terminal or pipe>", "", -1};
+  } else if (openpty(&ends[0], &ends[1], nullptr, &raw, nullptr) != 0) {
+    return {"<no terminal>", "", -1};
   }
   const pid_t child = fork();
   if (child == 0) {
