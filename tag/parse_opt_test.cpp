@@ -10,9 +10,6 @@
 
 namespace {
 
-using TValues = std::map<long, std::string>;
-using TArguments = std::vector<std::string>;
-
 // The flags set, as letters: h(elp), v(erbose), l(ib_info), r(emove_all).
 std::string flags(const TTagOption& option) {
   return std::string(option.help ? "h" : "") + (option.verbose ? "v" : "") +
@@ -23,10 +20,10 @@ std::string flags(const TTagOption& option) {
 // nothing from what came before it.
 TEST(ParseOpt, AcceptsOrRefusesCommandLines) {
   const struct {
-    TArguments arguments;
+    std::vector<std::string> arguments;
     std::string printed;  // empty for an accepted line
     std::string file_name = "";
-    TValues values = {};
+    std::map<long, std::string> values = {};
     std::string flags = "";
     uint32 char_set = kCharSetAuto;
   } cases[] = {

@@ -1,5 +1,4 @@
-// The listing stage against a fake of the library's tag; the writing stage is the end-to-end
-// tests'.
+// The listing stage against a fake of the library's tag that misbehaves.
 #include <gtest/gtest.h>
 
 #include <cstring>

@@ -98,7 +98,6 @@ class TInstalledProgram : public ::testing::Test {
   void TearDown() override { fs::remove_all(fHome); }
 
   fs::path Prefix() const { return fHome / ".local"; }
-  fs::path Program() const { return Prefix() / "bin/quillet"; }
   fs::path Dictionaries() const { return Prefix() / "lib/quillet/Language/Dictionaries"; }
 
   // The language of the next runs, and of the texts the expectations are built from.
