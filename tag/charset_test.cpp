@@ -38,8 +38,7 @@ TEST(Charset, DetectsTheSetOfAFieldFromItsStructure) {
   }
 }
 
-// What the program's runs cannot show: a set the platform refuses, texts far larger than the
-// room, and the other conversions of listing.
+// What runs of the program cannot show: a set refused, texts far past the room, listing's rest.
 TEST(Charset, ConvertsByTheChosenOrDetectedSetWithinTheRoom) {
   const uint32 kRefused = 12;  // a set the platform has no conversion for
   // Listing (to UTF-8) or writing, the set, the text, what the room of so many bytes receives.

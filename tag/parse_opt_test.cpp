@@ -16,8 +16,7 @@ std::string flags(const TTagOption& option) {
          (option.lib_info ? "l" : "") + (option.remove_all ? "r" : "");
 }
 
-// A refused line prints one error line naming the whole argument, stops there and derives
-// nothing from what came before it.
+// A refused line prints one error naming the whole argument and derives nothing before it.
 TEST(ParseOpt, AcceptsOrRefusesCommandLines) {
   const struct {
     std::vector<std::string> arguments;

@@ -1,4 +1,3 @@
-// The listing stage against a fake of the library's tag that misbehaves.
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -10,7 +9,7 @@
 
 namespace {
 
-// Fetching fills the whole buffer and leaves it unterminated, as a misbehaving library might.
+// A fake tag for the listing: fetching fills the whole buffer unterminated, as a bad library may.
 class TFakeTag : public CAPETag {
  public:
   int SaveTag(int) override { return 0; }

@@ -23,8 +23,7 @@ std::string audio_of(const std::string& bytes) {
   return bytes.substr(0, whole <= end ? end - whole : end);
 }
 
-// The APE tag as mutagen reads it: sorted "key=value" lines, "error: ..." when mutagen refuses
-// the tag, empty without one.
+// The APE tag as mutagen reads it: sorted "key=value" lines, "error: ..." if refused, "" if none.
 std::string mutagen_items(const fs::path& file) {
   static const char* const kScript = R"(
 import sys, mutagen.apev2 as apev2
@@ -125,8 +124,7 @@ TEST_F(EndToEnd, SpeaksJapaneseWhenTheUserDoes) {
   EXPECT_RUN(Start(QUILLET_BUILD_PROGRAM, {"song.ape"}, fWork), listing, 0);
 }
 
-// A value is stored exactly as typed in the set it is written in; one longer than the 2047
-// bytes the program passes on is cut between two characters of that set.
+// Values are stored as typed in their set; past 2047 bytes, cut between characters of that set.
 TEST_F(EndToEnd, ValuesAreStoredAsTypedAndCutBetweenCharacters) {
   const fs::path file = MakeSample("song.ape");
   const std::string audio = audio_of(read_file(file));
@@ -178,8 +176,7 @@ TEST_F(EndToEnd, FilesWrittenByOtherSoftwareKeepEverythingButTheNewFields) {
     const std::string items_before = mutagen_items(copy);
     EXPECT_EQ(Quillet({"-T=ひばり", "-Artist=Jack and Ken", name}).exit_code, 0);
     EXPECT_EQ(read_file(copy).substr(0, audio_of(before).size()), audio_of(before));
-    // What mutagen sees: what it saw before, with the two fields (any spelling of their keys)
-    // replaced.
+    // What mutagen saw before, with the two fields (any spelling of their keys) replaced.
     const std::regex kReplaced("^(title|artist)=.*\n", std::regex::icase | std::regex::multiline),
         kKept("^(?!(title|artist)=).*\n", std::regex::icase | std::regex::multiline);
     const std::string items = mutagen_items(copy);
@@ -189,9 +186,8 @@ TEST_F(EndToEnd, FilesWrittenByOtherSoftwareKeepEverythingButTheNewFields) {
   }
 }
 
-// A listing costs what it must and no more: its system calls stay within a budget, it opens the
-// file twice (the driver's open and the listing's own) and nothing that it does not need: no
-// locale data, no conversion module for UTF-8 text.
+// A listing stays within a budget of system calls, opens the file twice (the driver's open and
+// the listing's own) and no locale data nor conversion module for UTF-8 text.
 TEST_F(EndToEnd, ListingStaysWithinItsSystemCallBudget) {
 #if defined(__SANITIZE_ADDRESS__)
   GTEST_SKIP() << "the sanitizer runtime makes system calls of its own";
@@ -229,9 +225,8 @@ TEST_F(Terminal, ShowsControlBytesEscapedAtATerminalAndUnchangedElsewhere) {
       EXPECT_RUN(Quillet(arguments, to), expected, code);
   };
   const std::string hostile = "\x1b]0;pwned\a\x1b[31mRED\rEvil\nArtist: Someone else";
-  // Each title is stored, then listed with its set detected: JIS, whose ESC bytes go in the
-  // conversion; Japanese whose UTF-8 holds bytes 0x80-0x9F, printed as it is; an escape that is
-  // no JIS one, which keeps its bytes through the conversion and is escaped after it.
+  // Each title stored, then listed with its set detected: JIS (its ESC bytes are converted);
+  // UTF-8 with bytes 0x80-0x9F, printed as it is; a non-JIS escape, kept and then escaped.
   const std::tuple<Arguments, std::string, std::string> titles[] = {
       {{"-T=" + hostile},
        hostile,
@@ -252,8 +247,7 @@ TEST_F(Terminal, ShowsControlBytesEscapedAtATerminalAndUnchangedElsewhere) {
                Header("gone\\015\\177.ape") + gone, 1);
 }
 
-// The installed program as people start it: by name through PATH from a folder of their own, as
-// an ordinary user, in Japanese, and beside a Language folder that is not the program's.
+// The installed program as people start it: by name from their folders, as ordinary users.
 using AsAUser = TInstalledProgram;
 
 constexpr uid_t kNobody = 65534;
@@ -300,8 +294,7 @@ TEST_F(AsAUser, StartedByNameSpeaksFromItsOwnDictionaries) {
       SCOPED_TRACE(lang + " " + argument);
       const TRun by_name = Start("quillet", {argument}, elsewhere);
       const TRun by_path = Start(installed, {argument}, elsewhere);
-      EXPECT_EQ(by_name.out, by_path.out);
-      EXPECT_EQ(by_name.exit_code, by_path.exit_code);
+      EXPECT_EQ(by_name, by_path);
       EXPECT_FALSE(std::regex_search(by_name.out, std::regex("HIJACKED|@"))) << by_name.out;
     }
   }
@@ -323,9 +316,8 @@ TEST_F(AsAUser, StartedByNameSpeaksFromItsOwnDictionaries) {
   EXPECT_RUN(started_as("gone/quillet"), kHelpOfKeys, 1);
 }
 
-// An ordinary user writes only their own files whose entry named has the owner's write bit (not
-// the group's, nor the bit of a link's target): a refused write is an error; a save the library
-// refuses (a file of someone else's) is not reported. Root alone clears a read-only file.
+// A user writes only their own files whose entry named has the owner's write bit (not the group's
+// nor a link target's); a save the library refuses (another's file) is not reported.
 TEST_F(AsAUser, OrdinaryUserChangesOnlyWhatTheyMayWrite) {
   if (geteuid() != 0)
     GTEST_SKIP() << "needs root to make files of two owners and to drop to user " << kNobody;
@@ -360,8 +352,8 @@ TEST_F(AsAUser, OrdinaryUserChangesOnlyWhatTheyMayWrite) {
   }
 }
 
-// The block of shell code in `file`, between `open` and `close`, that defines set_field(), each
-// pattern of `undo` replaced: the README's list indent, the man page's roff escapes.
+// The code in `file` between `open` and `close` that defines set_field(), `undo`'s patterns
+// replaced: the README's list indent, the man page's roff escapes.
 std::string snippet(const char* file, const std::string& open, const std::string& close,
                     const std::vector<std::pair<const char*, const char*>>& undo) {
   const std::string text = read_file(std::string(QUILLET_SOURCE_DIR "/") + file);
@@ -372,9 +364,8 @@ std::string snippet(const char* file, const std::string& open, const std::string
   return code;
 }
 
-// The check the README gives scripts finds every write that did not reach the file: one the
-// program refuses (exit code 1), and the ones it does not report (exit code 0): a tag holding a
-// damaged item, which the library will not rewrite, and a save that fails on a full disk.
+// The README's check for scripts finds every unsaved write: one refused (exit code 1), and those
+// not reported (exit code 0): a tag with a damaged item, and a save on a full disk.
 TEST_F(AsAUser, ReadmeScriptFindsEveryUnsavedWrite) {
   const std::string script = snippet("README.md", "\n  ```sh\n", "  ```\n", {{"(^|\n)  ", "$1"}});
   ASSERT_NE(script, "");
@@ -388,8 +379,7 @@ TEST_F(AsAUser, ReadmeScriptFindsEveryUnsavedWrite) {
   fs::copy_file(MakeTitled("full.ape", "Old"), full / "full.ape");
   MakeSample("good.ape");
   fs::permissions(MakeSample("locked.ape"), fs::perms(0444));
-  // An item whose length runs past the tag: the library reads the items before it and will
-  // not rewrite the tag, lest it lose the rest.
+  // An item whose length runs past the tag: the library will not rewrite the tag, lest it lose it.
   MakeTitled("damaged.ape", "Old");
   EXPECT_EQ(Quillet({"-A=Zed", "damaged.ape"}).exit_code, 0);
   std::string damaged = read_file(fWork / "damaged.ape");
@@ -397,21 +387,18 @@ TEST_F(AsAUser, ReadmeScriptFindsEveryUnsavedWrite) {
   damaged.replace(key - 8, 4, std::string("\xFF\x7F\0\0", 4));
   std::ofstream(fWork / "damaged.ape", std::ios::binary) << damaged;
 
-  const TRun music = Start("/bin/sh", {"-c", script}, fWork);
-  EXPECT_EQ(music.out, "");
-  EXPECT_EQ(music.err, "./damaged.ape: Genre was not saved\n" + Header("./locked.ape") +
-                           Error("@Err_Cannot_Write_Tag@"));
-  EXPECT_EQ(music.exit_code, 1);
+  EXPECT_EQ(Start("/bin/sh", {"-c", script}, fWork),
+            (TRun{"",
+                  "./damaged.ape: Genre was not saved\n" + Header("./locked.ape") +
+                      Error("@Err_Cannot_Write_Tag@"),
+                  1}));
   EXPECT_EQ(Quillet({"good.ape"}).out, Header("good.ape") + Listing({{"Genre", "Jazz"}}));
 
-  const TRun disk_full = Start("/bin/sh",
-                               {"-c", "export LD_PRELOAD=" FAULT_INJECT_LIBRARY
-                                      " QUILLET_FAULT_FILE=full.ape QUILLET_FAULT_AT=1"
-                                      " ASAN_OPTIONS=verify_asan_link_order=0\n" +
-                                          script},
-                               full);
-  EXPECT_EQ(disk_full.err, "./full.ape: Genre was not saved\n");
-  EXPECT_EQ(disk_full.exit_code, 1);
+  const std::string fault = "export LD_PRELOAD=" FAULT_INJECT_LIBRARY
+                            " QUILLET_FAULT_FILE=full.ape QUILLET_FAULT_AT=1"
+                            " ASAN_OPTIONS=verify_asan_link_order=0\n";
+  EXPECT_EQ(Start("/bin/sh", {"-c", fault + script}, full),
+            (TRun{"", "./full.ape: Genre was not saved\n", 1}));
   EXPECT_EQ(Start("quillet", {"full.ape"}, full).out,
             Header("full.ape") + Listing({{"Title", "Old"}}));
 }
@@ -429,8 +416,8 @@ TEST_F(AsAUser, UninstallTakesAwayExactlyWhatInstallPut) {
     return entries;
   };
   MakeSample("song.ape");
-  // What was there before (a trailing "/" makes a folder), how often it is installed, and what
-  // is added since inside the installed folders: all of that stays, with the folders holding it.
+  // What was there before (a trailing "/" makes a folder) and what is added since inside the
+  // installed folders stay, with the folders holding them.
   const std::tuple<const char*, std::vector<std::string>, int, std::vector<std::string>> cases[] = {
       {"into a prefix that does not exist", {}, 1, {}},
       {"twice into an empty prefix", {".local/"}, 2, {}},

@@ -1,6 +1,5 @@
-// The sample files written by other tag software, kept beside the checkout in the folder the
-// build was configured with (QUILLET_FIXTURES_DIR). A checkout without them still builds and
-// runs its tests: those that read the samples skip.
+// Whole files, and the sample files of other tag software in the folder the build was configured
+// with (QUILLET_FIXTURES_DIR): without them, the tests that read them skip.
 #pragma once
 
 #include <gtest/gtest.h>

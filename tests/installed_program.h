@@ -26,7 +26,12 @@ using TFields = std::map<std::string, std::string>;  // a field left out is empt
 struct TRun {
   std::string out, err;  // at a terminal, `out` holds both streams
   int exit_code = -1;    // -1 when the program did not exit normally
+  bool operator==(const TRun&) const = default;
 };
+inline void PrintTo(const TRun& run, std::ostream* out) {
+  *out << "exit code " << run.exit_code << ", out " << testing::PrintToString(run.out) << ", err "
+       << testing::PrintToString(run.err);
+}
 
 // Standard output and error each to a memory file, read once the command has ended; or both to
 // one raw pseudo-terminal, so that the bytes read are the bytes written.
@@ -78,8 +83,7 @@ inline TRun run(Arguments command, TOutputTo to = TOutputTo::kFiles) {
   return done;
 }
 
-// Installs the build into a fresh HOME (open to other users, so that a test may drop to one)
-// with a work folder in it, and speaks C.UTF-8 until told otherwise.
+// Installs the build into a fresh HOME open to other users, with a work folder, in C.UTF-8.
 class TInstalledProgram : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -160,10 +164,4 @@ class TInstalledProgram : public ::testing::Test {
   std::unique_ptr<BLocale> fLocale;
 };
 
-#define EXPECT_RUN(run, expected_out, expected_code) \
-  do {                                               \
-    const TRun& r = (run);                           \
-    EXPECT_EQ(r.out, expected_out);                  \
-    EXPECT_EQ(r.exit_code, expected_code);           \
-    EXPECT_EQ(r.err, "");                            \
-  } while (false)
+#define EXPECT_RUN(run, out, exit_code) EXPECT_EQ((run), (TRun{(out), "", (exit_code)}))
