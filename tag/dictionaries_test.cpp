@@ -14,7 +14,6 @@ namespace {
 namespace fs = std::filesystem;
 
 const fs::path kSourceDir = QUILLET_SOURCE_DIR;
-const fs::path kDictionaryDir = kSourceDir / "Language" / "Dictionaries";
 
 // The keys that are display text, and the "@...@" literals of the program's sources (not its
 // tests), adjacent literals joined as the compiler joins them.
@@ -57,7 +56,8 @@ TEST(Dictionaries, EachFilePassesMsgfmtAndTranslatesEveryKeyKeepingItsPlaceholde
   for (const std::string language : {"en", "ja"}) {
     TPoDictionary dictionary;  // the tool's, read last, wins
     for (const char* name : {"VornCommon", "Quillet"}) {
-      const fs::path file = kDictionaryDir / (name + ("." + language) + ".po");
+      const fs::path file =
+          kSourceDir / "Language/Dictionaries" / (name + ("." + language) + ".po");
       parse_po_dictionary(read_file(file), &dictionary);
       EXPECT_EQ(std::system(("msgfmt --check -o /dev/null '" + file.string() + "'").c_str()), 0);
     }

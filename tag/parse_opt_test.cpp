@@ -10,7 +10,6 @@
 
 namespace {
 
-// The flags set, as letters: h(elp), v(erbose), l(ib_info), r(emove_all).
 std::string flags(const TTagOption& option) {
   return std::string(option.help ? "h" : "") + (option.verbose ? "v" : "") +
          (option.lib_info ? "l" : "") + (option.remove_all ? "r" : "");

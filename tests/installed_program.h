@@ -37,7 +37,6 @@ inline void PrintTo(const TRun& run, std::ostream* out) {
 // one raw pseudo-terminal, so that the bytes read are the bytes written.
 enum class TOutputTo { kFiles, kTerminal };
 
-// Runs `command`, its first element searched in this process's PATH when it has no "/".
 inline TRun run(Arguments command, TOutputTo to = TOutputTo::kFiles) {
   std::vector<char*> argv;
   for (std::string& text : command)
@@ -127,26 +126,29 @@ class TInstalledProgram : public ::testing::Test {
     }
     return text;
   }
-  // An error line, `value` in place of the key's file name or option.
   std::string Error(const char* key, const std::string& value = "libMonkeysAudio.so") const {
     BString text(T(key).c_str());
     text.ReplaceAll("%FileName%", value.c_str()).ReplaceAll("%Option%", value.c_str());
     return T("ERROR: ") + text.Text() + "\n";
   }
 
-  // Runs the program by name, found through PATH, in the work folder.
   TRun Quillet(const Arguments& arguments, TOutputTo to = TOutputTo::kFiles) const {
     return Start("quillet", arguments, fWork, to);
   }
   // Runs `program` in `folder` with nothing of this process's environment but what a login
-  // gives: HOME, a PATH that starts with ~/.local/bin, and LANG. `wrapper` comes first.
+  // gives: HOME, a PATH that starts with ~/.local/bin, and LANG.
   TRun Start(const std::string& program, const Arguments& arguments, const fs::path& folder,
-             TOutputTo to = TOutputTo::kFiles, Arguments wrapper = {}) const {
-    wrapper.insert(wrapper.end(), {"/usr/bin/env", "-i", "-C", folder, "HOME=" + fHome.string(),
-                                   "PATH=" + (Prefix() / "bin").string() + ":/usr/bin:/bin",
-                                   "LANG=" + fLang, program});
-    wrapper.insert(wrapper.end(), arguments.begin(), arguments.end());
-    return run(wrapper, to);
+             TOutputTo to = TOutputTo::kFiles) const {
+    Arguments command = {"/usr/bin/env",
+                         "-i",
+                         "-C",
+                         folder,
+                         "HOME=" + fHome.string(),
+                         "PATH=" + (Prefix() / "bin").string() + ":/usr/bin:/bin",
+                         "LANG=" + fLang,
+                         program};
+    command.insert(command.end(), arguments.begin(), arguments.end());
+    return run(command, to);
   }
   fs::path MakeSample(const std::string& name) const {
     const TRun made = run({MAKE_SAMPLE_APE, fWork / name, "100K"});
