@@ -413,7 +413,8 @@ TEST_F(AsAUser, UninstallTakesAwayExactlyWhatInstallPut) {
   // What was there before (a trailing "/" makes a folder) and what is added since inside the
   // installed folders stay, with the folders holding them.
   const std::tuple<const char*, std::vector<std::string>, int, std::vector<std::string>> cases[] = {
-      {"twice into a prefix that does not exist", {}, 2, {}},
+      {"into a prefix that does not exist", {}, 1, {}},
+      {"twice into an empty prefix", {".local/"}, 2, {}},
       {"beside other programs",
        {".local/bin/other", ".local/lib/", ".local/share/man/man1/"},
        1,
