@@ -1,5 +1,4 @@
-// Each shipped dictionary passes msgfmt and translates every key the program's sources print,
-// keeping the key's placeholders and trailing blank.
+// Each dictionary passes msgfmt and translates every key the program prints, placeholders kept.
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -31,13 +30,11 @@ std::set<std::string> keys_in_sources() {
     for (const auto& entry : fs::recursive_directory_iterator(kSourceDir / module)) {
       const fs::path& path = entry.path();
       if (path.filename().string().find("_test") != std::string::npos ||
-          (path.extension() != ".cpp" && path.extension() != ".h")) {
+          (path.extension() != ".cpp" && path.extension() != ".h"))
         continue;
-      }
       const std::string source = std::regex_replace(read_file(path), kAdjacent, "");
-      for (std::sregex_iterator it(source.begin(), source.end(), kKey), end; it != end; ++it) {
+      for (std::sregex_iterator it(source.begin(), source.end(), kKey), end; it != end; ++it)
         keys.insert((*it)[1]);
-      }
     }
   }
   return keys;
@@ -49,9 +46,8 @@ TEST(Dictionaries, EachFilePassesMsgfmtAndTranslatesEveryKeyKeepingItsPlaceholde
   for (const char* key : {"@Err_Access_Failed@", "@Err_Load_Lib_Monkeys_Audio %FileName%@",
                           "@Err_Unknown_Option %Option%@",
                           "@Usage_Char_Set_Detail %OptionA1% %OptionA2% %OptionB1% %OptionB2% "
-                          "%OptionC1% %OptionC2%@"}) {
+                          "%OptionC1% %OptionC2%@"})
     EXPECT_EQ(keys.count(key), 1u) << key;
-  }
   static const std::regex kPlaceholder("%[A-Za-z0-9_]+%");
   for (const std::string language : {"en", "ja"}) {
     TPoDictionary dictionary;  // the tool's, read last, wins
@@ -68,10 +64,9 @@ TEST(Dictionaries, EachFilePassesMsgfmtAndTranslatesEveryKeyKeepingItsPlaceholde
         continue;
       }
       const std::string& text = found->second;
-      for (std::sregex_iterator it(key.begin(), key.end(), kPlaceholder), end; it != end; ++it) {
+      for (std::sregex_iterator it(key.begin(), key.end(), kPlaceholder), end; it != end; ++it)
         EXPECT_NE(text.find(it->str()), std::string::npos)
             << language << ": \"" << key << "\" loses " << it->str() << " in \"" << text << "\"";
-      }
       EXPECT_TRUE(key.back() != ' ' || text.back() == ' ')
           << language << ": \"" << text << "\" loses the trailing blank";
     }

@@ -1,5 +1,4 @@
-// The installed program's tests: a HOME of the test's own with the build under ~/.local, runs
-// with nothing of this process's environment, texts from the installed dictionaries.
+// The installed program's tests: the build under ~/.local of a HOME of the test's own.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -33,8 +32,7 @@ inline void PrintTo(const TRun& run, std::ostream* out) {
        << testing::PrintToString(run.err);
 }
 
-// Standard output and error each to a memory file, read once the command has ended; or both to
-// one raw pseudo-terminal, so that the bytes read are the bytes written.
+// Each stream to a memory file, read once the command has ended; or both to a raw terminal.
 enum class TOutputTo { kFiles, kTerminal };
 
 inline TRun run(Arguments command, TOutputTo to = TOutputTo::kFiles) {
@@ -135,8 +133,7 @@ class TInstalledProgram : public ::testing::Test {
   TRun Quillet(const Arguments& arguments, TOutputTo to = TOutputTo::kFiles) const {
     return Start("quillet", arguments, fWork, to);
   }
-  // Runs `program` in `folder` with nothing of this process's environment but what a login
-  // gives: HOME, a PATH that starts with ~/.local/bin, and LANG.
+  // Runs `program` in `folder` with only HOME, PATH (~/.local/bin first) and LANG set.
   TRun Start(const std::string& program, const Arguments& arguments, const fs::path& folder,
              TOutputTo to = TOutputTo::kFiles) const {
     Arguments command = {"/usr/bin/env",
