@@ -19,7 +19,6 @@ inline bool fixtures_present() {
   return std::filesystem::is_directory(QUILLET_FIXTURES_DIR);
 }
 
-// Ends the calling test as skipped when the sample files are absent.
 #define SKIP_WITHOUT_FIXTURES() \
   if (!fixtures_present())      \
   GTEST_SKIP() << "no sample files in " QUILLET_FIXTURES_DIR
