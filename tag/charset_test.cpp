@@ -13,9 +13,8 @@ const std::string kNihonShiftJis = "\x93\xFA\x96\x7B";
 
 std::string repeat(const std::string& text, std::size_t count) {
   std::string result;
-  while (count-- > 0) {
+  while (count-- > 0)
     result += text;
-  }
   return result;
 }
 
@@ -39,44 +38,37 @@ TEST(Charset, DetectsTheSetOfAFieldFromItsStructure) {
   }
 }
 
-// How values are cut to the room of 2048 bytes the program gives them, and how Shift-JIS and JIS
-// are told when listing, is the end-to-end tests'; here, what they cannot show: a set the
-// platform refuses, texts far larger than the room, and the other conversions of listing.
+// What runs of the program cannot show: a set refused, texts far past the room, listing's rest.
 TEST(Charset, ConvertsByTheChosenOrDetectedSetWithinTheRoom) {
   const uint32 kRefused = 12;  // a set the platform has no conversion for
-  const struct {
-    bool to_utf8;
-    uint32 char_set;
-    std::string from, to;
-    int room = 2048;
-  } cases[] = {
-      // Writing: the value passes unconverted when the platform refuses the set, still cut
-      // between characters.
+  // Listing (to UTF-8) or writing, the set, the text, what the room of so many bytes receives.
+  const std::tuple<bool, uint32, std::string, std::string, int> cases[] = {
+      // A set the platform refuses leaves the value written unconverted, still cut whole.
       {false, kRefused, "ab" + kNihonUtf8, "ab\xE6\x97\xA5", 8},
-      {false, kCharSetShiftJis, repeat(kNihonUtf8, 20000),
-       repeat(kNihonShiftJis, 511) + "\x93\xFA"},
-      {false, kCharSetJis, repeat(kNihonUtf8, 20000), "\x1B$B" + repeat("F|K\\", 510) + "\x1B(B"},
-      // Listing.
-      {true, kCharSetUtf8, kNihonShiftJis, kNihonShiftJis},
-      {true, kRefused, kNihonShiftJis, kNihonShiftJis},
-      {true, kCharSetAuto, "A\xFF" + kNihonShiftJis, "A\x1A" + kNihonUtf8},
+      {false, kCharSetShiftJis, repeat(kNihonUtf8, 20000), repeat(kNihonShiftJis, 511) + "\x93\xFA",
+       2048},
+      {false, kCharSetJis, repeat(kNihonUtf8, 20000), "\x1B$B" + repeat("F|K\\", 510) + "\x1B(B",
+       2048},
+      {true, kCharSetUtf8, kNihonShiftJis, kNihonShiftJis, 2048},
+      {true, kRefused, kNihonShiftJis, kNihonShiftJis, 2048},
+      {true, kCharSetAuto, "A\xFF" + kNihonShiftJis, "A\x1A" + kNihonUtf8, 2048},
       // 2046 bytes of Shift-JIS grow to 3069 of UTF-8: cut between characters.
-      {true, kCharSetAuto, repeat(kNihonShiftJis, 511) + "\x93\xFA", repeat(kNihonUtf8, 341)},
+      {true, kCharSetAuto, repeat(kNihonShiftJis, 511) + "\x93\xFA", repeat(kNihonUtf8, 341), 2048},
   };
-  for (const auto& c : cases) {
-    SCOPED_TRACE(testing::PrintToString(c.from.substr(0, 12)) + " " + std::to_string(c.char_set));
+  for (const auto& [to_utf8, char_set, from, to, room] : cases) {
+    SCOPED_TRACE(testing::PrintToString(from.substr(0, 12)) + " " + std::to_string(char_set));
     TTagOption option;
-    option.char_set = c.char_set;
+    option.char_set = char_set;
     // A heap buffer of exactly the room, so that the sanitizers see any write past it.
-    std::vector<char> buffer(static_cast<std::size_t>(c.room), '\x55');
-    if (c.to_utf8) {
-      std::memcpy(buffer.data(), c.from.c_str(), c.from.size() + 1);
-      convert_to_utf8(option, buffer.data(), c.room);
+    std::vector<char> buffer(static_cast<std::size_t>(room), '\x55');
+    if (to_utf8) {
+      std::memcpy(buffer.data(), from.c_str(), from.size() + 1);
+      convert_to_utf8(option, buffer.data(), room);
     } else {
-      convert_from_utf8(option, c.from, buffer.data(), c.room);
+      convert_from_utf8(option, from, buffer.data(), room);
     }
     ASSERT_NE(std::memchr(buffer.data(), '\0', buffer.size()), nullptr) << "not terminated";
-    EXPECT_EQ(buffer.data(), c.to);
+    EXPECT_EQ(buffer.data(), to);
   }
 }
 

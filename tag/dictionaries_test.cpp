@@ -1,34 +1,21 @@
-// The shipped dictionaries answer every key that the program prints, in every language, keep
-// each key's placeholders and trailing blank, and pass msgfmt's checks. The keys are collected
-// from the sources themselves, so keys that later code adds are checked too.
+// Each dictionary passes msgfmt and translates every key the program prints, placeholders kept.
 #include <gtest/gtest.h>
 
 #include <cstdlib>
-#include <filesystem>
-#include <fstream>
 #include <regex>
 #include <set>
-#include <sstream>
-#include <string>
 
 #include "platform/locale/po_dictionary.h"
+#include "tests/fixtures.h"
 
 namespace {
 
 namespace fs = std::filesystem;
 
 const fs::path kSourceDir = QUILLET_SOURCE_DIR;
-const fs::path kDictionaryDir = kSourceDir / "Language" / "Dictionaries";
 
-std::string read_file(const fs::path& path) {
-  std::ostringstream text;
-  text << std::ifstream(path, std::ios::binary).rdbuf();
-  return text.str();
-}
-
-// The keys that are display text themselves and so cannot be told by their form, and the named
-// keys ("@...@") among the string literals of the program's sources (not its tests), adjacent
-// literals joined as the compiler joins them.
+// The keys that are display text, and the "@...@" literals of the program's sources (not its
+// tests), adjacent literals joined as the compiler joins them.
 std::set<std::string> keys_in_sources() {
   std::set<std::string> keys = {"ERROR: ",       "Tag file: %FileNameAPE%",
                                 "=== Usage ===", "Option (Case insensitive):",
@@ -43,13 +30,11 @@ std::set<std::string> keys_in_sources() {
     for (const auto& entry : fs::recursive_directory_iterator(kSourceDir / module)) {
       const fs::path& path = entry.path();
       if (path.filename().string().find("_test") != std::string::npos ||
-          (path.extension() != ".cpp" && path.extension() != ".h")) {
+          (path.extension() != ".cpp" && path.extension() != ".h"))
         continue;
-      }
       const std::string source = std::regex_replace(read_file(path), kAdjacent, "");
-      for (std::sregex_iterator it(source.begin(), source.end(), kKey), end; it != end; ++it) {
+      for (std::sregex_iterator it(source.begin(), source.end(), kKey), end; it != end; ++it)
         keys.insert((*it)[1]);
-      }
     }
   }
   return keys;
@@ -57,36 +42,31 @@ std::set<std::string> keys_in_sources() {
 
 TEST(Dictionaries, EachFilePassesMsgfmtAndTranslatesEveryKeyKeepingItsPlaceholders) {
   const std::set<std::string> keys = keys_in_sources();
-  // Guards the scan itself: keys of the driver, the library loader, the option framework, and
-  // one split over several literals.
+  // Guards the scan: keys of the driver, the loader, the option framework, one split in parts.
   for (const char* key : {"@Err_Access_Failed@", "@Err_Load_Lib_Monkeys_Audio %FileName%@",
                           "@Err_Unknown_Option %Option%@",
                           "@Usage_Char_Set_Detail %OptionA1% %OptionA2% %OptionB1% %OptionB2% "
-                          "%OptionC1% %OptionC2%@"}) {
+                          "%OptionC1% %OptionC2%@"})
     EXPECT_EQ(keys.count(key), 1u) << key;
-  }
   static const std::regex kPlaceholder("%[A-Za-z0-9_]+%");
-  // A dictionary file missing for one language leaves all of that language's keys unanswered.
   for (const std::string language : {"en", "ja"}) {
-    TPoDictionary common, tool;  // the tool's is loaded last, so its entry wins
-    for (const auto& [name, dictionary] : {std::pair{"VornCommon", &common}, {"Quillet", &tool}}) {
-      const fs::path file = kDictionaryDir / (name + ("." + language) + ".po");
-      parse_po_dictionary(read_file(file), dictionary);
+    TPoDictionary dictionary;  // the tool's, read last, wins
+    for (const char* name : {"VornCommon", "Quillet"}) {
+      const fs::path file =
+          kSourceDir / "Language/Dictionaries" / (name + ("." + language) + ".po");
+      parse_po_dictionary(read_file(file), &dictionary);
       EXPECT_EQ(std::system(("msgfmt --check -o /dev/null '" + file.string() + "'").c_str()), 0);
     }
     for (const std::string& key : keys) {
-      // Empty entries are never read.
-      const TPoDictionary& dictionary = tool.count(key) != 0 ? tool : common;
       const auto found = dictionary.find(key);
       if (found == dictionary.end()) {
         ADD_FAILURE() << language << ": no translation of \"" << key << "\"";
         continue;
       }
       const std::string& text = found->second;
-      for (std::sregex_iterator it(key.begin(), key.end(), kPlaceholder), end; it != end; ++it) {
+      for (std::sregex_iterator it(key.begin(), key.end(), kPlaceholder), end; it != end; ++it)
         EXPECT_NE(text.find(it->str()), std::string::npos)
             << language << ": \"" << key << "\" loses " << it->str() << " in \"" << text << "\"";
-      }
       EXPECT_TRUE(key.back() != ' ' || text.back() == ' ')
           << language << ": \"" << text << "\" loses the trailing blank";
     }

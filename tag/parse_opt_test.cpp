@@ -10,23 +10,18 @@
 
 namespace {
 
-using TValues = std::map<long, std::string>;
-using TArguments = std::vector<std::string>;
-
-// The flags set, as letters: h(elp), v(erbose), l(ib_info), r(emove_all).
 std::string flags(const TTagOption& option) {
   return std::string(option.help ? "h" : "") + (option.verbose ? "v" : "") +
          (option.lib_info ? "l" : "") + (option.remove_all ? "r" : "");
 }
 
-// A refused line prints one error line naming the whole argument, stops there and derives
-// nothing from what came before it.
+// A refused line prints one error naming the whole argument and derives nothing before it.
 TEST(ParseOpt, AcceptsOrRefusesCommandLines) {
   const struct {
-    TArguments arguments;
+    std::vector<std::string> arguments;
     std::string printed;  // empty for an accepted line
     std::string file_name = "";
-    TValues values = {};
+    std::map<long, std::string> values = {};
     std::string flags = "";
     uint32 char_set = kCharSetAuto;
   } cases[] = {
@@ -72,13 +67,12 @@ TEST(ParseOpt, AcceptsOrRefusesCommandLines) {
     TTagOption option;
     TScopedLocale locale;
     TCoutCapture out;
-    EXPECT_EQ(parse_opt(static_cast<int>(argv.size()), argv.data(), &option),
-              c.printed.empty() ? 0 : -1);
-    EXPECT_EQ(out.Text(), c.printed.empty() ? "" : "ERROR: " + c.printed + "\n");
-    EXPECT_EQ(option.file_name, c.file_name);
-    EXPECT_EQ(option.tag_values, c.values);
-    EXPECT_EQ(flags(option), c.flags);
-    EXPECT_EQ(option.char_set, c.char_set);
+    const int result = parse_opt(static_cast<int>(argv.size()), argv.data(), &option);
+    EXPECT_EQ(std::tuple(result, out.Text(), option.file_name, option.tag_values, flags(option),
+                         option.char_set),
+              std::tuple(c.printed.empty() ? 0 : -1,
+                         c.printed.empty() ? "" : "ERROR: " + c.printed + "\n", c.file_name,
+                         c.values, c.flags, c.char_set));
   }
 }
 

@@ -1,5 +1,3 @@
-// The listing stage against a fake of the library's tag; the writing stage is the end-to-end
-// tests'.
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -11,7 +9,7 @@
 
 namespace {
 
-// Fetching fills the whole buffer and leaves it unterminated, as a misbehaving library might.
+// A fake tag for the listing: fetching fills the whole buffer unterminated, as a bad library may.
 class TFakeTag : public CAPETag {
  public:
   int SaveTag(int) override { return 0; }

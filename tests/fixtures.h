@@ -1,17 +1,24 @@
-// The sample files written by other tag software, kept beside the checkout in the folder the
-// build was configured with (QUILLET_FIXTURES_DIR). A checkout without them still builds and
-// runs its tests: those that read the samples skip.
+// Whole files, and the sample files of other tag software in the folder the build was configured
+// with (QUILLET_FIXTURES_DIR): without them, the tests that read them skip.
 #pragma once
 
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+
+inline std::string read_file(const std::filesystem::path& path) {
+  std::ostringstream text;
+  text << std::ifstream(path, std::ios::binary).rdbuf();
+  return text.str();
+}
 
 inline bool fixtures_present() {
   return std::filesystem::is_directory(QUILLET_FIXTURES_DIR);
 }
 
-// Ends the calling test as skipped when the sample files are absent.
 #define SKIP_WITHOUT_FIXTURES() \
   if (!fixtures_present())      \
   GTEST_SKIP() << "no sample files in " QUILLET_FIXTURES_DIR

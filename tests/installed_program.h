@@ -1,6 +1,4 @@
-// For the tests of the installed program: a HOME of the test's own with the build installed
-// under ~/.local, commands run with nothing of this process's environment, and the texts of the
-// installed dictionaries to build expectations from.
+// The installed program's tests: the build under ~/.local of a HOME of the test's own.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -12,32 +10,31 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <filesystem>
-#include <fstream>
 #include <map>
 #include <memory>
-#include <sstream>
-#include <string>
 #include <vector>
 
 #include "platform/locale/blocale.h"
 #include "platform/support/bstring.h"
+#include "tests/fixtures.h"
 
 namespace fs = std::filesystem;
 using Arguments = std::vector<std::string>;
 using TFields = std::map<std::string, std::string>;  // a field left out is empty
 
 struct TRun {
-  std::string out, err;  // on a pipe or a terminal, `out` holds both streams
+  std::string out, err;  // at a terminal, `out` holds both streams
   int exit_code = -1;    // -1 when the program did not exit normally
+  bool operator==(const TRun&) const = default;
 };
+inline void PrintTo(const TRun& run, std::ostream* out) {
+  *out << "exit code " << run.exit_code << ", out " << testing::PrintToString(run.out) << ", err "
+       << testing::PrintToString(run.err);
+}
 
-// Where a command's standard output and standard error go: each to a memory file, read once
-// the command has ended so that nothing can fill; or both to one pipe, or one raw
-// pseudo-terminal, so that the bytes read are the bytes written.
-enum class TOutputTo { kFiles, kPipe, kTerminal };
+// Each stream to a memory file, read once the command has ended; or both to a raw terminal.
+enum class TOutputTo { kFiles, kTerminal };
 
-// Runs `command`, its first element searched in this process's PATH when it has no "/".
 inline TRun run(Arguments command, TOutputTo to = TOutputTo::kFiles) {
   std::vector<char*> argv;
   for (std::string& text : command)
@@ -49,9 +46,8 @@ inline TRun run(Arguments command, TOutputTo to = TOutputTo::kFiles) {
   if (to == TOutputTo::kFiles) {
     ends[0] = memfd_create("out", MFD_CLOEXEC);
     ends[1] = memfd_create("err", MFD_CLOEXEC);
-  } else if ((to == TOutputTo::kTerminal ? openpty(&ends[0], &ends[1], nullptr, &raw, nullptr)
-                                         : pipe(ends)) != 0) {
-    return {"<no terminal or pipe>", "", -1};
+  } else if (openpty(&ends[0], &ends[1], nullptr, &raw, nullptr) != 0) {
+    return {"<no terminal>", "", -1};
   }
   const pid_t child = fork();
   if (child == 0) {
@@ -75,28 +71,16 @@ inline TRun run(Arguments command, TOutputTo to = TOutputTo::kFiles) {
   while (waitpid(child, &status, 0) < 0 && errno == EINTR) {
   }
   if (to == TOutputTo::kFiles) {
-    auto contents = [](int fd) {
-      std::string text(static_cast<size_t>(lseek(fd, 0, SEEK_END)), '\0');
-      if (pread(fd, text.data(), text.size(), 0) != static_cast<ssize_t>(text.size()))
-        text = "<unreadable>";
-      close(fd);
-      return text;
-    };
-    done.out = contents(ends[0]);
-    done.err = contents(ends[1]);
+    done.out = read_file("/proc/self/fd/" + std::to_string(ends[0]));
+    done.err = read_file("/proc/self/fd/" + std::to_string(ends[1]));
+    close(ends[0]);
+    close(ends[1]);
   }
   done.exit_code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
   return done;
 }
 
-inline std::string read_file(const fs::path& path) {
-  std::ostringstream text;
-  text << std::ifstream(path, std::ios::binary).rdbuf();
-  return text.str();
-}
-
-// Installs the build into a fresh HOME (open to other users, so that a test may drop to one)
-// with a work folder in it, and speaks C.UTF-8 until told otherwise.
+// Installs the build into a fresh HOME open to other users, with a work folder, in C.UTF-8.
 class TInstalledProgram : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -115,7 +99,6 @@ class TInstalledProgram : public ::testing::Test {
   void TearDown() override { fs::remove_all(fHome); }
 
   fs::path Prefix() const { return fHome / ".local"; }
-  fs::path Program() const { return Prefix() / "bin/quillet"; }
   fs::path Dictionaries() const { return Prefix() / "lib/quillet/Language/Dictionaries"; }
 
   // The language of the next runs, and of the texts the expectations are built from.
@@ -141,26 +124,28 @@ class TInstalledProgram : public ::testing::Test {
     }
     return text;
   }
-  // An error line, `value` in place of the key's file name or option.
   std::string Error(const char* key, const std::string& value = "libMonkeysAudio.so") const {
     BString text(T(key).c_str());
     text.ReplaceAll("%FileName%", value.c_str()).ReplaceAll("%Option%", value.c_str());
     return T("ERROR: ") + text.Text() + "\n";
   }
 
-  // Runs the program by name, found through PATH, in the work folder.
   TRun Quillet(const Arguments& arguments, TOutputTo to = TOutputTo::kFiles) const {
     return Start("quillet", arguments, fWork, to);
   }
-  // Runs `program` in `folder` with nothing of this process's environment but what a login
-  // gives: HOME, a PATH that starts with ~/.local/bin, and LANG. `wrapper` comes first.
+  // Runs `program` in `folder` with only HOME, PATH (~/.local/bin first) and LANG set.
   TRun Start(const std::string& program, const Arguments& arguments, const fs::path& folder,
-             TOutputTo to = TOutputTo::kFiles, Arguments wrapper = {}) const {
-    wrapper.insert(wrapper.end(), {"/usr/bin/env", "-i", "-C", folder, "HOME=" + fHome.string(),
-                                   "PATH=" + (Prefix() / "bin").string() + ":/usr/bin:/bin",
-                                   "LANG=" + fLang, program});
-    wrapper.insert(wrapper.end(), arguments.begin(), arguments.end());
-    return run(wrapper, to);
+             TOutputTo to = TOutputTo::kFiles) const {
+    Arguments command = {"/usr/bin/env",
+                         "-i",
+                         "-C",
+                         folder,
+                         "HOME=" + fHome.string(),
+                         "PATH=" + (Prefix() / "bin").string() + ":/usr/bin:/bin",
+                         "LANG=" + fLang,
+                         program};
+    command.insert(command.end(), arguments.begin(), arguments.end());
+    return run(command, to);
   }
   fs::path MakeSample(const std::string& name) const {
     const TRun made = run({MAKE_SAMPLE_APE, fWork / name, "100K"});
@@ -178,10 +163,4 @@ class TInstalledProgram : public ::testing::Test {
   std::unique_ptr<BLocale> fLocale;
 };
 
-#define EXPECT_RUN(run, expected_out, expected_code) \
-  do {                                               \
-    const TRun& r = (run);                           \
-    EXPECT_EQ(r.out, expected_out);                  \
-    EXPECT_EQ(r.exit_code, expected_code);           \
-    EXPECT_EQ(r.err, "");                            \
-  } while (false)
+#define EXPECT_RUN(run, out, exit_code) EXPECT_EQ((run), (TRun{(out), "", (exit_code)}))
