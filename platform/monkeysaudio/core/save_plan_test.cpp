@@ -123,49 +123,4 @@ TEST(SavePlan, WholeImageSavesTakeLargeCoversAndRefuseOversizedTagsAndOtherForma
   EXPECT_EQ(save_tag_image(not_ape, {{"Title", 0, "x"}}, false), kApeErrorInvalidFormat);
 }
 
-// A file whose audio was cut short ends before the audio end its header declares; a tag saved
-// after its last byte may then lie across that point, and must still read back and rewrite.
-TEST(SavePlan, TagsOfFilesCutShortReadBackAfterEverySave) {
-  SKIP_WITHOUT_FIXTURES();
-  const TBytes whole = stream();
-  for (size_t cut : {whole.size() - 1, whole.size() - 39}) {
-    TBytes image(whole.begin(), whole.begin() + cut);
-    const TBytes audio = image;
-    for (const auto& items : {std::vector<TApeItem>{{"Title", 0, std::string(100, 't')}},
-                              std::vector<TApeItem>{{"Year", 0, "1"}}}) {
-      ASSERT_EQ(save_tag_image(image, items, false), kApeSuccess) << cut;
-      const auto header = recognise_ape_image(image);
-      ASSERT_TRUE(header) << cut;
-      const TTagRegion region = read_tag_region(image, audio_end_of(*header, image.size()));
-      EXPECT_EQ(region.trust, TTagTrust::kTrusted) << cut;
-      EXPECT_EQ(region.items, items) << cut;
-      EXPECT_TRUE(std::equal(audio.begin(), audio.end(), image.begin())) << cut;
-    }
-  }
-  // Tags other software left after cut-short audio: without a header, and APEv1.
-  const TBytes item = item_bytes(5, 0, "Title", "Intro");
-  for (const TBytes& tag :
-       {item + tag_block(2000, 51, 1, 0x80000000), item + tag_block(1000, 51, 1, 0)}) {
-    const TBytes long_stream = descriptor_stream(3000);
-    const TBytes cut(long_stream.begin(), long_stream.end() - 2000);
-    TBytes image = cut + tag;
-    const auto header = recognise_ape_image(image);
-    ASSERT_TRUE(header);
-    const TTagRegion region = read_tag_region(image, audio_end_of(*header, image.size()));
-    EXPECT_EQ(region.trust, TTagTrust::kTrusted);
-    EXPECT_EQ(region.items, (std::vector<TApeItem>{{"Title", 0, "Intro"}}));
-    ASSERT_EQ(save_tag_image(image, {{"Year", 0, "1"}}, false), kApeSuccess);
-    EXPECT_EQ(image, cut + render_ape_tag({{"Year", 0, "1"}}));
-  }
-  // A footer alone that claims bytes of whole audio is still not trusted.
-  TBytes image = whole;
-  image.resize(image.size() - 10);
-  const TBytes rendered = render_ape_tag({{"Title", 0, "x"}});
-  const TBytes footer_only(rendered.end() - 32 - 15, rendered.end());
-  image.insert(image.end(), footer_only.begin(), footer_only.end());
-  const auto header = recognise_ape_image(image);
-  ASSERT_TRUE(header);
-  EXPECT_NE(read_tag_region(image, audio_end_of(*header, image.size())).trust, TTagTrust::kTrusted);
-}
-
 }  // namespace

@@ -34,10 +34,8 @@ TTagFileView listed(const TBytes& image, bool require_header = false) {
   return view;
 }
 
-// A FIFO is decided on without waiting for a writer; a Lyrics3v2 block far larger than the first
-// read is followed to the tag before it in as many reads as the structure needs.
-TEST(TagFile, FifosDoNotHangAndLargeTailsTakeMoreReads) {
-  SKIP_WITHOUT_FIXTURES();
+// A FIFO is decided on without waiting for a writer.
+TEST(TagFile, FifosDoNotHang) {
   TTempDir dir;
   const std::string fifo = dir.File("fifo.ape");
   ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
@@ -51,14 +49,6 @@ TEST(TagFile, FifosDoNotHangAndLargeTailsTakeMoreReads) {
     close(open(fifo.c_str(), O_RDWR));  // releases the waiting open, so the test can end
   }
   EXPECT_EQ(opened.get(), std::make_pair(int{kApeErrorOpenFile}, int{kApeErrorWriteFile}));
-
-  const TBytes tail = text_bytes("LYRICSBEGIN") + TBytes(64 << 10, 'l') +
-                      text_bytes("065547LYRICS200") + id3v1_bytes("Song");
-  const std::vector<TApeItem> items = {{"Title", 0, "Lyrics kept"}};
-  const TTagFileView view = listed(audio() + render_ape_tag(items) + tail, true);
-  EXPECT_EQ(view.region.items, items);
-  EXPECT_EQ(view.region.start, audio().size());
-  EXPECT_EQ(view.region.tail, tail);
 }
 
 // A 1 GiB file (sparse) whose last bytes are a tag: reading and saving it must touch only its
