@@ -24,15 +24,10 @@ TBytes descriptor_stream(uint32_t frame_bytes, std::string_view fill = "") {
 // Where the audio ends decides which bytes a save may replace: whatever the bytes after it
 // claim, a write and a clear leave every audio byte as it was, or change nothing.
 TEST(SavePlan, NoSaveTouchesTheAudio) {
-  SKIP_WITHOUT_FIXTURES();
   const std::vector<TApeItem> items = {{"Title", 0, "Intro"}};
   const TBytes item = item_bytes(5, 0, "Title", "Intro");  // 19 bytes
   const TBytes v1_tag = item + tag_block(1000, 51, 1, 0);
   const TBytes disowned = tag_block(2000, 51, 1, 0xA0000000) + item + tag_block(2000, 51, 1, 0);
-  const TBytes lone_header = tag_block(2000, 51, 1, 0xA0000000);
-  TBytes id3v1_in_audio = id3v1_bytes("not a tag");
-  id3v1_in_audio.resize(120);
-  const std::string tag_text(id3v1_in_audio.begin(), id3v1_in_audio.end());
   const std::string footer_text(v1_tag.begin(), v1_tag.end());
   enum TOutcome { kRefused, kReplaced, kUntouched };
   struct TCase {
@@ -41,25 +36,18 @@ TEST(SavePlan, NoSaveTouchesTheAudio) {
     TBytes after;  // the tag region as found
     TOutcome write, clear;
   } cases[] = {
-      {"old: APEv1 footer claiming 1000 more", old_stream(3000),
-       item + tag_block(1000, 51 + 1000, 1, 0), kRefused, kRefused},
       {"old: APEv2 footer claiming 1000 more", old_stream(3000),
        tag_block(2000, 51, 1, 0xA0000000) + item + tag_block(2000, 51 + 1000, 1, 0x80000000),
        kRefused, kRefused},
       {"old: footer claiming 3000", old_stream(5000), item + tag_block(2000, 3000, 1, 0x80000000),
        kRefused, kRefused},
       {"old: footer alone, items sound", old_stream(300), v1_tag, kReplaced, kReplaced},
-      {"old: ID3v1 bytes before the last frame", old_stream(10, tag_text), TBytes(), kReplaced,
-       kUntouched},
       {"3.99: APE footer ending the audio", descriptor_stream(300, footer_text), TBytes(),
        kReplaced, kUntouched},
-      {"3.99: ID3v1 bytes inside the audio", descriptor_stream(300, tag_text), TBytes(), kReplaced,
-       kUntouched},
-      {"3.99: footer claiming 1000 more", descriptor_stream(3000),
-       item + tag_block(2000, 51 + 1000, 1, 0x80000000), kRefused, kRefused},
       {"3.99: header the footer disowns", descriptor_stream(300), disowned, kReplaced, kReplaced},
       {"old: header the footer disowns", old_stream(300), disowned, kReplaced, kReplaced},
-      {"3.99: a header left alone", descriptor_stream(300), lone_header, kReplaced, kReplaced},
+      {"3.99: a header left alone", descriptor_stream(300), tag_block(2000, 51, 1, 0xA0000000),
+       kReplaced, kReplaced},
   };
   for (const TCase& c : cases) {
     for (bool clear : {false, true}) {
