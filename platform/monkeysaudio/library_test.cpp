@@ -43,7 +43,7 @@ TEST(MonkeysAudioLibrary, AStaleObjectSavesAtTheTagsCurrentPlace) {
   SKIP_WITHOUT_FIXTURES();
   TTempDir dir;
   const std::string path = dir.File("song.ape");
-  const TBytes audio = read_all(fixture("taglib/mac-399.ape"));
+  const TBytes& audio = sample_audio();
   write_all(path, audio);
   auto first = open_ape(path);
   auto second = open_ape(path);
@@ -65,13 +65,12 @@ TEST(MonkeysAudioLibrary, HidesItsInternalsAndRefusesWhatItCannotDoSafely) {
   EXPECT_EQ(bind<void*>("parse_ape_items"), nullptr);
   TTempDir dir;
   const std::string path = dir.File("song.ape");
-  const TBytes whole = read_all(fixture("taglib/mac-399.ape"));
-  write_all(path, TBytes(whole.begin(), whole.begin() + 60));
+  write_all(path, TBytes(sample_audio().begin(), sample_audio().begin() + 60));
   int error = -1;
   EXPECT_EQ(open_ape(path, &error), nullptr);
   EXPECT_EQ(error, kApeErrorInvalidFormat);
 
-  const TBytes before = whole + render_ape_tag({{"Title", 0, "Intro"}});
+  const TBytes before = sample_audio() + render_ape_tag({{"Title", 0, "Intro"}});
   write_all(path, before);
   CAPETag* viewer = bind<create_capetag_2_t>("create_capetag_2")(path.c_str(), 1);
   ASSERT_TRUE(viewer);

@@ -6,12 +6,6 @@
 
 namespace {
 
-// The smallest sane 3.99 stream: descriptor, header, seek table, WAV header and frames, 172
-// bytes of audio in all.
-TBytes stream() {
-  return read_all(fixture("mutagen/mac-399.ape"));
-}
-
 // A 3.99 stream of two frames, `last_frame` the bytes of the second: descriptor, header, seek
 // table, frames. `fill` is the audio's last bytes.
 TBytes descriptor_stream(uint32_t frame_bytes, std::string_view fill = "") {
@@ -75,11 +69,11 @@ TEST(SavePlan, LyricsSurviveEveryOperation) {
   TBytes blank = id3v1_bytes("");
   const std::vector<TApeItem> items = {{"Title", 0, "New"}};
   for (const TBytes& tag : {TBytes{}, render_ape_tag({{"Artist", 0, "Old"}})}) {
-    TBytes image = stream() + tag + lyrics + id3v1;
+    TBytes image = sample_audio() + tag + lyrics + id3v1;
     ASSERT_EQ(save_tag_image(image, items, false), kApeSuccess);
-    EXPECT_EQ(image, stream() + render_ape_tag(items) + lyrics + id3v1);
+    EXPECT_EQ(image, sample_audio() + render_ape_tag(items) + lyrics + id3v1);
     ASSERT_EQ(save_tag_image(image, {}, true), kApeSuccess);
-    EXPECT_EQ(image, stream() + lyrics + blank);
+    EXPECT_EQ(image, sample_audio() + lyrics + blank);
     const auto header = recognise_ape_image(image);
     const TTagRegion region = read_tag_region(image, audio_end_of(*header, image.size()));
     EXPECT_TRUE(region.items.empty());
@@ -94,19 +88,19 @@ TEST(SavePlan, WholeImageSavesTakeLargeCoversAndRefuseOversizedTagsAndOtherForma
   // A 17 MB cover: real files hold them, and a later write must keep it.
   const std::vector<TApeItem> cover = {
       {"Cover Art (Front)", kApeItemBinary, std::string(17000000, 'j')}};
-  TBytes covered = stream();
+  TBytes covered = sample_audio();
   ASSERT_EQ(save_tag_image(covered, cover, false), kApeSuccess);
   ASSERT_EQ(save_tag_image(covered, {cover[0], {"Title", 0, "t"}}, false), kApeSuccess);
   EXPECT_EQ(read_tag_region(covered, {172, true}).items.size(), 2u);
   // The tag's read-only flag is the tag's own: a rewrite keeps it.
-  TBytes read_only = stream() + render_ape_tag({{"Title", 0, "t"}}, true);
+  TBytes read_only = sample_audio() + render_ape_tag({{"Title", 0, "t"}}, true);
   ASSERT_EQ(save_tag_image(read_only, {{"Year", 0, "1"}}, false), kApeSuccess);
-  EXPECT_EQ(read_only, stream() + render_ape_tag({{"Year", 0, "1"}}, true));
-  TBytes image = stream();
+  EXPECT_EQ(read_only, sample_audio() + render_ape_tag({{"Year", 0, "1"}}, true));
+  TBytes image = sample_audio();
   EXPECT_EQ(
       save_tag_image(image, {{"Comment", 0, std::string(kApeTagMaxItemBytes + 1, 'c')}}, false),
       kApeErrorInvalidArgument);
-  EXPECT_EQ(image, stream());
+  EXPECT_EQ(image, sample_audio());
   TBytes not_ape = text_bytes("RIFF....WAVE") + TBytes(100, 0);
   EXPECT_EQ(save_tag_image(not_ape, {{"Title", 0, "x"}}, false), kApeErrorInvalidFormat);
 }

@@ -17,11 +17,6 @@
 
 namespace {
 
-const TBytes& audio() {
-  static const TBytes bytes = read_all(fixture("mutagen/mac-399.ape"));
-  return bytes;
-}
-
 const TApeItem kCover{"Cover Art (Front)", kApeItemBinary, std::string(20 << 10, 'c')};
 
 // What a listing of `image` shows, from a file of its own: the listing changes nothing when no
@@ -93,7 +88,7 @@ TEST(TagFile, ListingsSkipCoverArtAndSavesKeepIt) {
   for (size_t cover_at : {0, 1, 2}) {
     std::vector<TApeItem> items = {{"Title", 0, "Song"}, {"Artist", 0, "Band"}};
     items.insert(items.begin() + static_cast<ptrdiff_t>(cover_at), cover);
-    write_all(path, audio() + render_ape_tag(items));
+    write_all(path, sample_audio() + render_ape_tag(items));
 
     io_counters() = {};
     TTagFileView view;
@@ -112,13 +107,13 @@ TEST(TagFile, ListingsSkipCoverArtAndSavesKeepIt) {
     TTagFields saved;
     ASSERT_EQ(save_tag_changes(path.c_str(), true, fields, &saved), kApeSuccess);
     items[cover_at == 0 ? 1 : 0].value = "New title";
-    EXPECT_TRUE(read_all(path) == audio() + render_ape_tag(items)) << cover_at;
+    EXPECT_TRUE(read_all(path) == sample_audio() + render_ape_tag(items)) << cover_at;
 
     // A new cover over one left unread takes its place.
     ASSERT_EQ(saved.Put("cover art (front)", "tiny", kApeItemBinary), kApeSuccess);
     ASSERT_EQ(save_tag_changes(path.c_str(), true, saved, &saved), kApeSuccess);
     items[cover_at].value = "tiny";
-    EXPECT_TRUE(read_all(path) == audio() + render_ape_tag(items)) << cover_at;
+    EXPECT_TRUE(read_all(path) == sample_audio() + render_ape_tag(items)) << cover_at;
   }
 }
 
@@ -159,13 +154,14 @@ std::vector<TCrashCase> crash_cases() {
       text_bytes("LYRICSBEGIN") + TBytes(300, 'l') + text_bytes("000311LYRICS200");
   const TApeItem title{"Title", 0, "t"};
   return {
-      {"a cover of 24 MB, the title made longer", audio() + render_ape_tag({title, big_cover}),
+      {"a cover of 24 MB, the title made longer",
+       sample_audio() + render_ape_tag({title, big_cover}),
        std::vector<TApeItem>{{"Title", 0, "a longer title"}, big_cover}, false},
       {"lyrics and ID3v1 after a tag with a cover, every field removed",
-       audio() + render_ape_tag({title, kCover}) + lyrics + id3v1_bytes("v1"),
+       sample_audio() + render_ape_tag({title, kCover}) + lyrics + id3v1_bytes("v1"),
        std::vector<TApeItem>(), true},
-      {"a cover added", audio() + render_ape_tag({title}), std::vector<TApeItem>{title, kCover},
-       false},
+      {"a cover added", sample_audio() + render_ape_tag({title}),
+       std::vector<TApeItem>{title, kCover}, false},
   };
 }
 
@@ -253,7 +249,7 @@ TEST(SaveJournal, EachShapeMakesItsCallsInTheSafeOrder) {
        "wJ sJ sF wA tA dA"},
   };
   for (const TCase& c : cases) {
-    write_all(path, audio() + render_ape_tag(c.before));
+    write_all(path, sample_audio() + render_ape_tag(c.before));
     std::vector<std::pair<char, int>> calls;
     io_counters().calls = &calls;
     EXPECT_EQ(save_tag_file(path.c_str(), false, c.after, c.after.empty()), kApeSuccess);
@@ -272,14 +268,14 @@ TEST(SaveJournal, EachShapeMakesItsCallsInTheSafeOrder) {
       }
     }
     EXPECT_EQ(shown, c.calls) << c.name;
-    EXPECT_EQ(read_all(path), audio() + render_ape_tag(c.after)) << c.name;
+    EXPECT_EQ(read_all(path), sample_audio() + render_ape_tag(c.after)) << c.name;
     EXPECT_FALSE(std::filesystem::exists(journal_path(path))) << c.name;
   }
   // A folder that cannot be written refuses the journaled saves and nothing else.
-  write_all(path, audio() + render_ape_tag(cases[3].before));
+  write_all(path, sample_audio() + render_ape_tag(cases[3].before));
   ASSERT_EQ(mkdir(journal_path(path).c_str(), 0700), 0);  // the journal's name is taken
   EXPECT_EQ(save_tag_file(path.c_str(), false, cases[3].after, false), kApeErrorWriteFile);
-  EXPECT_EQ(read_all(path), audio() + render_ape_tag(cases[3].before));
+  EXPECT_EQ(read_all(path), sample_audio() + render_ape_tag(cases[3].before));
   EXPECT_EQ(save_tag_file(path.c_str(), false, {{"Title", 0, "abcdeg"}}, false), kApeSuccess);
 }
 
