@@ -6,16 +6,15 @@ usage: differential_mutagen.py PRINT_FIELDS TARGETS_TXT [CORPUS_DIR]
 
 Compares the text fields of each file that mutagen reads a tag from with what our
 library reads (PRINT_FIELDS: print_fields.cpp), as our listing shows them (shown_fields): the
-inputs of the fuzz targets (TARGETS_TXT: the fuzz build's fuzz/targets.txt; CORPUS_DIR: what
-libFuzzer runs grew, BUILD/corpus/<target>), fuzz_ape_write's with its operations cut off; or
-the files named, as Monkey's Audio files only. Ours by design and counted apart: a tag at the
-start of a file (we look at the end only), and items past the count a tag declares (we read
-items as far as their bytes go). Exits 1 when any other file differs.
+inputs of fuzz_ape_read (TARGETS_TXT: the fuzz build's fuzz/targets.txt; CORPUS_DIR: what
+libFuzzer runs grew, BUILD/corpus/<target>), or the files named, as Monkey's Audio files only.
+Ours by design and counted apart: a tag at the start of a file (we look at the end only), and
+items past the count a tag declares (we read items as far as their bytes go). Exits 1 when any
+other file differs.
 """
 import pathlib
 import subprocess
 import sys
-import tempfile
 
 from mutagen.apev2 import APEv2, APETextValue
 
@@ -44,25 +43,6 @@ def shown_fields(path):
                 end -= 1
             shown[key.lower()] = text[:end]
     return shown
-
-
-def image_of_write_input(data):
-    """The file image after the operations a fuzz_ape_write input starts with."""
-    pos = 0
-
-    def byte():
-        nonlocal pos
-        if pos < len(data):
-            pos += 1
-            return data[pos - 1]
-        return 0
-
-    for _ in range(byte() % 8):
-        if byte() % 3 == 1:
-            byte()  # the field
-            length = byte() * 8
-            pos += min(length, len(data) - pos)
-    return data[pos:]
 
 
 def inputs_of(targets_txt, corpus, target):
@@ -122,15 +102,9 @@ def compare(driver, paths):
 def main():
     if sys.argv[2] == "--files":
         return 1 if compare([sys.argv[1], "--monkeys-audio"], sys.argv[3:]) else 0
-    driver, targets_txt = sys.argv[1], sys.argv[2]
     corpus = sys.argv[3] if len(sys.argv) > 3 else None
-    with tempfile.TemporaryDirectory() as temporary:
-        paths = [str(p) for p in inputs_of(targets_txt, corpus, "fuzz_ape_read")]
-        for index, path in enumerate(inputs_of(targets_txt, corpus, "fuzz_ape_write")):
-            image = pathlib.Path(temporary, f"{index}-{path.name}")
-            image.write_bytes(image_of_write_input(path.read_bytes()))
-            paths.append(str(image))
-        return 1 if compare([driver], paths) else 0
+    paths = [str(p) for p in inputs_of(sys.argv[2], corpus, "fuzz_ape_read")]
+    return 1 if compare([sys.argv[1]], paths) else 0
 
 
 if __name__ == "__main__":

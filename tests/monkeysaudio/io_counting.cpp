@@ -20,20 +20,13 @@ void log_call(char kind, int fd) {
   }
 }
 
-ssize_t count_read(ssize_t got) {
-  if (got >= 0) {
-    ++io_counters().read_calls;
-    io_counters().bytes_read += static_cast<uint64_t>(got);
+// `done` bytes moved by one call, counted into `calls` and `bytes` unless the call failed.
+ssize_t counted(ssize_t done, uint64_t& calls, uint64_t& bytes) {
+  if (done >= 0) {
+    ++calls;
+    bytes += static_cast<uint64_t>(done);
   }
-  return got;
-}
-
-ssize_t count_write(ssize_t put) {
-  if (put >= 0) {
-    ++io_counters().write_calls;
-    io_counters().bytes_written += static_cast<uint64_t>(put);
-  }
-  return put;
+  return done;
 }
 
 }  // namespace
@@ -47,11 +40,13 @@ int __real_fdatasync(int fd);
 int __real_fsync(int fd);
 
 ssize_t __wrap_pread(int fd, void* buffer, size_t size, off_t offset) {
-  return count_read(__real_pread(fd, buffer, size, offset));
+  TIoCounters& c = io_counters();
+  return counted(__real_pread(fd, buffer, size, offset), c.read_calls, c.bytes_read);
 }
 ssize_t __wrap_pwrite(int fd, const void* buffer, size_t size, off_t offset) {
   log_call('w', fd);
-  return count_write(__real_pwrite(fd, buffer, size, offset));
+  TIoCounters& c = io_counters();
+  return counted(__real_pwrite(fd, buffer, size, offset), c.write_calls, c.bytes_written);
 }
 int __wrap_ftruncate(int fd, off_t size) {
   log_call('t', fd);

@@ -3,6 +3,7 @@
 // key, sorted), or "! FILE" when the library refuses the file. A file without a Monkey's Audio
 // header is read as the header-less entry point reads it, unless the first argument is
 // --monkeys-audio.
+#include <algorithm>
 #include <cctype>
 #include <cstdio>
 #include <map>
@@ -27,9 +28,8 @@ int main(int argc, char** argv) {
         continue;
       }
       std::string key = item.key, hex;
-      for (char& c : key) {
-        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-      }
+      std::transform(key.begin(), key.end(), key.begin(),
+                     [](unsigned char c) { return std::tolower(c); });
       char buffer[2048], digits[3];
       int size = sizeof buffer;
       fields.Fetch(key.c_str(), buffer, &size);

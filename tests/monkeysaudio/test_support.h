@@ -36,6 +36,13 @@ inline TBytes read_all(const std::string& path) {
   return TBytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
+// The smallest sane 3.99 stream, no tag: descriptor, header, seek table, WAV header and frames,
+// 172 bytes of audio in all.
+inline const TBytes& sample_audio() {
+  static const TBytes bytes = read_all(fixture("mutagen/mac-399.ape"));
+  return bytes;
+}
+
 inline void write_all(const std::string& path, const TBytes& bytes) {
   std::ofstream(path, std::ios::binary)
       .write(reinterpret_cast<const char*>(bytes.data()),

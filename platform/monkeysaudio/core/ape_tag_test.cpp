@@ -128,18 +128,14 @@ TEST(TagFields, PutTouchesOnlyItsFieldAndKeepsTheStoredOrder) {
   EXPECT_TRUE(fields.Erased());
 }
 
-// A save applies the object's own changes to the tag as it is now, not the items it read.
+// A save applies the object's own changes to the tag as it is now, not the items it read; once
+// saved, it has none left. (Replayed puts and removals, the end-to-end test and the library's
+// stale-object test check.)
 TEST(TagFields, ReplayKeepsWhatAnotherSaveWrote) {
-  TTagFields mine({{"Title", 0, "a"}, {"Artist", 0, "b"}});
-  ASSERT_EQ(mine.Put("title", "x", 0), kApeSuccess);
-  ASSERT_EQ(mine.Put("Year", "", 0), kApeSuccess);
-  TTagFields replayed = mine.Replayed({{"Title", 0, "a"}, {"Album", 0, "c"}, {"Year", 0, "1"}});
-  EXPECT_EQ(replayed.Items(), (std::vector<TApeItem>{{"Title", 0, "x"}, {"Album", 0, "c"}}));
-  EXPECT_FALSE(replayed.Erased());
-
+  TTagFields mine({{"Title", 0, "a"}});
   mine.EraseAll();
   ASSERT_EQ(mine.Put("Genre", "g", 0), kApeSuccess);
-  replayed = mine.Replayed({{"Album", 0, "c"}});
+  const TTagFields replayed = mine.Replayed({{"Album", 0, "c"}});
   EXPECT_EQ(replayed.Items(), (std::vector<TApeItem>{{"Genre", 0, "g"}}));
   EXPECT_TRUE(replayed.Erased());
   mine.MarkSaved();

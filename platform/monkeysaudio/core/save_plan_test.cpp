@@ -6,12 +6,6 @@
 
 namespace {
 
-// The smallest sane 3.99 stream: descriptor, header, seek table, WAV header and frames, 172
-// bytes of audio in all.
-TBytes stream() {
-  return read_all(fixture("mutagen/mac-399.ape"));
-}
-
 // A 3.99 stream of two frames, `last_frame` the bytes of the second: descriptor, header, seek
 // table, frames. `fill` is the audio's last bytes.
 TBytes descriptor_stream(uint32_t frame_bytes, std::string_view fill = "") {
@@ -24,15 +18,10 @@ TBytes descriptor_stream(uint32_t frame_bytes, std::string_view fill = "") {
 // Where the audio ends decides which bytes a save may replace: whatever the bytes after it
 // claim, a write and a clear leave every audio byte as it was, or change nothing.
 TEST(SavePlan, NoSaveTouchesTheAudio) {
-  SKIP_WITHOUT_FIXTURES();
   const std::vector<TApeItem> items = {{"Title", 0, "Intro"}};
   const TBytes item = item_bytes(5, 0, "Title", "Intro");  // 19 bytes
   const TBytes v1_tag = item + tag_block(1000, 51, 1, 0);
   const TBytes disowned = tag_block(2000, 51, 1, 0xA0000000) + item + tag_block(2000, 51, 1, 0);
-  const TBytes lone_header = tag_block(2000, 51, 1, 0xA0000000);
-  TBytes id3v1_in_audio = id3v1_bytes("not a tag");
-  id3v1_in_audio.resize(120);
-  const std::string tag_text(id3v1_in_audio.begin(), id3v1_in_audio.end());
   const std::string footer_text(v1_tag.begin(), v1_tag.end());
   enum TOutcome { kRefused, kReplaced, kUntouched };
   struct TCase {
@@ -41,25 +30,18 @@ TEST(SavePlan, NoSaveTouchesTheAudio) {
     TBytes after;  // the tag region as found
     TOutcome write, clear;
   } cases[] = {
-      {"old: APEv1 footer claiming 1000 more", old_stream(3000),
-       item + tag_block(1000, 51 + 1000, 1, 0), kRefused, kRefused},
       {"old: APEv2 footer claiming 1000 more", old_stream(3000),
        tag_block(2000, 51, 1, 0xA0000000) + item + tag_block(2000, 51 + 1000, 1, 0x80000000),
        kRefused, kRefused},
       {"old: footer claiming 3000", old_stream(5000), item + tag_block(2000, 3000, 1, 0x80000000),
        kRefused, kRefused},
       {"old: footer alone, items sound", old_stream(300), v1_tag, kReplaced, kReplaced},
-      {"old: ID3v1 bytes before the last frame", old_stream(10, tag_text), TBytes(), kReplaced,
-       kUntouched},
       {"3.99: APE footer ending the audio", descriptor_stream(300, footer_text), TBytes(),
        kReplaced, kUntouched},
-      {"3.99: ID3v1 bytes inside the audio", descriptor_stream(300, tag_text), TBytes(), kReplaced,
-       kUntouched},
-      {"3.99: footer claiming 1000 more", descriptor_stream(3000),
-       item + tag_block(2000, 51 + 1000, 1, 0x80000000), kRefused, kRefused},
       {"3.99: header the footer disowns", descriptor_stream(300), disowned, kReplaced, kReplaced},
       {"old: header the footer disowns", old_stream(300), disowned, kReplaced, kReplaced},
-      {"3.99: a header left alone", descriptor_stream(300), lone_header, kReplaced, kReplaced},
+      {"3.99: a header left alone", descriptor_stream(300), tag_block(2000, 51, 1, 0xA0000000),
+       kReplaced, kReplaced},
   };
   for (const TCase& c : cases) {
     for (bool clear : {false, true}) {
@@ -87,11 +69,11 @@ TEST(SavePlan, LyricsSurviveEveryOperation) {
   TBytes blank = id3v1_bytes("");
   const std::vector<TApeItem> items = {{"Title", 0, "New"}};
   for (const TBytes& tag : {TBytes{}, render_ape_tag({{"Artist", 0, "Old"}})}) {
-    TBytes image = stream() + tag + lyrics + id3v1;
+    TBytes image = sample_audio() + tag + lyrics + id3v1;
     ASSERT_EQ(save_tag_image(image, items, false), kApeSuccess);
-    EXPECT_EQ(image, stream() + render_ape_tag(items) + lyrics + id3v1);
+    EXPECT_EQ(image, sample_audio() + render_ape_tag(items) + lyrics + id3v1);
     ASSERT_EQ(save_tag_image(image, {}, true), kApeSuccess);
-    EXPECT_EQ(image, stream() + lyrics + blank);
+    EXPECT_EQ(image, sample_audio() + lyrics + blank);
     const auto header = recognise_ape_image(image);
     const TTagRegion region = read_tag_region(image, audio_end_of(*header, image.size()));
     EXPECT_TRUE(region.items.empty());
@@ -106,66 +88,21 @@ TEST(SavePlan, WholeImageSavesTakeLargeCoversAndRefuseOversizedTagsAndOtherForma
   // A 17 MB cover: real files hold them, and a later write must keep it.
   const std::vector<TApeItem> cover = {
       {"Cover Art (Front)", kApeItemBinary, std::string(17000000, 'j')}};
-  TBytes covered = stream();
+  TBytes covered = sample_audio();
   ASSERT_EQ(save_tag_image(covered, cover, false), kApeSuccess);
   ASSERT_EQ(save_tag_image(covered, {cover[0], {"Title", 0, "t"}}, false), kApeSuccess);
   EXPECT_EQ(read_tag_region(covered, {172, true}).items.size(), 2u);
   // The tag's read-only flag is the tag's own: a rewrite keeps it.
-  TBytes read_only = stream() + render_ape_tag({{"Title", 0, "t"}}, true);
+  TBytes read_only = sample_audio() + render_ape_tag({{"Title", 0, "t"}}, true);
   ASSERT_EQ(save_tag_image(read_only, {{"Year", 0, "1"}}, false), kApeSuccess);
-  EXPECT_EQ(read_only, stream() + render_ape_tag({{"Year", 0, "1"}}, true));
-  TBytes image = stream();
+  EXPECT_EQ(read_only, sample_audio() + render_ape_tag({{"Year", 0, "1"}}, true));
+  TBytes image = sample_audio();
   EXPECT_EQ(
       save_tag_image(image, {{"Comment", 0, std::string(kApeTagMaxItemBytes + 1, 'c')}}, false),
       kApeErrorInvalidArgument);
-  EXPECT_EQ(image, stream());
+  EXPECT_EQ(image, sample_audio());
   TBytes not_ape = text_bytes("RIFF....WAVE") + TBytes(100, 0);
   EXPECT_EQ(save_tag_image(not_ape, {{"Title", 0, "x"}}, false), kApeErrorInvalidFormat);
-}
-
-// A file whose audio was cut short ends before the audio end its header declares; a tag saved
-// after its last byte may then lie across that point, and must still read back and rewrite.
-TEST(SavePlan, TagsOfFilesCutShortReadBackAfterEverySave) {
-  SKIP_WITHOUT_FIXTURES();
-  const TBytes whole = stream();
-  for (size_t cut : {whole.size() - 1, whole.size() - 39}) {
-    TBytes image(whole.begin(), whole.begin() + cut);
-    const TBytes audio = image;
-    for (const auto& items : {std::vector<TApeItem>{{"Title", 0, std::string(100, 't')}},
-                              std::vector<TApeItem>{{"Year", 0, "1"}}}) {
-      ASSERT_EQ(save_tag_image(image, items, false), kApeSuccess) << cut;
-      const auto header = recognise_ape_image(image);
-      ASSERT_TRUE(header) << cut;
-      const TTagRegion region = read_tag_region(image, audio_end_of(*header, image.size()));
-      EXPECT_EQ(region.trust, TTagTrust::kTrusted) << cut;
-      EXPECT_EQ(region.items, items) << cut;
-      EXPECT_TRUE(std::equal(audio.begin(), audio.end(), image.begin())) << cut;
-    }
-  }
-  // Tags other software left after cut-short audio: without a header, and APEv1.
-  const TBytes item = item_bytes(5, 0, "Title", "Intro");
-  for (const TBytes& tag :
-       {item + tag_block(2000, 51, 1, 0x80000000), item + tag_block(1000, 51, 1, 0)}) {
-    const TBytes long_stream = descriptor_stream(3000);
-    const TBytes cut(long_stream.begin(), long_stream.end() - 2000);
-    TBytes image = cut + tag;
-    const auto header = recognise_ape_image(image);
-    ASSERT_TRUE(header);
-    const TTagRegion region = read_tag_region(image, audio_end_of(*header, image.size()));
-    EXPECT_EQ(region.trust, TTagTrust::kTrusted);
-    EXPECT_EQ(region.items, (std::vector<TApeItem>{{"Title", 0, "Intro"}}));
-    ASSERT_EQ(save_tag_image(image, {{"Year", 0, "1"}}, false), kApeSuccess);
-    EXPECT_EQ(image, cut + render_ape_tag({{"Year", 0, "1"}}));
-  }
-  // A footer alone that claims bytes of whole audio is still not trusted.
-  TBytes image = whole;
-  image.resize(image.size() - 10);
-  const TBytes rendered = render_ape_tag({{"Title", 0, "x"}});
-  const TBytes footer_only(rendered.end() - 32 - 15, rendered.end());
-  image.insert(image.end(), footer_only.begin(), footer_only.end());
-  const auto header = recognise_ape_image(image);
-  ASSERT_TRUE(header);
-  EXPECT_NE(read_tag_region(image, audio_end_of(*header, image.size())).trust, TTagTrust::kTrusted);
 }
 
 }  // namespace
