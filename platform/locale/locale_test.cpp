@@ -31,10 +31,7 @@ TEST(PoDictionary, ReadsEntriesAndDropsMalformedOnes) {
        "msgid \"k\"\nmsgstr "
        "\"\\n\\t\\r\\\"\\\\\\'\\?\\a\\b\\f\\v|\\101\\60\\1a|\\x41\\xe3\\x81\\x82"
        "\\x414|\\q\"\n",
-       {{"k",
-         "\n\t\r\"\\'?\a\b\f\v|A0\x01"
-         "a|A\xE3\x81\x82"
-         "A4|q"}}},
+       {{"k", "\n\t\r\"\\'?\a\b\f\v|A0\001a|A\343\201\202A4|q"}}},
       {"fuzzy entries are skipped, other flags are not, the flag ends with its entry",
        "#, fuzzy\nmsgid \"a\"\nmsgstr \"A\"\n\n#, c-format, fuzzy\nmsgid \"b\"\nmsgstr "
        "\"B\"\n\n"
@@ -54,9 +51,8 @@ TEST(PoDictionary, ReadsEntriesAndDropsMalformedOnes) {
        "\"\"\n#~ msgid \"gone\"\n#~ msgstr \"GONE\"\nmsgid \"a\"\nmsgstr \"A\"\n",
        {{"a", "A"}}},
   };
-  for (const auto& [name, text, expected] : cases) {
+  for (const auto& [name, text, expected] : cases)
     EXPECT_EQ(parse(text), expected) << name;
-  }
 
   // A malformed entry is dropped and reading resumes after it.
   const std::string good = "msgid \"good\"\nmsgstr \"G\"\n";
@@ -86,9 +82,8 @@ TEST(PoDictionary, ReadsEntriesAndDropsMalformedOnes) {
   EXPECT_EQ(parse_po_dictionary("msgid \"a\"\nmsgstr \"A\"\n", nullptr), 0u);
 }
 
-// The language is the first set of LC_ALL, LC_MESSAGES and LANG, with the dictionary of the
-// full name before the language alone; the later dictionary, and within one the later entry,
-// answers a key.
+// The language is the first set of LC_ALL, LC_MESSAGES and LANG, its full name before the
+// language alone; the later dictionary, and within one the later entry, answers a key.
 TEST(BLocale, ChoosesTheLanguageAndTheLaterDictionaryWins) {
   std::string folder = testing::TempDir() + "quillet_locale_XXXXXX";
   ASSERT_NE(mkdtemp(folder.data()), nullptr);
@@ -138,8 +133,7 @@ TEST(BLocale, ChoosesTheLanguageAndTheLaterDictionaryWins) {
   EXPECT_STREQ(locale.GetString("only_common"), "C");
   EXPECT_STREQ(locale.GetString("emptied"), "kept");
 
-  // Translations stay where they are while more dictionaries load; unknown keys come back as
-  // the very same pointer.
+  // Translations stay put while more dictionaries load; an unknown key is its own answer.
   const char* shared = locale.GetString("shared");
   for (int i = 0; i < 50; ++i)
     ASSERT_EQ(load(locale, "VornCommon"), B_OK);

@@ -16,8 +16,7 @@ TEST(BString, ReplaceAll) {
       {"aaa", "aa", "b", 0, "ba"},
       // Replacements that contain the searched text are not searched again.
       {"x%N%y", "%N%", "%N%%N%", 0, "x%N%%N%y"},
-      // The offset limits where matching starts: an occurrence that starts before it does not
-      // match, even if it ends after it.
+      // An occurrence that starts before the offset does not match, even if it ends after it.
       {"abcabc", "abc", "X", 1, "abcX"},
       {"a-a-a", "a", "b", 6, "a-a-a"},
       {"a-a-a", "a", "b", -3, "b-b-b"},
@@ -34,15 +33,13 @@ TEST(BString, ReplaceAll) {
   }
 }
 
-// What the pipe holds now, without waiting.
 std::string drain(int fd) {
   char buffer[256];
   const ssize_t count = read(fd, buffer, sizeof buffer);
   return std::string(buffer, count > 0 ? static_cast<std::size_t>(count) : 0);
 }
 
-// A line reaches the output when it ends, not when the process does: a reader of a pipe sees
-// each line of a run as it is printed.
+// A reader of a pipe sees each line of a run when it ends, not when the process does.
 TEST(ConsoleStream, WritesEachLineWhenItEnds) {
   int ends[2];
   ASSERT_EQ(pipe2(ends, O_NONBLOCK), 0);
@@ -61,23 +58,18 @@ TEST(ConsoleStream, WritesEachLineWhenItEnds) {
   close(ends[1]);
 }
 
-// Only what a terminal would act on is escaped; characters whose bytes merely look like C1
-// controls (continuation bytes 0x80-0x9F) pass whole. The program's own test at a terminal
-// shows the other C0 controls and DEL.
+// Only what a terminal would act on is escaped; continuation bytes 0x80-0x9F of a character
+// pass whole. The program's own test at a terminal shows the other C0 controls and DEL.
 TEST(ConsoleStream, MakesControlBytesVisibleWithoutBreakingCharacters) {
   const std::pair<std::string_view, std::string_view> cases[] = {
       {"plain \\ text", "plain \\ text"},
       {std::string_view("a\0b", 3), "a\\000b"},
       // U+009B and U+0085 are C1 controls; U+00A0 is not.
-      {"\xc2\x9b"
-       "1m\xc2\x85\xc2\xa0",
-       "\\302\\2331m\\302\\205\xc2\xa0"},
+      {"\xc2\2331m\xc2\x85\xc2\xa0", "\\302\\2331m\\302\\205\xc2\xa0"},
       // せ (E3 81 9B), 春 (E6 98 A5), 𝄞 (F0 9D 84 9E): continuation bytes in 0x80-0x9F.
       {"\xe3\x81\x9b\xe6\x98\xa5\xf0\x9d\x84\x9e", "\xe3\x81\x9b\xe6\x98\xa5\xf0\x9d\x84\x9e"},
       // Stray bytes: 0x80-0x9F is escaped, other bytes are left to the terminal.
-      {"\x9b"
-       "31m\xe9\xff",
-       "\\23331m\xe9\xff"},
+      {"\23331m\xe9\xff", "\\23331m\xe9\xff"},
       // Not well-formed, so their 0x80-0x9F bytes stand alone: an overlong ESC, a surrogate,
       // a code point past U+10FFFF, a character cut short at the end.
       {"\xc0\x9b", "\xc0\\233"},
