@@ -54,9 +54,8 @@ class TWorkingFolderTest : public testing::Test {
 using Storage = TWorkingFolderTest;
 using CopyFileTest = TWorkingFolderTest;
 
-// Each path as an entry, a link at its end followed or not: its status, absolute path, whether
-// it exists and its own permission bits (-1: none to read). A link among the parent folders is
-// always resolved; only the leaf may stay a link, which then answers with its own bits.
+// Each path as an entry, its leaf link followed or not (parent links always are): status,
+// absolute path, whether it exists and its own permission bits (-1: none to read).
 TEST_F(Storage, EntryResolvesPathsOrRefusesThem) {
   const std::string root = fs::current_path().string(), song = root + "/" + kSource;
   fs::create_directories("other");
@@ -95,8 +94,7 @@ TEST_F(Storage, EntryResolvesPathsOrRefusesThem) {
   EXPECT_EQ(BEntry(song.c_str()).GetPermissions(nullptr), B_BAD_VALUE);
 }
 
-// Whole values under any name, and listing them, are covered by the copy's own tests; these are
-// the edges of the contract the copy does not reach.
+// The edges of the attribute contract that the copy's tests do not reach.
 TEST_F(Storage, NodeReadsValuesInPartsAndRefusesWritesWithoutChange) {
   EXPECT_EQ(BNode("missing").InitCheck(), B_ENTRY_NOT_FOUND);
   EXPECT_EQ(BNode("").InitCheck(), B_BAD_VALUE);
@@ -150,8 +148,7 @@ TEST_F(Storage, FileOpensReadsAndWritesCheckingTheirArguments) {
   EXPECT_EQ(read_test_file("data"), std::string("he\0\0tail", 8));
 }
 
-// Both ways of copying, for sizes around the buffer of the read/write path, over a target
-// that held more before: the target ends exactly as the source.
+// Both ways of copying, around the read/write buffer, over a longer target: it ends as the source.
 TEST_F(Storage, FileCopiesDataExactlyAndCutsTheTarget) {
   const size_t kBuffer = size_t{1} << 20;
   const auto patterned = [](size_t size) {
@@ -181,8 +178,7 @@ TEST_F(Storage, FileCopiesDataExactlyAndCutsTheTarget) {
   EXPECT_EQ(read_test_file("version"), read_test_file("/proc/version"));
 }
 
-// With HOME set (unset for null): the user library folder, or B_BAD_VALUE with the path left
-// as it was for what it cannot do.
+// The user library folder under HOME (null: unset), or B_BAD_VALUE with the path unchanged.
 TEST(FindDirectory, UserLibFolderFollowsHomeOrTheAccount) {
   const struct passwd* account = getpwuid(getuid());
   ASSERT_NE(account, nullptr);
@@ -231,10 +227,9 @@ Attributes attributes_of(const std::string& path) {
   return attributes;
 }
 
-// Each source holds its row's number as contents and as an attribute when it is copied. A
-// target that cannot be opened, a dangling link named or found in the destination folder, or
-// a path longer than the limit gives -1 with nothing written, and nothing where the link points;
-// a missing source leaves an older target that still counts.
+// Each source holds its row's number as contents and as an attribute when copied. A target that
+// cannot be opened, a dangling link named or found in the folder, or a path past the limit gives
+// -1, nothing written anywhere; a missing source leaves an older target that still counts.
 TEST_F(CopyFileTest, DecidesTheTargetOrFailsWithNothingWritten) {
   fs::create_directory_symlink("to", "to_link");
   fs::create_hard_link(kSource, "to/hard_link.ape");
@@ -296,11 +291,10 @@ TEST_F(CopyFileTest, DecidesTheTargetOrFailsWithNothingWritten) {
   EXPECT_EQ(attributes_of("to/renamed"), (Attributes{{"user.row", "3"}}));
 }
 
-// User attributes byte for byte, up to the largest value the file system takes; where the tools
-// allow, the source also has an ACL granting another user rwx (its group bits then show the
-// ACL's mask) and, as root, a file capability, and neither travels. An existing target keeps
-// its own permissions and the attributes the source lacks; a new one takes what cp gives it:
-// the source's permission bits less the umask, set-user-ID dropped.
+// User attributes byte for byte, up to the largest value; where the tools allow, an ACL granting
+// another user rwx (the group bits then show its mask) and, as root, a file capability, neither
+// of which travels. An existing target keeps its permissions and the attributes the source
+// lacks; a new one gets the source's permission bits less the umask, set-user-ID dropped.
 TEST_F(CopyFileTest, CopiesUserAttributesOnlyAndNeverWidensPermissions) {
   Attributes attributes = {{"user.empty", ""}, {"user.binary", std::string("\0\x01\xfe\xff\0", 5)}};
   set_attributes(kSource, attributes);

@@ -40,9 +40,8 @@ class TTestApplication : public testing::Environment {
 testing::Environment* const gTestApplication =
     testing::AddGlobalTestEnvironment(new TTestApplication);
 
-// Every priority can be taken back by a later call, in both directions, on this thread through
-// the file panel (whose thread it is) and on another one. The panel clamps priorities beyond
-// the scale: each would land on the other policy if the long were cut to 32 bits.
+// Every priority can be taken back, on this thread through the file panel and on another one.
+// The panel clamps priorities beyond the scale: cut to 32 bits, each would take the other policy.
 TEST(ThreadPriority, EveryChangeCanBeUndone) {
   const std::pair<long, int> steps[] = {
       {B_IDLE_PRIORITY, SCHED_BATCH},
@@ -110,9 +109,8 @@ TEST(Shortcut, TakenFromALabelAndMergedIntoOne) {
         << "format \"" << format << "\" label \"" << label << '"';
 }
 
-// Shows an alert, presses `key` once it is up and returns what show_alert returned; an alert the
-// key did not close is rejected shortly after (giving -1). The alert Esc closes
-// with three buttons is also saved as a picture in the build folder for a reviewer.
+// Shows an alert, presses `key` and returns show_alert's answer (-1: the key closed nothing).
+// The three-button alert Esc closes is saved as a picture in the build folder for a reviewer.
 int32 drive_alert(Qt::Key key, const char* middle_label = "C Cancel") {
   QTimer::singleShot(0, [key, middle_label] {
     auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
@@ -259,8 +257,7 @@ TEST(AppSignature, IconOrAnHonestFailure) {
   QGuiApplication::setWindowIcon(QIcon());
 }
 
-// The label fills the control up to the divider and the field the rest, whatever the divider
-// is set to and however the control is resized.
+// The label fills the control up to the divider and the field the rest, however either changes.
 TEST(DividedControl, LabelAndFieldMeetAtTheDivider) {
   BTextControl control("Title", "Seasons");
   EXPECT_EQ(control.Divider(), control.LabelView()->sizeHint().width());
