@@ -142,7 +142,8 @@ TEST(ShowAlert, EscAndLabelShortcutsPressTheirButtons) {
         << (middle_label ? middle_label : "null");
 }
 
-// Icons of both sizes only where asked and none without a signature; help only for a document.
+// The icon is the theme's, else the window icon, of both sizes only where asked and none without
+// a signature; a failure leaves the image as it was. Help only for a document.
 TEST(Application, IconsAndHelp) {
   std::unique_ptr<QImage> large, mini;
   const auto sizes = [&] {
@@ -162,6 +163,24 @@ TEST(Application, IconsAndHelp) {
   EXPECT_EQ(show_help(nullptr), B_BAD_VALUE);
   EXPECT_EQ(show_help(""), B_BAD_VALUE);
   EXPECT_EQ(show_help("/no/such/folder/help.html"), B_ENTRY_NOT_FOUND);
+
+  QImage image(16, 16, QImage::Format_ARGB32_Premultiplied);
+  image.fill(Qt::blue);
+  const QImage before = image;
+  QImage empty;
+  EXPECT_EQ(get_app_icon("", &image), B_BAD_VALUE);
+  EXPECT_EQ(get_app_icon("org.vorn.QuilletTest", nullptr), B_BAD_VALUE);
+  EXPECT_EQ(get_app_icon("org.vorn.QuilletTest", &empty), B_BAD_VALUE);
+  EXPECT_EQ(get_app_icon("org.vorn.QuilletTest", &image), B_ENTRY_NOT_FOUND);
+  EXPECT_EQ(image, before);
+
+  QPixmap red(64, 64);
+  red.fill(Qt::red);
+  QGuiApplication::setWindowIcon(QIcon(red));
+  EXPECT_EQ(get_app_icon("org.vorn.QuilletTest", &image), B_OK);
+  EXPECT_EQ(std::pair(image.pixelColor(0, 0), image.pixelColor(15, 15)),
+            std::pair(QColor(Qt::red), QColor(Qt::red)));
+  QGuiApplication::setWindowIcon(QIcon());
 }
 
 TEST(IsSameRgbColor, ComparesTheFourChannelsOnly) {
@@ -234,27 +253,6 @@ TEST(ClickButton, PressesWaitsAndClicksOnce) {
   EXPECT_FALSE(button.isDown());
   EXPECT_EQ(std::pair(pressed.count(), clicked.count()), (std::pair<qsizetype, qsizetype>(1, 1)));
   click_button(nullptr);
-}
-
-// The icon is the theme's, else the window icon, and a failure leaves the image as it was.
-TEST(AppSignature, IconOrAnHonestFailure) {
-  QImage image(16, 16, QImage::Format_ARGB32_Premultiplied);
-  image.fill(Qt::blue);
-  const QImage before = image;
-  QImage empty;
-  EXPECT_EQ(get_app_icon("", &image), B_BAD_VALUE);
-  EXPECT_EQ(get_app_icon("org.vorn.QuilletTest", nullptr), B_BAD_VALUE);
-  EXPECT_EQ(get_app_icon("org.vorn.QuilletTest", &empty), B_BAD_VALUE);
-  EXPECT_EQ(get_app_icon("org.vorn.QuilletTest", &image), B_ENTRY_NOT_FOUND);
-  EXPECT_EQ(image, before);
-
-  QPixmap red(64, 64);
-  red.fill(Qt::red);
-  QGuiApplication::setWindowIcon(QIcon(red));
-  EXPECT_EQ(get_app_icon("org.vorn.QuilletTest", &image), B_OK);
-  EXPECT_EQ(image.pixelColor(0, 0), QColor(Qt::red));
-  EXPECT_EQ(image.pixelColor(15, 15), QColor(Qt::red));
-  QGuiApplication::setWindowIcon(QIcon());
 }
 
 // The label fills the control up to the divider and the field the rest, however either changes.
