@@ -94,13 +94,8 @@ TEST(ConsoleStream, MakesControlBytesVisibleWithoutBreakingCharacters) {
   }
 }
 
-struct TResult {
-  status_t status;
-  std::string text;
-  int32 consumed;
-};
-
-// Runs one conversion with `room` bytes of room.
+// Runs one conversion with `room` bytes of room: its status, text and count of bytes consumed.
+using TResult = std::tuple<status_t, std::string, int32>;
 TResult run(bool to_utf8, uint32 encoding, const std::string& source, int32 room = 4096) {
   std::string buffer(static_cast<std::size_t>(room), '\0');
   int32 source_length = static_cast<int32>(source.size());
@@ -138,26 +133,24 @@ TEST(Utf8Conversions, ConvertsAsWindowsDoesAndCutsAtACharacterBoundary) {
   };
   for (const auto& [to_utf8, encoding, source, expected] : cases) {
     SCOPED_TRACE(source);
-    const TResult result = run(to_utf8, encoding, source);
-    EXPECT_EQ(result.status, B_OK);
-    EXPECT_EQ(result.text, expected);
-    EXPECT_EQ(result.consumed, static_cast<int32>(source.size()));
+    EXPECT_EQ(run(to_utf8, encoding, source),
+              TResult(B_OK, expected, static_cast<int32>(source.size())));
     // An escape it does not know is passed on byte by byte: a cut in it cuts no character.
     const bool passes_escape = to_utf8 && expected.find('\x1B') != std::string::npos;
     for (int32 room = 0; !passes_escape && room <= static_cast<int32>(expected.size()); ++room) {
-      const TResult cut = run(to_utf8, encoding, source, room);
-      ASSERT_EQ(cut.status, B_OK) << "room " << room;
-      const TResult prefix =
-          run(to_utf8, encoding, source.substr(0, static_cast<std::size_t>(cut.consumed)));
-      EXPECT_EQ(cut.text, prefix.text) << "room " << room;
-      const std::size_t last_escape = cut.text.rfind('\x1B');
+      const auto [status, text, consumed] = run(to_utf8, encoding, source, room);
+      ASSERT_EQ(status, B_OK) << "room " << room;
+      EXPECT_EQ(text, std::get<1>(run(to_utf8, encoding, source.substr(0, consumed))))
+          << "room " << room;
+      const std::size_t last_escape = text.rfind('\x1B');
       if (!to_utf8 && last_escape != std::string::npos) {
-        EXPECT_EQ(cut.text.substr(last_escape, 3), "\x1B(B") << "room " << room;
+        EXPECT_EQ(text.substr(last_escape, 3), "\x1B(B") << "room " << room;
       }
     }
-    EXPECT_EQ(run(to_utf8, encoding, source, static_cast<int32>(expected.size())).text, expected);
+    EXPECT_EQ(std::get<1>(run(to_utf8, encoding, source, static_cast<int32>(expected.size()))),
+              expected);
   }
-  EXPECT_EQ(run(kTo, 12, "abc", 8).status, B_BAD_VALUE);  // an encoding of neither set
+  EXPECT_EQ(std::get<0>(run(kTo, 12, "abc", 8)), B_BAD_VALUE);  // an encoding of neither set
 }
 
 TPoDictionary parse(std::string_view text) {
