@@ -251,8 +251,7 @@ TEST_F(CopyFileTest, DecidesTheTargetOrFailsWithNothingWritten) {
       {kSource, kSource, kSource},
       {kSource, "from", kSource},
       {kSource, "to/hard_link.ape", kSource},
-      // Every byte of the name is kept.
-      {"it's \"$(touch marker)\".ape", "to", "to/it's \"$(touch marker)\".ape"},
+      {"it's \"$(touch marker)\".ape", "to", "to/it's \"$(touch marker)\".ape"},  // bytes kept
       {"\xff\xfe.ape", "to", "to/\xff\xfe.ape"},
   };
   int row = 0;

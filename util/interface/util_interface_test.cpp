@@ -231,11 +231,10 @@ TEST(ControlSizing, TextWidthRoundedUpPlusMarginHeightKept) {
   adjust(nullptr, nullptr, nullptr, nullptr, nullptr, nullptr);
   adjust(&text_control, &menu_field, &view, &radio, &box, &button);
   // A divided control moves its divider and keeps its size; the others take a new width.
-  for (const TDividedControl* control :
-       {static_cast<TDividedControl*>(&text_control), static_cast<TDividedControl*>(&menu_field)}) {
-    EXPECT_EQ(control->Divider(), text + 2);
-    EXPECT_EQ(control->size(), QSize(20, 37));
-  }
+  EXPECT_EQ(std::pair(text_control.Divider(), menu_field.Divider()),
+            std::pair(text + 2.0f, text + 2.0f));
+  EXPECT_EQ(std::pair(text_control.size(), menu_field.size()),
+            std::pair(QSize(20, 37), QSize(20, 37)));
   EXPECT_EQ(view.size(), QSize(text + 2, 37));
   EXPECT_EQ(radio.size(), QSize(text + 17 + 2, 37));
   EXPECT_EQ(box.size(), QSize(text + 17 + 2, 37));
