@@ -1,17 +1,23 @@
+// The Qt helpers of both layers, the platform's and the utilities over it.
 #include <gtest/gtest.h>
 #include <sched.h>
 
+#include <QAbstractEventDispatcher>
 #include <QApplication>
 #include <QFontMetricsF>
 #include <QGuiApplication>
 #include <QSignalSpy>
 #include <QTest>
+#include <QThread>
 #include <QTimer>
 #include <chrono>
 #include <cmath>
+#include <memory>
 #include <tuple>
 
-#include "platform/interface/test_application.h"
+#include "platform/interface/app_signature.h"
+#include "platform/interface/divided_control.h"
+#include "platform/interface/thread.h"
 #include "util/interface/alert.h"
 #include "util/interface/application.h"
 #include "util/interface/color.h"
@@ -19,6 +25,58 @@
 #include "util/interface/shortcut.h"
 
 namespace {
+
+// One QApplication for the whole program, so that every test may make widgets.
+class TTestApplication : public testing::Environment {
+  void SetUp() override { fApplication = std::make_unique<QApplication>(fArgc, fArgv); }
+  void TearDown() override { fApplication.reset(); }
+
+  int fArgc = 1;
+  char fName[16] = "quillet_test";
+  char* fArgv[2] = {fName, nullptr};
+  std::unique_ptr<QApplication> fApplication;
+};
+
+testing::Environment* const gTestApplication =
+    testing::AddGlobalTestEnvironment(new TTestApplication);
+
+// Every priority can be taken back, on this thread through the file panel and on another one.
+// The panel clamps priorities beyond the scale: cut to 32 bits, each would take the other policy.
+TEST(ThreadPriority, EveryChangeCanBeUndone) {
+  const std::pair<long, int> steps[] = {
+      {B_IDLE_PRIORITY, SCHED_BATCH},
+      {B_NORMAL_PRIORITY, SCHED_OTHER},
+      {-5, SCHED_BATCH},
+      {(-1L << 40) + 5, SCHED_BATCH},  // the other thread takes 32-bit priorities only
+      {B_REAL_TIME_PRIORITY, SCHED_OTHER},
+      {1L << 40, SCHED_OTHER},
+      {B_IDLE_PRIORITY, SCHED_BATCH},
+      {B_LOWEST_ACTIVE_PRIORITY, SCHED_OTHER},
+  };
+  QFileDialog panel;
+  QThread other;  // runs an event loop
+  other.start();
+  QAbstractEventDispatcher* dispatcher = nullptr;
+  while (dispatcher == nullptr)
+    dispatcher = other.eventDispatcher();
+  int seen = -1;
+  for (const auto& [priority, policy] : steps) {
+    EXPECT_EQ(set_file_panel_priority(&panel, priority), 0) << priority;
+    if (priority == static_cast<int32>(priority)) {
+      EXPECT_EQ(set_thread_priority(&other, static_cast<int32>(priority)), B_OK) << priority;
+      QMetaObject::invokeMethod(
+          dispatcher, [&seen] { seen = sched_getscheduler(0); }, Qt::BlockingQueuedConnection);
+    }
+    EXPECT_EQ(std::pair(sched_getscheduler(0), seen), std::pair(policy, policy)) << priority;
+  }
+  other.quit();
+  other.wait();
+
+  QThread stopped;
+  EXPECT_EQ(set_file_panel_priority(nullptr, 10), -1);
+  EXPECT_EQ(set_thread_priority(nullptr, B_NORMAL_PRIORITY), B_BAD_VALUE);
+  EXPECT_EQ(set_thread_priority(&stopped, B_NORMAL_PRIORITY), B_NOT_ALLOWED);
+}
 
 TEST(Shortcut, TakenFromALabelAndMergedIntoOne) {
   const std::pair<const char*, char> labels[] = {
@@ -51,9 +109,8 @@ TEST(Shortcut, TakenFromALabelAndMergedIntoOne) {
         << "format \"" << format << "\" label \"" << label << '"';
 }
 
-// Shows an alert, presses `key` once it is up and returns what show_alert returned; an alert the
-// key did not close is rejected shortly after (giving -1). The alert Esc closes
-// with three buttons is also saved as a picture in the build folder for a reviewer.
+// Shows an alert, presses `key` and returns show_alert's answer (-1: the key closed nothing).
+// The three-button alert Esc closes is saved as a picture in the build folder for a reviewer.
 int32 drive_alert(Qt::Key key, const char* middle_label = "C Cancel") {
   QTimer::singleShot(0, [key, middle_label] {
     auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
@@ -85,9 +142,9 @@ TEST(ShowAlert, EscAndLabelShortcutsPressTheirButtons) {
         << (middle_label ? middle_label : "null");
 }
 
-// Icons of both sizes only where asked and none without a signature; help only for a document;
-// the file panel's priority clamped to the scale.
-TEST(Application, IconsHelpAndFilePanelPriority) {
+// The icon is the theme's, else the window icon, of both sizes only where asked and none without
+// a signature; a failure leaves the image as it was. Help only for a document.
+TEST(Application, IconsAndHelp) {
   std::unique_ptr<QImage> large, mini;
   const auto sizes = [&] {
     return std::pair(large ? large->size() : QSize(), mini ? mini->size() : QSize());
@@ -107,16 +164,23 @@ TEST(Application, IconsHelpAndFilePanelPriority) {
   EXPECT_EQ(show_help(""), B_BAD_VALUE);
   EXPECT_EQ(show_help("/no/such/folder/help.html"), B_ENTRY_NOT_FOUND);
 
-  // The panel's thread is the GUI thread, this one; that every priority can be taken back is
-  // the thread layer's test. Priorities beyond the scale are clamped, not wrapped.
-  QFileDialog panel;
-  EXPECT_EQ(set_file_panel_priority(nullptr, 10), -1);
-  // Each would land on the other policy if the long were cut to 32 bits.
-  for (const auto& [priority, policy] :
-       {std::pair{(-1L << 40) + 5, SCHED_BATCH}, {1L << 40, SCHED_OTHER}}) {
-    EXPECT_EQ(set_file_panel_priority(&panel, priority), 0) << priority;
-    EXPECT_EQ(sched_getscheduler(0), policy) << priority;
-  }
+  QImage image(16, 16, QImage::Format_ARGB32_Premultiplied);
+  image.fill(Qt::blue);
+  const QImage before = image;
+  QImage empty;
+  EXPECT_EQ(get_app_icon("", &image), B_BAD_VALUE);
+  EXPECT_EQ(get_app_icon("org.vorn.QuilletTest", nullptr), B_BAD_VALUE);
+  EXPECT_EQ(get_app_icon("org.vorn.QuilletTest", &empty), B_BAD_VALUE);
+  EXPECT_EQ(get_app_icon("org.vorn.QuilletTest", &image), B_ENTRY_NOT_FOUND);
+  EXPECT_EQ(image, before);
+
+  QPixmap red(64, 64);
+  red.fill(Qt::red);
+  QGuiApplication::setWindowIcon(QIcon(red));
+  EXPECT_EQ(get_app_icon("org.vorn.QuilletTest", &image), B_OK);
+  EXPECT_EQ(std::pair(image.pixelColor(0, 0), image.pixelColor(15, 15)),
+            std::pair(QColor(Qt::red), QColor(Qt::red)));
+  QGuiApplication::setWindowIcon(QIcon());
 }
 
 TEST(IsSameRgbColor, ComparesTheFourChannelsOnly) {
@@ -167,11 +231,10 @@ TEST(ControlSizing, TextWidthRoundedUpPlusMarginHeightKept) {
   adjust(nullptr, nullptr, nullptr, nullptr, nullptr, nullptr);
   adjust(&text_control, &menu_field, &view, &radio, &box, &button);
   // A divided control moves its divider and keeps its size; the others take a new width.
-  for (const TDividedControl* control :
-       {static_cast<TDividedControl*>(&text_control), static_cast<TDividedControl*>(&menu_field)}) {
-    EXPECT_EQ(control->Divider(), text + 2);
-    EXPECT_EQ(control->size(), QSize(20, 37));
-  }
+  EXPECT_EQ(std::pair(text_control.Divider(), menu_field.Divider()),
+            std::pair(text + 2.0f, text + 2.0f));
+  EXPECT_EQ(std::pair(text_control.size(), menu_field.size()),
+            std::pair(QSize(20, 37), QSize(20, 37)));
   EXPECT_EQ(view.size(), QSize(text + 2, 37));
   EXPECT_EQ(radio.size(), QSize(text + 17 + 2, 37));
   EXPECT_EQ(box.size(), QSize(text + 17 + 2, 37));
@@ -189,6 +252,26 @@ TEST(ClickButton, PressesWaitsAndClicksOnce) {
   EXPECT_FALSE(button.isDown());
   EXPECT_EQ(std::pair(pressed.count(), clicked.count()), (std::pair<qsizetype, qsizetype>(1, 1)));
   click_button(nullptr);
+}
+
+// The label fills the control up to the divider and the field the rest, however either changes.
+TEST(DividedControl, LabelAndFieldMeetAtTheDivider) {
+  BTextControl control("Title", "Seasons");
+  EXPECT_EQ(control.Divider(), control.LabelView()->sizeHint().width());
+  control.resize(200, 30);
+  control.show();  // a hidden widget gets its resize events only when shown
+  const std::tuple<float, float, int> cases[] = {{60.4f, 60.4f, 60}, {-3, 0, 0}, {500, 500, 200}};
+  for (const auto& [divider, kept, label_width] : cases) {
+    SCOPED_TRACE(divider);
+    control.SetDivider(divider);
+    EXPECT_EQ(control.Divider(), kept);
+    EXPECT_EQ(control.LabelView()->geometry(), QRect(0, 0, label_width, 30));
+    EXPECT_EQ(control.Field()->geometry(), QRect(label_width, 0, 200 - label_width, 30));
+  }
+  control.SetDivider(50);
+  control.resize(120, 24);
+  EXPECT_EQ(control.Field()->geometry(), QRect(50, 0, 70, 24));
+  EXPECT_EQ(control.sizeHint().width(), 50 + control.Field()->sizeHint().width());
 }
 
 }  // namespace
