@@ -136,27 +136,6 @@ TEST_F(EndToEnd, ValuesAreStoredAsTypedAndCutBetweenCharacters) {
   }
 }
 
-TEST_F(EndToEnd, FilesWrittenByOtherSoftwareKeepEverythingButTheNewFields) {
-  SKIP_WITHOUT_FIXTURES();
-  for (const char* fixture : {"taglib/mac-399-tagged.ape", "taglib/mac-399-id3v2.ape",
-                              "taglib/mac-390-hdr.ape", "mutagen/mac-396.ape"}) {
-    SCOPED_TRACE(fixture);
-    const fs::path copy = fWork / fs::path(fixture).filename();
-    const std::string before = read_file(fs::path(QUILLET_FIXTURES_DIR) / "peers" / fixture),
-                      name = copy.filename();
-    std::ofstream(copy, std::ios::binary) << before;
-    const std::string items_before = mutagen_items(copy);
-    EXPECT_EQ(Quillet({"-T=ひばり", "-Artist=Jack and Ken", name}).exit_code, 0);
-    // What mutagen saw before, with the two fields (any spelling of their keys) replaced.
-    const std::regex kReplaced("^(title|artist)=.*\n", std::regex::icase | std::regex::multiline),
-        kKept("^(?!(title|artist)=).*\n", std::regex::icase | std::regex::multiline);
-    const std::string items = mutagen_items(copy);
-    EXPECT_EQ(std::regex_replace(items, kReplaced, ""),
-              std::regex_replace(items_before, kReplaced, ""));
-    EXPECT_EQ(std::regex_replace(items, kKept, ""), "Artist=Jack and Ken\nTitle=ひばり\n");
-  }
-}
-
 // A listing stays within a budget of system calls, opens the file twice (the driver's open and
 // the listing's own) and no locale data nor conversion module for UTF-8 text.
 TEST_F(EndToEnd, ListingStaysWithinItsSystemCallBudget) {
