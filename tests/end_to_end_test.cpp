@@ -143,8 +143,7 @@ TEST_F(EndToEnd, ListingStaysWithinItsSystemCallBudget) {
 #endif
   if (!fs::exists("/usr/bin/strace"))
     GTEST_SKIP() << "strace is not installed";
-  MakeSample("song.ape");
-  ASSERT_EQ(Quillet({"-T=Intro", "-A=Jack and Ken", "song.ape"}).exit_code, 0);
+  MakeTitled("song.ape", "Intro");
   const fs::path trace = fHome / "trace";  // a line a call, from the program's start on
   const TRun traced = Start(
       "/usr/bin/strace",
