@@ -243,13 +243,10 @@ TEST_F(AsAUser, StartedByNameSpeaksFromItsOwnDictionaries) {
   }
   UseLanguage("C.UTF-8");
 
-  // By a path, the program's folder is the one the path names, links, ".." and "//" followed.
+  // By a path, the program's folder is the one the path names (links followed: every run here
+  // starts ~/.local/bin/quillet, a link).
   const std::string help = Start(installed, {"-?"}, elsewhere).out;
   EXPECT_NE(Start("./quillet", {"-?"}, elsewhere).out.find("HIJACKED"), std::string::npos);
-  fs::create_symlink(installed, elsewhere / "linked");
-  fs::create_symlink("linked", elsewhere / "chain");
-  for (const char* start : {"./linked", "./chain", "../elsewhere//linked"})
-    EXPECT_EQ(Start(start, {"-?"}, elsewhere).out, help) << start;
   // Under another name: one without "/" (even "") is found through PATH; a path that leads
   // nowhere gives no folder, so no dictionary at all rather than the current folder's.
   const auto started_as = [&](const std::string& name) {
