@@ -303,8 +303,10 @@ std::string snippet(const char* file, const std::string& open, const std::string
   return code;
 }
 
-// The README's check for scripts finds every unsaved write: one refused (exit code 1), and those
-// not reported (exit code 0): a tag with a damaged item, and a save on a full disk.
+// The README's check for scripts finds every unsaved write, going on past each: those refused
+// (exit code 1), and one not reported (exit code 0), a save on a full disk. A save the library
+// refuses (a damaged tag, another's file) is not reported alike: the user table above and the
+// library's tests hold it.
 TEST_F(AsAUser, ReadmeScriptFindsEveryUnsavedWrite) {
   const std::string script = snippet("README.md", "\n  ```sh\n", "  ```\n", {{"(^|\n)  ", "$1"}});
   EXPECT_EQ(snippet("doc/quillet.1", "\n.nf\n.ft CR\n", ".ft\n.fi\n",
@@ -317,17 +319,11 @@ TEST_F(AsAUser, ReadmeScriptFindsEveryUnsavedWrite) {
   fs::copy_file(MakeTitled("full.ape", "Old"), full / "full.ape");
   MakeSample("good.ape");
   fs::permissions(MakeSample("locked.ape"), fs::perms(0444));
-  // An item whose length runs past the tag: the library will not rewrite the tag, lest it lose it.
-  MakeTitled("damaged.ape", "Old");
-  EXPECT_EQ(Quillet({"-A=Zed", "damaged.ape"}).exit_code, 0);
-  std::string damaged = read_file(fWork / "damaged.ape");
-  const size_t key = damaged.rfind(std::string("Artist\0", 7));
-  damaged.replace(key - 8, 4, std::string("\xFF\x7F\0\0", 4));
-  std::ofstream(fWork / "damaged.ape", std::ios::binary) << damaged;
+  std::ofstream(fWork / "bad.ape") << "These are not Monkey's Audio bytes.\n";
 
   EXPECT_EQ(Start("/bin/sh", {"-c", script}, fWork),
             (TRun{"",
-                  "./damaged.ape: Genre was not saved\n" + Header("./locked.ape") +
+                  Header("./bad.ape") + Error("@Err_Access_Failed@") + Header("./locked.ape") +
                       Error("@Err_Cannot_Write_Tag@"),
                   1}));
   EXPECT_EQ(Quillet({"good.ape"}).out, Header("good.ape") + Listing({{"Genre", "Jazz"}}));
