@@ -31,7 +31,7 @@ TEST(Charset, DetectsTheSetOfAFieldFromItsStructure) {
   }
 }
 
-// What runs of the program cannot show: a set refused, texts far past the room, listing's rest.
+// What runs of the program cannot show: a set refused, and the listing's conversions.
 TEST(Charset, ConvertsByTheChosenOrDetectedSetWithinTheRoom) {
   const uint32 kRefused = 12;  // a set the platform has no conversion for
   // Listing (to UTF-8) or writing, the set, the text, what the room of so many bytes receives.

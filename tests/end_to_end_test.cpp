@@ -53,8 +53,7 @@ TEST_F(EndToEnd, ListsOrFailsWithoutChangingTheFile) {
                         "Fake Monkey's Audio    Ver 1.39\nCopyright nobody, for tests\n"
                         "Entry points only\n\n" +
                         Error("@Err_Check_Lib_Monkeys_Audio_Version %FileName%@");
-  // The user's library is removed before each row, then the row's library (if any) copied into
-  // the folder named under the prefix.
+  // Each row's library (if any) goes into a folder under the prefix, the user's removed first.
   const std::tuple<Arguments, std::string, int, fs::path, const char*> cases[] = {
       {{"notes.ape"}, Header("notes.ape") + access, 1, built, "lib"},
       {{"-T=x", "missing.ape"}, Header("missing.ape") + access, 1, built, "lib"},
@@ -240,8 +239,7 @@ TEST_F(AsAUser, StartedByNameSpeaksFromItsOwnDictionaries) {
   }
   UseLanguage("C.UTF-8");
 
-  // By a path, the program's folder is the one the path names (links followed: every run here
-  // starts ~/.local/bin/quillet, a link).
+  // By a path, the program's folder is the one the path names (~/.local/bin/quillet: a link).
   const std::string help = Start(installed, {"-?"}, elsewhere).out;
   EXPECT_NE(Start("./quillet", {"-?"}, elsewhere).out.find("HIJACKED"), std::string::npos);
   // Under another name: one without "/" (even "") is found through PATH; a path that leads
@@ -301,9 +299,7 @@ std::string snippet(const char* file, const std::string& open, const std::string
 }
 
 // The README's check for scripts finds every unsaved write, going on past each: those refused
-// (exit code 1), and one not reported (exit code 0), a save on a full disk. A save the library
-// refuses (a damaged tag, another's file) is not reported alike: the user table above and the
-// library's tests hold it.
+// (exit code 1) and one not reported (exit code 0), a save on a full disk.
 TEST_F(AsAUser, ReadmeScriptFindsEveryUnsavedWrite) {
   const std::string script = snippet("README.md", "\n  ```sh\n", "  ```\n", {{"(^|\n)  ", "$1"}});
   EXPECT_EQ(snippet("doc/quillet.1", "\n.nf\n.ft CR\n", ".ft\n.fi\n",
@@ -346,8 +342,7 @@ TEST_F(AsAUser, UninstallTakesAwayExactlyWhatInstallPut) {
     return entries;
   };
   MakeSample("song.ape");
-  // What was there before (a trailing "/" makes a folder) and what is added since inside the
-  // installed folders stay, with the folders holding them.
+  // What was there before (a trailing "/" makes a folder), and what is added since inside ours.
   const std::tuple<const char*, std::vector<std::string>, int, std::vector<std::string>> cases[] = {
       {"into a prefix that does not exist", {}, 1, {}},
       {"twice into an empty prefix", {".local/"}, 2, {}},
