@@ -30,7 +30,6 @@ TEST(ParseOpt, AcceptsOrRefusesCommandLines) {
       {{"a.ape", "b.ape"}, "", "b.ape"},
       {{"x", "-T=a", "-TITLE=b"}, "", "x", {{9, "b"}}},
       // A bare field option empties its field; the word after it is no value but the file.
-      {{"-T", "-a=", "x"}, "", "x", {{9, ""}, {4, ""}}},
       {{"-Y", "2024"}, "", "2024", {{11, ""}}},
       {{"-T=a=b", "-A:x", "-c:a=b", "x"}, "", "x", {{9, "a=b"}, {4, "x"}, {6, "a=b"}}},
       {{"-Year=1", "-TITLE=2", "-artist=3", "-ALBUM=4", "-COMMENT=5", "-Genre=6", "-TRACK=7", "x"},
