@@ -59,15 +59,12 @@ TEST(Dictionaries, EachFilePassesMsgfmtAndTranslatesEveryKeyKeepingItsPlaceholde
     }
     for (const std::string& key : keys) {
       const auto found = dictionary.find(key);
-      if (found == dictionary.end()) {
-        ADD_FAILURE() << language << ": no translation of \"" << key << "\"";
-        continue;
-      }
-      const std::string& text = found->second;
+      EXPECT_TRUE(found != dictionary.end()) << language << ": no translation of \"" << key << "\"";
+      const std::string text = found == dictionary.end() ? "" : found->second;
       for (std::sregex_iterator it(key.begin(), key.end(), kPlaceholder), end; it != end; ++it)
         EXPECT_NE(text.find(it->str()), std::string::npos)
             << language << ": \"" << key << "\" loses " << it->str() << " in \"" << text << "\"";
-      EXPECT_TRUE(key.back() != ' ' || text.back() == ' ')
+      EXPECT_TRUE(key.back() != ' ' || text.ends_with(' '))
           << language << ": \"" << text << "\" loses the trailing blank";
     }
   }

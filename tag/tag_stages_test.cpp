@@ -9,28 +9,24 @@
 
 namespace {
 
-// A fake tag for the listing: fetching fills the whole buffer unterminated, as a bad library may.
-class TFakeTag : public CAPETag {
+int gDeleted = 0;
+
+// A fake decompressor that is its own tag: fetching fills the whole buffer unterminated, as a
+// bad library may.
+class TFakeDecompress : public IAPEDecompress, public CAPETag {
  public:
+  ~TFakeDecompress() override { ++gDeleted; }
+  int GetData(char*, intptr_t, intptr_t*) override { return kApeErrorUnsupported; }
+  int Seek(intptr_t) override { return kApeErrorUnsupported; }
+  intptr_t QueryInfo(int code, intptr_t, intptr_t) override {
+    return code == kApeInfoTag ? reinterpret_cast<intptr_t>(static_cast<CAPETag*>(this)) : 0;
+  }
   int SaveTag(int) override { return 0; }
   int EraseTag(int) override { return 0; }
   int PutField(const char*, const char*, int, int) override { return 0; }
   int FetchField(const char*, char* buffer, int* buffer_bytes) override {
     std::memset(buffer, 'x', static_cast<std::size_t>(*buffer_bytes));
     return 0;
-  }
-};
-
-TFakeTag gTag;
-int gDeleted = 0;
-
-class TFakeDecompress : public IAPEDecompress {
- public:
-  ~TFakeDecompress() override { ++gDeleted; }
-  int GetData(char*, intptr_t, intptr_t*) override { return kApeErrorUnsupported; }
-  int Seek(intptr_t) override { return kApeErrorUnsupported; }
-  intptr_t QueryInfo(int code, intptr_t, intptr_t) override {
-    return code == kApeInfoTag ? reinterpret_cast<intptr_t>(&gTag) : 0;
   }
 };
 

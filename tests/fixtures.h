@@ -15,10 +15,6 @@ inline std::string read_file(const std::filesystem::path& path) {
   return text.str();
 }
 
-inline bool fixtures_present() {
-  return std::filesystem::is_directory(QUILLET_FIXTURES_DIR);
-}
-
-#define SKIP_WITHOUT_FIXTURES() \
-  if (!fixtures_present())      \
+#define SKIP_WITHOUT_FIXTURES()                             \
+  if (!std::filesystem::is_directory(QUILLET_FIXTURES_DIR)) \
   GTEST_SKIP() << "no sample files in " QUILLET_FIXTURES_DIR
