@@ -14,28 +14,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// A library is "installed" by copying it into the user's library folder under a HOME of the
-// test's own. Which failure the program reports for a library missing, incomplete or too old
-// is the end-to-end test's.
-TEST(LibMonkeysAudioLoader, LoadsAndBindsEveryEntryAndUnloadsOnce) {
-  TTempFolder home;
-  ASSERT_FALSE(home.Path().empty());
-  setenv("HOME", home.Path().c_str(), 1);
-  const fs::path target = path_name_lib_monkeys_audio();
-  fs::create_directories(target.parent_path());
-  fs::copy_file(FAKE_LMA_140, target);
-  long image = -1;
-  ASSERT_EQ(load_lib_monkeys_audio(&image), 0);
-  ASSERT_EQ(get_lib_monkeys_audio_entries(image), 0);
-  EXPECT_STREQ(lma::lib_monkeys_audio_name(), "Fake Monkey's Audio");
-  EXPECT_EQ(check_lib_monkeys_audio_version(1.4f), 0);
-  unload_lib_monkeys_audio(&image);
-  EXPECT_EQ(image, -1);
-  unload_lib_monkeys_audio(&image);  // a second time: nothing happens
-  EXPECT_EQ(image, -1);
-  unload_lib_monkeys_audio(nullptr);
-}
-
 // The user's library folder first (a copy there wins, even a broken one), then the "lib" folder
 // beside the real program, never the current folder; with neither, the user's path, which
 // then fails to load.

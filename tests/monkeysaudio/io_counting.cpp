@@ -14,9 +14,9 @@ TIoCounters& io_counters() {
 
 namespace {
 
-void log_call(char kind, int fd) {
+void log_call(char kind) {
   if (io_counters().calls != nullptr) {
-    io_counters().calls->emplace_back(kind, fd);
+    io_counters().calls->push_back(kind);
   }
 }
 
@@ -44,20 +44,20 @@ ssize_t __wrap_pread(int fd, void* buffer, size_t size, off_t offset) {
   return counted(__real_pread(fd, buffer, size, offset), c.read_calls, c.bytes_read);
 }
 ssize_t __wrap_pwrite(int fd, const void* buffer, size_t size, off_t offset) {
-  log_call('w', fd);
+  log_call('w');
   TIoCounters& c = io_counters();
   return counted(__real_pwrite(fd, buffer, size, offset), c.write_calls, c.bytes_written);
 }
 int __wrap_ftruncate(int fd, off_t size) {
-  log_call('t', fd);
+  log_call('t');
   return __real_ftruncate(fd, size);
 }
 int __wrap_fdatasync(int fd) {
-  log_call('d', fd);
+  log_call('d');
   return __real_fdatasync(fd);
 }
 int __wrap_fsync(int fd) {
-  log_call('s', fd);
+  log_call('s');
   return __real_fsync(fd);
 }
 }

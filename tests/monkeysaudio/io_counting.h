@@ -4,8 +4,7 @@
 #pragma once
 
 #include <cstdint>
-#include <utility>
-#include <vector>
+#include <string>
 
 struct TIoCounters {
   uint64_t read_calls = 0;
@@ -13,7 +12,7 @@ struct TIoCounters {
   uint64_t write_calls = 0;
   uint64_t bytes_written = 0;
   // When set, every write, cut and sync is logged here as its kind ('w', 't', 'd' for
-  // fdatasync, 's' for fsync) and descriptor, in order.
-  std::vector<std::pair<char, int>>* calls = nullptr;
+  // fdatasync, 's' for fsync), in order.
+  std::string* calls = nullptr;
 };
 TIoCounters& io_counters();

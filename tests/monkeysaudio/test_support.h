@@ -27,10 +27,6 @@ class TTempDir {
   std::string fPath;
 };
 
-inline std::string fixture(const std::string& name) {
-  return std::string(QUILLET_FIXTURES_DIR) + "/peers/" + name;
-}
-
 inline TBytes read_all(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
   return TBytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
@@ -39,7 +35,7 @@ inline TBytes read_all(const std::string& path) {
 // The smallest sane 3.99 stream, no tag: descriptor, header, seek table, WAV header and frames,
 // 172 bytes of audio in all.
 inline const TBytes& sample_audio() {
-  static const TBytes bytes = read_all(fixture("mutagen/mac-399.ape"));
+  static const TBytes bytes = read_all(QUILLET_FIXTURES_DIR "/peers/mutagen/mac-399.ape");
   return bytes;
 }
 
