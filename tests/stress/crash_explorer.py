@@ -1,13 +1,9 @@
 #!/usr/bin/python3
 """Records every call a save makes on the audio file, its journal and their folder; checks every
-pair of files a kill or a power cut can leave (crash_model.py), and the pair left when each call
-fails in turn: one listing leaves the audio unchanged, the old or the new file exactly, no journal,
-and mutagen reading what Quillet lists; a save over it leaves no debris; a listing by a user who
-may not write changes nothing. Scenario families (the README's stress section says what each
-proves): every shape of save on every file and tail; the recovery, or a second save, cut off;
-other programs' edits after a cut-off save; forged records; large tags and unusual files. At the
-end the explorer checks itself: a save replayed without one of its syncs, or with the journal
-ignored, must show damaged states.
+pair of files a kill or a power cut can leave (crash_model.py) and the pair left when each call
+fails in turn. The README's stress section says what each scenario family proves and what is
+checked of each state. At the end the explorer checks itself: a save replayed without one of its
+syncs, or with the journal ignored, must show damaged states.
 
 --pages N: the largest write of the file and of the journal is cut at N page boundaries spread
 over it, the others in their middle (0: every write at every boundary). --repairs N: every N-th
