@@ -2,6 +2,7 @@
 built, the pair of a file and its journal, and the fields as Quillet and mutagen read them."""
 import argparse
 import os
+import pathlib
 import struct
 import subprocess
 from typing import NamedTuple, Optional
@@ -65,13 +66,11 @@ def take(path: str) -> State:
 
 
 def read(path: str) -> bytes:
-    with open(path, "rb") as handle:
-        return handle.read()
+    return pathlib.Path(path).read_bytes()
 
 
 def write(path: str, data: bytes):
-    with open(path, "wb") as handle:
-        handle.write(data)
+    pathlib.Path(path).write_bytes(data)
 
 
 def tag_region_start(data: bytes) -> int:

@@ -15,17 +15,14 @@ OWN_FIELDS = [("-A", "Artist"), ("-L", "Album"), ("-C", "Comment"), ("-Y", "Year
 LETTERS = "abcdefghijklmnopqrstuvwxyz0123456789 \u3042\u3044\u3046\u6f22\u5b57"
 
 
-def random_text(generator) -> str:
-    return "".join(generator.choice(LETTERS) for _ in range(generator.randint(0, 60)))
-
-
 def concurrent_rounds(rounds, path, processes, audio) -> list:
     generator = random.Random(processes)
     # A header and a footer; each item its size, flags, key, terminator and longest value.
     bound = len(audio) + 64 + (processes + 1) * (8 + 8 + 16 + 60 * 3)
     largest = 0
     for round_number in range(rounds):
-        values = [f"p{p}-r{round_number}-" + random_text(generator) for p in range(processes)]
+        values = [f"p{p}-r{round_number}-" + "".join(
+            generator.choices(LETTERS, k=generator.randint(0, 60))) for p in range(processes)]
         running = [apefile.run(["-T=" + value, OWN_FIELDS[p][0] + "=" + value], path, wait=False)
                    for p, value in enumerate(values)]
         codes = [child.wait(timeout=60) for child in running]

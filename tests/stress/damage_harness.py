@@ -67,7 +67,7 @@ def main() -> int:
                             ("--old-base", {"required": True, "help": "a 3.9x file without tag"}),
                             ("grafts", {"nargs": "*"}))
     path = os.path.join(options.work, "damaged.ape")
-    tried = intact = failed = 0
+    tried = failed = 0
     problems = []
     for layout, base in (("3.99", options.base), ("old", options.old_base)):
         audio = apefile.audio_of(base)
@@ -84,8 +84,7 @@ def main() -> int:
                     *unusual_tags(options.grafts)]]
         if layout == "3.99":
             # Bytes that look like a tag or a tail, inside the audio the header declares.
-            for name, fake in (("ID3v1", id3v1(b"in the audio")),
-                               ("Lyrics3v2", lyrics3(100, b"[00:01]")),
+            for name, fake in (("Lyrics3v2", lyrics3(100, b"[00:01]")),
                                ("APE footer", render_tag(TITLE, header=False))):
                 fake_audio = audio[:-len(fake)] + fake
                 shapes += [(f"{name} inside the audio", fake_audio),
@@ -95,9 +94,6 @@ def main() -> int:
             found = check(f"{layout}: {label}", path, image[:len(audio)])
             problems += found
             tried, failed = tried + 1, failed + bool(found)
-            intact += not any("audio bytes changed" in problem for problem in found)
-
-    print(f"damaged files tried: {tried}, audio intact: {intact}")
     return apefile.summary(tried - failed, failed, problems)
 
 

@@ -67,9 +67,8 @@ static char kind_of(int fd) {
 // True when `path` names the journal: its last part is the journal's name and the folder holding
 // it is the file's folder.
 static int names_journal(const char* path) {
-  const char* slash = strrchr(path, '/');
   struct stat status;
-  return target_known && folder_known && strcmp(slash ? slash + 1 : path, journal_name) == 0 &&
+  return target_known && folder_known && strcmp(basename(strdupa(path)), journal_name) == 0 &&
          stat(dirname(strdupa(path)), &status) == 0 && same_node(&status, &folder);
 }
 
