@@ -61,5 +61,6 @@ def main() -> int:
         failed += bool(found)
     return apefile.summary(len(counts) - failed, failed, problems)
 
+
 if __name__ == "__main__":
     sys.exit(main())

@@ -2,8 +2,8 @@
 """Runs the installed Quillet (list, write, clear, write again) over damaged and unusual files
 where the write fuzzer does not reach: the tag Quillet wrote on audio of each layout, cut at every
 length and with its extent wrong; other formats' tags; Lyrics3v2 blocks up to 64 KB; tag-like
-bytes inside the audio. Each run exits 0 or 1, a listing
-changes nothing, the audio stays, and a write after a clear reads back in mutagen."""
+bytes inside the audio. Each run exits 0 or 1, a listing changes nothing, the audio stays, and a
+write after a clear reads back in mutagen."""
 import os
 import struct
 import sys
@@ -37,6 +37,7 @@ def unusual_tags(grafts):
         lyrics = lyrics3(size, b"[00:01]") + id3v1(b"Lyrics")
         yield f"Lyrics3v2 {size}", lyrics
         yield f"APE + Lyrics3v2 {size}", render_tag(TITLE) + lyrics
+
 
 def check(label, path, audio: bytes) -> list:
     problems = []
