@@ -2,6 +2,7 @@
 built, the pair of a file and its journal, and the fields as Quillet and mutagen read them."""
 import argparse
 import os
+import pathlib
 import struct
 import subprocess
 from typing import NamedTuple, Optional
@@ -65,13 +66,11 @@ def take(path: str) -> State:
 
 
 def read(path: str) -> bytes:
-    with open(path, "rb") as handle:
-        return handle.read()
+    return pathlib.Path(path).read_bytes()
 
 
 def write(path: str, data: bytes):
-    with open(path, "wb") as handle:
-        handle.write(data)
+    pathlib.Path(path).write_bytes(data)
 
 
 def tag_region_start(data: bytes) -> int:
@@ -111,28 +110,20 @@ def listing(path: str) -> tuple:
     return 0, tuple(values.get(field, "") for field in FIELDS)
 
 
-def mutagen_fields(path: str, tag_only=False) -> tuple:
-    """The file's fields as mutagen reads them, or raises when mutagen cannot read the file.
-    With `tag_only`, the APE tag at the end alone (mutagen reads no Monkey's Audio file with an
-    ID3v2 tag in front)."""
-    import mutagen.apev2
-    import mutagen.monkeysaudio
-    if tag_only:
-        try:
-            tags = mutagen.apev2.APEv2(path)
-        except mutagen.apev2.APENoHeaderError:
-            tags = {}
-    else:
-        tags = mutagen.monkeysaudio.MonkeysAudio(path).tags or {}
-    return tuple("" if (value := tags.get(f)) is None else "; ".join(str(v) for v in value)
-                 for f in FIELDS)
-
-
 def mutagen_problem(path: str, shown: tuple, tag_only=False) -> list:
     """[] when mutagen reads Quillet's listing `shown` of `path`: each field whole, or cut to
-    what fits the listing's buffer at a character boundary."""
+    what fits the listing's buffer at a character boundary. With `tag_only`, the APE tag at the
+    end alone (mutagen reads no Monkey's Audio file with an ID3v2 tag in front)."""
+    import mutagen.apev2
+    import mutagen.monkeysaudio
     try:
-        seen = mutagen_fields(path, tag_only)
+        try:
+            tags = (mutagen.apev2.APEv2(path) if tag_only
+                    else mutagen.monkeysaudio.MonkeysAudio(path).tags) or {}
+        except mutagen.apev2.APENoHeaderError:
+            tags = {}
+        seen = tuple("" if (value := tags.get(f)) is None else "; ".join(str(v) for v in value)
+                     for f in FIELDS)
     except Exception as error:  # mutagen raises many kinds
         return [f"mutagen cannot read it: {error!r:.200}"]
     same = all(whole == cut or (len(cut.encode()) > SHOWN_BYTES - 4

@@ -1,18 +1,13 @@
 #!/usr/bin/python3
 """Records every call a save makes on the audio file, its journal and their folder; checks every
-pair of files a kill or a power cut can leave (crash_model.py), and the pair left when each call
-fails in turn: one listing leaves the audio unchanged, the old or the new file exactly, no journal,
-and mutagen reading what Quillet lists; a save over it leaves no debris; a listing by a user who
-may not write changes nothing. Scenario families (the README's stress section says what each
-proves): every shape of save on every file and tail; the recovery, or a second save, cut off;
-other programs' edits after a cut-off save; forged records; large tags and unusual files. At the
-end the explorer checks itself: a save replayed without one of its syncs, or with the journal
-ignored, must show damaged states.
+pair of files a kill or a power cut can leave (crash_model.py) and the pair left when each call
+fails in turn. The README's stress section says what each scenario family proves and what is
+checked of each state. At the end the explorer checks itself: a save replayed without one of its
+syncs, or with the journal ignored, must show damaged states.
 
 --pages N: the largest write of the file and of the journal is cut at N page boundaries spread
-over it, the others in their middle (0: every write at every boundary). --repairs N: every N-th
-state is also saved over. --budget N: about N states of each kind for each scenario on a file
-above 2 MB, whose recovery alone is followed.
+over it, the others in their middle (0: every write at every boundary). --budget N: about N
+states of each kind for each scenario on a file above 2 MB, whose recovery alone is followed.
 """
 import collections
 import errno
@@ -105,7 +100,7 @@ class Scenario:
                               QUILLET_FAULT_FILE=self.path, QUILLET_FAULT_ERRNO=str(code))
             if run.returncode not in (0, 1):
                 self.problems.append(f"call {n + 1} failed with {code}: exit {run.returncode}")
-            self.check(f"call failed with {errno.errorcode[code]}", take(self.path), None, False)
+            self.check(f"call failed with {errno.errorcode[code]}", take(self.path), False)
 
     def judge(self, code, shown, after: State, exact=True, tag_only=False) -> list:
         trouble = []
@@ -121,36 +116,16 @@ class Scenario:
             trouble += apefile.mutagen_problem(self.path, shown, tag_only)
         return trouble
 
-    def check(self, kind, state: State, repair, exact=True) -> bool:
-        """One listing on `state`; a save over it, when `repair` says which."""
+    def check(self, kind, state: State, exact=True) -> bool:
+        """One listing on `state`. A save over the file it leaves (exactly one the run passes
+        through, no journal) is an ordinary save."""
         trouble = self.judge(*listed(self.path, state), exact)
-        if not trouble and repair is not None and state.audio not in self.committed:
-            trouble += self.repair(repair)
         self.counts[kind] += 1
         if trouble:
             self.problems.append(f"{kind} state of {len(state.audio)} bytes, journal "
                                  f"{'none' if state.journal is None else len(state.journal)}: "
                                  + "; ".join(trouble))
         return not trouble
-
-    def repair(self, remove: bool) -> list:
-        """A save after the recovery leaves the audio and one tag: no debris, no journal."""
-        run = apefile.run(["-REMOVEALL"] if remove else ["-T=repaired"], self.path)
-        after = take(self.path)
-        if run.returncode != 0 or after.journal is not None:
-            return [f"the next save exits {run.returncode}, journal {after.journal is not None}"]
-        if remove:
-            # Lyrics stay, behind them a blank ID3v1 tag.
-            rest = self.start.audio[self.audio_length:]
-            lyrics = rest.find(b"LYRICSBEGIN")
-            kept = b"" if lyrics < 0 else rest[lyrics:-128] + b"TAG" + bytes(124) + b"\xff"
-            return ([] if after.audio[self.audio_length:] == kept
-                    else [f"removal leaves {len(after.audio)} bytes"])
-        shown = apefile.listing(self.path)[1]
-        if not shown or shown[0] != "repaired" or (apefile.tag_region_start(after.audio)
-                                                   != self.audio_length):
-            return [f"the next save leaves debris ({shown!r:.200})"]
-        return apefile.mutagen_problem(self.path, shown)
 
     def read_only(self, state: State):
         """A listing by a user who may not write (root runs it as nobody) changes nothing."""
@@ -169,9 +144,8 @@ def budget_of(scenario, options) -> int:
     return options.budget if len(scenario.start.audio) > BUDGETED_BYTES else 0
 
 
-def explore(scenario, options, repairs) -> tuple:
-    """Checks every distinct state a kill or a power cut leaves of `scenario`: (states, intact);
-    every `repairs`-th one is also saved over, in turn with a removal and a write."""
+def explore(scenario, options) -> tuple:
+    """Checks every distinct state a kill or a power cut leaves of `scenario`: (states, intact)."""
     budget = budget_of(scenario, options)
     cut = (scenario.start, scenario.ops, options.pages, budget)
     states = itertools.chain((("kill", s) for s in model.kill_states(*cut)),
@@ -183,8 +157,7 @@ def explore(scenario, options, repairs) -> tuple:
             continue
         seen.add(digest)
         explored += 1
-        repair = (explored % 2 == 0) if repairs and explored % repairs == 0 else None
-        intact += scenario.check(kind, state, repair)
+        intact += scenario.check(kind, state)
     return explored, intact
 
 
@@ -230,8 +203,6 @@ def scenarios(files, cover_bytes, large, old_layout):
                     if not size or shape in large_shapes:
                         yield (f"{os.path.basename(source)}, {tail_name}, {label} tag, {shape}",
                                base, args, len(audio))
-    # On the first file: a stale tag other software left before the tag, and a comment that
-    # holds the footer's preamble many times.
     audio, name = apefile.audio_of(files[0]), os.path.basename(files[0])
     stale = apefile.render_tag([("Title", 0, b"Stale title"), ("Year", 0, b"1970")])
     footers = old_items(0)[:2] + [("Comment", 0, b"APETAGEX" * 70)]
@@ -307,15 +278,12 @@ def edits_after_crash(scenario, torn: State, recovered: bytes, work) -> list:
     results.append(("ID3v2 appended, record not applied",
                     not_applied(path, State(torn.audio + appended, torn.journal), target,
                                 appended)))
-    # A byte changed just before the save's region, and one in the audio's first bytes.
     trouble = []
     for where in (target - 1, torn.audio.find(b"MAC ") + 64):
         changed = bytearray(torn.audio)
         changed[where] ^= 0xFF
         trouble += not_applied(path, State(bytes(changed), torn.journal), target, writes=())
     results.append(("bytes before its region changed, record not applied", trouble))
-    # The file copied (its journal stays with the original), and a copy of both beside another
-    # name; the original still recovers as before.
     other = os.path.join(work, "copy.ape")
     trouble = (not_applied(other, State(torn.audio, None), target) +
                not_applied(other, torn, target))
@@ -380,7 +348,7 @@ def self_check(scenario, options) -> list:
         broken.allowed, broken.committed, broken.end = (scenario.allowed, scenario.committed,
                                                         scenario.end)
         broken.ops = [op for op in scenario.ops if keep(op)]
-        explored, intact = explore(broken, options, 0)
+        explored, intact = explore(broken, options)
         print(f"explorer check, {broken.name}: states {explored}, intact {intact} (must be "
               "fewer)", flush=True)
         results.append((f"explorer check, {label}", [] if intact < explored else
@@ -391,7 +359,6 @@ def self_check(scenario, options) -> list:
 def main() -> int:
     options = apefile.setup(("--preload", {"required": True}),
                             ("--pages", {"type": int, "default": 6}),
-                            ("--repairs", {"type": int, "default": 4}),
                             ("--cover-mb", {"type": float, "default": 20}),
                             ("--budget", {"type": int, "default": 0}),
                             ("--large", {"action": "store_true"}),
@@ -399,14 +366,10 @@ def main() -> int:
     cover = LARGEST_COVER if options.large else int(options.cover_mb * 1e6)
     # States are written to memory when it can be had: a sync there costs nothing, and nothing
     # the checks look at (the bytes, the inode, the folder) differs from a disk.
-    if os.access("/dev/shm", os.W_OK):
-        options.work = tempfile.mkdtemp(prefix="quillet-crash-", dir="/dev/shm")
+    memory = "/dev/shm" if os.access("/dev/shm", os.W_OK) else options.work
+    with tempfile.TemporaryDirectory(prefix="quillet-crash-", dir=memory) as options.work:
         os.chmod(options.work, 0o755)  # for the reader that may not write
-    try:
         return explore_all(options, cover)
-    finally:
-        if options.work.startswith("/dev/shm/"):
-            shutil.rmtree(options.work)
 
 
 def explore_all(options, cover) -> int:
@@ -416,10 +379,10 @@ def explore_all(options, cover) -> int:
         print(f"{label}: {'intact' if not trouble else 'DAMAGED'}", flush=True)
         results.append((label, trouble))
 
-    def run_scenario(scenario, repairs, follow=False) -> list:
+    def run_scenario(scenario, follow=False) -> list:
         """Explores `scenario`; with `follow`, the states worth following (torn_states)."""
         scenario.record(options.preload, options.work)
-        explored, intact = explore(scenario, options, repairs)
+        explored, intact = explore(scenario, options)
         if follow:
             scenario.fail_each_call(options.preload, budget_of(scenario, options))
         followed = torn_states(scenario) if follow and ("create", "j") in scenario.ops else []
@@ -434,11 +397,11 @@ def explore_all(options, cover) -> int:
         results.append((scenario.name, scenario.problems))
         return followed
 
-    checked = None
+    journaled = []
     for name, base, args, audio_length in scenarios(options.files, cover, options.large,
                                                     options.old_layout):
         scenario = Scenario(name, State(base, None), args, audio_length, options.work)
-        followed = run_scenario(scenario, options.repairs, follow=True)
+        followed = run_scenario(scenario, follow=True)
         for number, torn in enumerate(followed):
             recovered = listed(scenario.path, torn)[2].audio
             where = "inside its rewrite" if number == 0 and torn.audio != scenario.end.audio \
@@ -446,15 +409,12 @@ def explore_all(options, cover) -> int:
             cut_off = [("the recovery killed", []), ("a second save killed", SECOND_SAVE)]
             for label, more in cut_off[:2 - bool(budget_of(scenario, options))]:
                 run_scenario(Scenario(f"{name}, cut off {where}, then {label}", torn, more,
-                                      audio_length, options.work, recovered), 0)
+                                      audio_length, options.work, recovered))
             if number == 0:
                 for label, trouble in edits_after_crash(scenario, torn, recovered, options.work):
                     report(f"{name}, cut off {where}, then {label}", trouble)
-        spread = max((len(model.pages(op)) for op in scenario.ops
-                      if op[0] == "write" and op[1] == "a"), default=0)
-        if ("create", "j") in scenario.ops and len(base) < BUDGETED_BYTES and (
-                checked is None or spread > checked[0]):
-            checked = (spread, scenario)
+        if ("create", "j") in scenario.ops and len(base) < BUDGETED_BYTES:
+            journaled.append(scenario)
 
     bases = [(os.path.basename(source), audio + apefile.render_tag(old_items(0)), len(audio))
              for source, audio in ((s, apefile.audio_of(s)) for s in options.files)]
@@ -464,7 +424,10 @@ def explore_all(options, cover) -> int:
     for name, base, audio_length in bases:
         for label, trouble in forged_records(name, base, audio_length, options.work):
             report(label, trouble)
-    results += (self_check(checked[1], options) if checked
+    # The self-check replays the journaled save whose file write spans the most pages.
+    checked = max(journaled, default=None, key=lambda s: max(
+        (len(model.pages(op)) for op in s.ops if op[0] == "write" and op[1] == "a"), default=0))
+    results += (self_check(checked, options) if checked
                 else [("explorer check", ["no save went through the journal"])])
     problems = [f"{name}: {problem}" for name, found in results for problem in found[:5]]
     failed = sum(bool(found) for _, found in results)

@@ -2,16 +2,12 @@
 journal beside it and their folder, replayed as every pair (audio file, journal) that a kill or
 a power cut in the middle of them leaves on disk.
 
-  kill       the process dies between two calls, or inside a write at any page boundary of the
-             file (the kernel stops a write between pages); everything it did is in the page
-             cache, so every later reader sees it.
-  power cut  each of the audio file's bytes, the journal's bytes and the folder's entries is on
-             disk as of its own last sync; of the calls made on it since, any subset reached the
-             disk, a write possibly only some of its pages (none, all, every prefix, every suffix,
-             each page alone, all pages but one), a truncate before or after the writes it races.
-             The folder's entries (the journal's creation and unlink) reach the disk in order: a
-             prefix of those made since the folder's last sync. A journal whose creation did not
-             reach the disk is gone, whatever was synced of its bytes.
+  kill       the process dies between two calls, or inside a write at a page boundary (the
+             kernel stops a write between pages); every later reader sees all it did.
+  power cut  each file's bytes are on disk as of its own last sync, and any subset of the calls
+             made on it since, a write possibly only some of its pages; the folder's entries (the
+             journal's creation and unlink) reach the disk in order, a prefix of those made since
+             the folder's last sync. A journal whose creation did not reach the disk is gone.
 """
 import itertools
 import random

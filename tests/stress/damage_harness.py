@@ -1,9 +1,9 @@
 #!/usr/bin/python3
 """Runs the installed Quillet (list, write, clear, write again) over damaged and unusual files
 where the write fuzzer does not reach: the tag Quillet wrote on audio of each layout, cut at every
-length and with its extent wrong; other formats' tags; Lyrics3v2 blocks up to 64 KB; large covers;
-one key in every letter case; tag-like bytes inside the audio. Each run exits 0 or 1, a listing
-changes nothing, the audio stays, and a write after a clear reads back in mutagen."""
+length and with its extent wrong; other formats' tags; Lyrics3v2 blocks up to 64 KB; tag-like
+bytes inside the audio. Each run exits 0 or 1, a listing changes nothing, the audio stays, and a
+write after a clear reads back in mutagen."""
 import os
 import struct
 import sys
@@ -37,21 +37,6 @@ def unusual_tags(grafts):
         lyrics = lyrics3(size, b"[00:01]") + id3v1(b"Lyrics")
         yield f"Lyrics3v2 {size}", lyrics
         yield f"APE + Lyrics3v2 {size}", render_tag(TITLE) + lyrics
-    for size in (1 << 20, 17_000_000):
-        cover = b"cover.jpg\0\xff\xd8" + bytes(size)
-        yield f"cover {size}", render_tag(TITLE + [("Cover Art (Front)", 2, cover)])
-    cases = ("Title", "TITLE", "title", "tItLe", "TiTlE")
-    yield "one key in every case", render_tag([(k, 0, f"value {i}".encode())
-                                               for i, k in enumerate(cases)])
-    yield from with_wrong_sizes("APEv1", render_tag(
-        [("Title", 0, b"Intro\0"), ("Year", 0, b"1989\0")], 1000, header=False, footer_flags=0))
-    yield "footer-only claiming 3000", render_tag(TITLE, header=False)[:-32] + (
-        b"APETAGEX" + struct.pack("<IIII", 2000, 3000, 1, 0x80000000) + bytes(8))
-    yield "footer disowning its header", render_tag(TITLE, footer_flags=0)
-    yield "footer flagged as a header", render_tag(TITLE, footer_flags=0xA0000000)
-    yield "footer flagged as a header, no header", render_tag(TITLE, header=False,
-                                                              footer_flags=0xA0000000)
-    yield "a header left alone", render_tag(TITLE)[:32]
 
 
 def check(label, path, audio: bytes) -> list:
@@ -83,7 +68,7 @@ def main() -> int:
                             ("--old-base", {"required": True, "help": "a 3.9x file without tag"}),
                             ("grafts", {"nargs": "*"}))
     path = os.path.join(options.work, "damaged.ape")
-    tried = intact = failed = 0
+    tried = failed = 0
     problems = []
     for layout, base in (("3.99", options.base), ("old", options.old_base)):
         audio = apefile.audio_of(base)
@@ -100,8 +85,7 @@ def main() -> int:
                     *unusual_tags(options.grafts)]]
         if layout == "3.99":
             # Bytes that look like a tag or a tail, inside the audio the header declares.
-            for name, fake in (("ID3v1", id3v1(b"in the audio")),
-                               ("Lyrics3v2", lyrics3(100, b"[00:01]")),
+            for name, fake in (("Lyrics3v2", lyrics3(100, b"[00:01]")),
                                ("APE footer", render_tag(TITLE, header=False))):
                 fake_audio = audio[:-len(fake)] + fake
                 shapes += [(f"{name} inside the audio", fake_audio),
@@ -111,9 +95,6 @@ def main() -> int:
             found = check(f"{layout}: {label}", path, image[:len(audio)])
             problems += found
             tried, failed = tried + 1, failed + bool(found)
-            intact += not any("audio bytes changed" in problem for problem in found)
-
-    print(f"damaged files tried: {tried}, audio intact: {intact}")
     return apefile.summary(tried - failed, failed, problems)
 
 

@@ -1,10 +1,10 @@
 // Fault injection and recording for the save path, loaded with LD_PRELOAD into a process under
 // test. Watches the file named by QUILLET_FAULT_FILE (by device and inode), its journal
 // `.<name>.quillet-journal` beside it (by that name when opened, created or unlinked) and their
-// folder. Counted calls, numbered from 1: write, pwrite, ftruncate, fsync and fdatasync on the
-// file and the journal; the journal's creation and unlink; syncs of the folder. Any other call
-// that changes the file goes unrecorded, which the crash explorer sees: the recorded calls then no
-// longer make the saved file.
+// folder. Counted calls, numbered from 1, the ones the library makes: pwrite, ftruncate, fsync
+// and fdatasync on the file and the journal; the journal's creation (open) and unlink; syncs of
+// the folder. Any other call that changes the file goes unrecorded, which the crash explorer sees:
+// the recorded calls then no longer make the saved file, or no save goes through the journal.
 //
 //   QUILLET_FAULT_AT=n   the n-th counted call fails without doing anything, with errno
 //                        QUILLET_FAULT_ERRNO (ENOSPC when unset)
@@ -64,18 +64,12 @@ static char kind_of(int fd) {
   return folder_known && S_ISDIR(status.st_mode) && same_node(&status, &folder) ? 'd' : 0;
 }
 
-// True when `path`, relative to `dirfd`, names the journal: its last part is the journal's name
-// and the folder holding it is the file's folder.
-static int names_journal(int dirfd, const char* path) {
-  const char* slash = strrchr(path, '/');
-  if (!target_known || !folder_known || strcmp(slash ? slash + 1 : path, journal_name) != 0) {
-    return 0;
-  }
-  char holder[PATH_MAX];
+// True when `path` names the journal: its last part is the journal's name and the folder holding
+// it is the file's folder.
+static int names_journal(const char* path) {
   struct stat status;
-  const int length = slash == NULL || slash == path ? 1 : (int)(slash - path);
-  snprintf(holder, sizeof holder, "%.*s", length, slash == NULL ? "." : path);
-  return fstatat(dirfd, holder, &status, 0) == 0 && same_node(&status, &folder);
+  return target_known && folder_known && strcmp(basename(strdupa(path)), journal_name) == 0 &&
+         stat(dirname(strdupa(path)), &status) == 0 && same_node(&status, &folder);
 }
 
 // Before a counted call: false when it is to fail instead, with errno set.
@@ -106,27 +100,21 @@ __attribute__((format(printf, 3, 4))) static void note(const void* data, size_t 
   if (real == NULL && (real = (result_type(*) params)dlsym(RTLD_NEXT, #name)) == NULL) \
     abort();
 
-// `at` is where a write without an offset of its own lands.
-#define COUNTED_WRITE(name, params, args, at)                                                \
-  ssize_t name params {                                                                      \
-    REAL(ssize_t, name, params)                                                              \
-    const char kind = kind_of(fd);                                                           \
-    if (kind != 'a' && kind != 'j')                                                          \
-      return real args;                                                                      \
-    if (!proceed())                                                                          \
-      return -1;                                                                             \
-    const off_t where = at;                                                                  \
-    const ssize_t written = real args;                                                       \
-    if (written > 0)                                                                         \
-      note(buffer, (size_t)written, "write %c %lld %zd\n", kind, (long long)where, written); \
-    return written;                                                                          \
+ssize_t pwrite(int fd, const void* buffer, size_t count, off_t offset) {
+  REAL(ssize_t, pwrite, (int, const void*, size_t, off_t))
+  const char kind = kind_of(fd);
+  if (kind != 'a' && kind != 'j') {
+    return real(fd, buffer, count, offset);
   }
-COUNTED_WRITE(write, (int fd, const void* buffer, size_t count), (fd, buffer, count),
-              lseek(fd, 0, SEEK_CUR))
-COUNTED_WRITE(pwrite, (int fd, const void* buffer, size_t count, off_t offset),
-              (fd, buffer, count, offset), offset)
-COUNTED_WRITE(pwrite64, (int fd, const void* buffer, size_t count, off_t offset),
-              (fd, buffer, count, offset), offset)
+  if (!proceed()) {
+    return -1;
+  }
+  const ssize_t written = real(fd, buffer, count, offset);
+  if (written > 0) {
+    note(buffer, (size_t)written, "write %c %lld %zd\n", kind, (long long)offset, written);
+  }
+  return written;
+}
 
 // A truncate or a sync of one of `kinds`, recorded (the line's format and values follow) when it
 // succeeds.
@@ -145,23 +133,28 @@ COUNTED_WRITE(pwrite64, (int fd, const void* buffer, size_t count, off_t offset)
   }
 COUNTED_CALL(ftruncate, (int fd, off_t length), (fd, length), "aj", "truncate %c %lld\n", kind,
              (long long)length)
-COUNTED_CALL(ftruncate64, (int fd, off_t length), (fd, length), "aj", "truncate %c %lld\n", kind,
-             (long long)length)
 COUNTED_CALL(fsync, (int fd), (fd), "ajd", "sync %c\n", kind)
 COUNTED_CALL(fdatasync, (int fd), (fd), "ajd", "sync %c\n", kind)
 
 // Opens of the journal's name: a creation is counted; any open learns the journal's inode.
-static int watched_open(int dirfd, const char* path, int flags, mode_t mode) {
-  REAL(int, openat, (int, const char*, int, ...))
-  if (!names_journal(dirfd, path)) {
-    return real(dirfd, path, flags, mode);
+int open(const char* path, int flags, ...) {
+  REAL(int, open, (const char*, int, ...))
+  mode_t mode = 0;
+  if (flags & (O_CREAT | __O_TMPFILE)) {
+    va_list arguments;
+    va_start(arguments, flags);
+    mode = (mode_t)va_arg(arguments, int);
+    va_end(arguments);
+  }
+  if (!names_journal(path)) {
+    return real(path, flags, mode);
   }
   struct stat before;
-  const int creates = (flags & O_CREAT) && fstatat(dirfd, path, &before, 0) != 0;
+  const int creates = (flags & O_CREAT) && stat(path, &before) != 0;
   if (creates && !proceed()) {
     return -1;
   }
-  const int fd = real(dirfd, path, flags, mode);
+  const int fd = real(path, flags, mode);
   journal_known = fd >= 0 && fstat(fd, &journal) == 0;
   if (creates && fd >= 0) {
     note(NULL, 0, "create j\n");
@@ -169,40 +162,17 @@ static int watched_open(int dirfd, const char* path, int flags, mode_t mode) {
   return fd;
 }
 
-#define COUNTED_OPEN(name, params, dirfd)          \
-  int name params {                                \
-    mode_t mode = 0;                               \
-    if (flags & (O_CREAT | __O_TMPFILE)) {         \
-      va_list arguments;                           \
-      va_start(arguments, flags);                  \
-      mode = (mode_t)va_arg(arguments, int);       \
-      va_end(arguments);                           \
-    }                                              \
-    return watched_open(dirfd, path, flags, mode); \
-  }
-COUNTED_OPEN(open, (const char* path, int flags, ...), AT_FDCWD)
-COUNTED_OPEN(open64, (const char* path, int flags, ...), AT_FDCWD)
-COUNTED_OPEN(openat, (int dirfd, const char* path, int flags, ...), dirfd)
-COUNTED_OPEN(openat64, (int dirfd, const char* path, int flags, ...), dirfd)
-
-static int watched_unlink(int dirfd, const char* path, int flags) {
-  REAL(int, unlinkat, (int, const char*, int))
-  if (!names_journal(dirfd, path)) {
-    return real(dirfd, path, flags);
+int unlink(const char* path) {
+  REAL(int, unlink, (const char*))
+  if (!names_journal(path)) {
+    return real(path);
   }
   if (!proceed()) {
     return -1;
   }
-  const int result = real(dirfd, path, flags);
+  const int result = real(path);
   if (result == 0) {
     note(NULL, 0, "unlink j\n");
   }
   return result;
-}
-
-int unlink(const char* path) {
-  return watched_unlink(AT_FDCWD, path, 0);
-}
-int unlinkat(int dirfd, const char* path, int flags) {
-  return watched_unlink(dirfd, path, flags);
 }
