@@ -1,157 +1,17 @@
-// The kits of the text a user reads: placeholders, the console, the Japanese sets, dictionaries.
-#include <fcntl.h>
+// Message dictionaries and the choice of language.
 #include <gtest/gtest.h>
 #include <stdlib.h>
-#include <unistd.h>
 
-#include <array>
 #include <filesystem>
 #include <fstream>
 #include <string>
 #include <tuple>
-#include <utility>
 #include <vector>
 
 #include "platform/locale/blocale.h"
 #include "platform/locale/po_dictionary.h"
-#include "platform/support/bstring.h"
-#include "platform/support/console_stream.h"
-#include "platform/textencoding/utf8_conversions.h"
 
 namespace {
-
-TEST(BString, ReplaceAll) {
-  const std::tuple<std::string, const char*, const char*, int32, std::string> cases[] = {
-      {"@Err %Option% and %Option%@", "%Option%", "-X", 0, "@Err -X and -X@"},
-      {"aaa", "aa", "b", 0, "ba"},
-      // Replacements that contain the searched text are not searched again.
-      {"x%N%y", "%N%", "%N%%N%", 0, "x%N%%N%y"},
-      // An occurrence that starts before the offset does not match, even if it ends after it.
-      {"abcabc", "abc", "X", 1, "abcX"},
-      {"a-a-a", "a", "b", 6, "a-a-a"},
-      {"a-a-a", "a", "b", -3, "b-b-b"},
-      {"text", nullptr, "X", 0, "text"},
-      {"text", "t", nullptr, 0, "ex"},
-      // Bytes (NUL, UTF-8) pass through unchanged.
-      {std::string("a\0a", 3), "a", "\xE3\x81\x82", 0,
-       std::string("\xE3\x81\x82\0\xE3\x81\x82", 7)},
-  };
-  for (const auto& [text, replace_this, with_this, from_offset, expected] : cases) {
-    BString s(text);
-    s.ReplaceAll(replace_this, with_this, from_offset);
-    EXPECT_EQ(s.Text(), expected) << text << " from " << from_offset;
-  }
-}
-
-std::string drain(int fd) {
-  char buffer[256];
-  const ssize_t count = read(fd, buffer, sizeof buffer);
-  return std::string(buffer, count > 0 ? static_cast<std::size_t>(count) : 0);
-}
-
-// A reader of a pipe sees each line of a run when it ends, not when the process does.
-TEST(ConsoleStream, WritesEachLineWhenItEnds) {
-  int ends[2];
-  ASSERT_EQ(pipe2(ends, O_NONBLOCK), 0);
-  {
-    TConsoleStream stream(ends[1]);
-    stream << "Title: " << std::string("Seasons") << ' ' << static_cast<const char*>(nullptr);
-    EXPECT_EQ(drain(ends[0]), "");
-    stream << console::endl;
-    EXPECT_EQ(drain(ends[0]), "Title: Seasons \n");
-    stream << "\rDone 50% " << console::flush;
-    EXPECT_EQ(drain(ends[0]), "\rDone 50% ");
-    stream << "unended";
-  }
-  EXPECT_EQ(drain(ends[0]), "unended");  // what is left goes out when the stream ends
-  close(ends[0]);
-  close(ends[1]);
-}
-
-// Only what a terminal would act on is escaped; continuation bytes 0x80-0x9F of a character
-// pass whole. The program's own test at a terminal shows the other C0 controls and DEL.
-TEST(ConsoleStream, MakesControlBytesVisibleWithoutBreakingCharacters) {
-  const std::pair<std::string_view, std::string_view> cases[] = {
-      {"plain \\ text", "plain \\ text"},
-      {std::string_view("a\0b", 3), "a\\000b"},
-      // U+009B and U+0085 are C1 controls; U+00A0 is not.
-      {"\xc2\2331m\xc2\x85\xc2\xa0", "\\302\\2331m\\302\\205\xc2\xa0"},
-      // せ (E3 81 9B), 春 (E6 98 A5), 𝄞 (F0 9D 84 9E): continuation bytes in 0x80-0x9F.
-      {"\xe3\x81\x9b\xe6\x98\xa5\xf0\x9d\x84\x9e", "\xe3\x81\x9b\xe6\x98\xa5\xf0\x9d\x84\x9e"},
-      // Stray bytes: 0x80-0x9F is escaped, other bytes are left to the terminal.
-      {"\23331m\xe9\xff", "\\23331m\xe9\xff"},
-      // Not well-formed, so their 0x80-0x9F bytes stand alone: an overlong ESC, a surrogate,
-      // a code point past U+10FFFF, a character cut short at the end.
-      {"\xc0\x9b", "\xc0\\233"},
-      {"\xed\xa0\x80", "\xed\xa0\\200"},
-      {"\xf4\x90\x80\x80", "\xf4\\220\\200\\200"},
-      {"x\xe3\x81", "x\xe3\\201"},
-  };
-  for (const auto& [text, expected] : cases) {
-    std::string shown = "kept:";
-    append_visible(text, &shown);
-    EXPECT_EQ(shown, "kept:" + std::string(expected)) << text;
-  }
-}
-
-// Runs one conversion with `room` bytes of room: its status, text and count of bytes consumed.
-using TResult = std::tuple<status_t, std::string, int32>;
-TResult run(bool to_utf8, uint32 encoding, const std::string& source, int32 room = 4096) {
-  std::string buffer(static_cast<std::size_t>(room), '\0');
-  int32 source_length = static_cast<int32>(source.size());
-  int32 destination_length = room;
-  int32 state = 0;
-  const auto convert = to_utf8 ? convert_to_utf8 : convert_from_utf8;
-  const status_t status = convert(encoding, source.data(), &source_length, buffer.data(),
-                                  &destination_length, &state, B_SUBSTITUTE);
-  return {status, buffer.substr(0, static_cast<std::size_t>(destination_length)), source_length};
-}
-
-constexpr bool kTo = true, kFrom = false;
-constexpr uint32 kSjis = B_SJIS_CONVERSION, kJis = B_JIS_CONVERSION;
-
-// Shift-JIS as Windows has it (CP932); no mapping, or a character cut off at the end, gives 0x1A.
-// With less room the conversion stops between characters: its output is what converting the
-// consumed part alone gives, and JIS ends in ASCII.
-TEST(Utf8Conversions, ConvertsAsWindowsDoesAndCutsAtACharacterBoundary) {
-  const std::tuple<bool, uint32, std::string, std::string> cases[] = {
-      {kTo, kSjis, "a\x5C\x7E\xB1", "a\\~\uFF71"},
-      {kTo, kSjis, "\x81\x60\x87\x40\xFA\x5C\xED\x40", "\uFF5E\u2460\u7E8A\u7E8A"},
-      {kTo, kSjis, "\x80-\x81 a\x81", "\x1A-\x1A a\x1A"},
-      {kFrom, kSjis, "\\~\u00A5\u20AC", "\x5C\x7E\x5C\x1A"},
-      {kFrom, kSjis, "\u301C\uFF5E\u2460\u7E8A", "\x81\x60\x81\x60\x87\x40\xFA\x5C"},
-      {kFrom, kSjis, "\xFF-\xED\xA0\x80-\xE3-za\xE3\x81",
-       "\x1A-\x1A-\x1A-za\x1A"},  // never swallows what follows
-      {kFrom, kJis, "あ\u20ACい", "\x1B$B\x24\x22\x1B(B\x1A\x1B$B\x24\x24\x1B(B"},
-      {kFrom, kJis, "\u00A5\u301C", "\x1B(J\x5C\x1B$B\x21\x41\x1B(B"},
-      {kFrom, kJis, "\u2460\uFF5E", "\x1A\x1A"},  // outside JIS X 0208
-      {kTo, kJis, "\x1B$@\x24\x22\x1B$B\x2D\x21\x79\x21\x21\x41", "あ\u2460\u7E8A\uFF5E"},
-      {kTo, kJis, "\x1B(I\x31\x1B(B-\x0E\x31\x0F\x31\x1B(J\x5C~", "\uFF71-\uFF711\\~"},
-      {kTo, kJis, "\x1B$B\x24\x22\n\x24\n", "あ\n\x1A\n"},
-      {kTo, kJis, "\x1B$(D\x30\x21\x1B(B-\xA4", "\x1A-\x1A"},
-      {kTo, kJis, "\x1B(Zba\x1B$", "\x1B(Zba\x1A"},
-  };
-  for (const auto& [to_utf8, encoding, source, expected] : cases) {
-    SCOPED_TRACE(source);
-    EXPECT_EQ(run(to_utf8, encoding, source),
-              TResult(B_OK, expected, static_cast<int32>(source.size())));
-    // An escape it does not know is passed on byte by byte: a cut in it cuts no character.
-    const bool passes_escape = to_utf8 && expected.find('\x1B') != std::string::npos;
-    for (int32 room = 0; !passes_escape && room <= static_cast<int32>(expected.size()); ++room) {
-      const auto [status, text, consumed] = run(to_utf8, encoding, source, room);
-      ASSERT_EQ(status, B_OK) << "room " << room;
-      EXPECT_EQ(text, std::get<1>(run(to_utf8, encoding, source.substr(0, consumed))))
-          << "room " << room;
-      const std::size_t last_escape = text.rfind('\x1B');
-      if (!to_utf8 && last_escape != std::string::npos) {
-        EXPECT_EQ(text.substr(last_escape, 3), "\x1B(B") << "room " << room;
-      }
-    }
-    EXPECT_EQ(std::get<1>(run(to_utf8, encoding, source, static_cast<int32>(expected.size()))),
-              expected);
-  }
-  EXPECT_EQ(std::get<0>(run(kTo, 12, "abc", 8)), B_BAD_VALUE);  // an encoding of neither set
-}
 
 TPoDictionary parse(std::string_view text) {
   TPoDictionary dictionary;

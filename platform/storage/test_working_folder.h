@@ -73,3 +73,27 @@ inline size_t largest_attribute_value(const std::string& file, const char* name)
   removexattr(file.c_str(), name);
   return low;
 }
+
+inline constexpr const char* kSource = "from/song.ape";
+
+// Each test works with relative names, so that a name's first byte is the argument's, in a fresh
+// folder that keeps user extended attributes, its current folder while the test runs.
+class TWorkingFolderTest : public testing::Test {
+ protected:
+  void SetUp() override {
+    if (fFolder.Path().empty())
+      GTEST_SKIP() << AttributeTestFolder::kSkipMessage;
+    fSavedFolder = std::filesystem::current_path();
+    std::filesystem::current_path(fFolder.Path());
+    std::filesystem::create_directories("from");
+    std::filesystem::create_directories("to");
+    write_test_file(kSource, "audio data");
+  }
+  void TearDown() override {
+    if (!fSavedFolder.empty())
+      std::filesystem::current_path(fSavedFolder);
+  }
+
+  AttributeTestFolder fFolder;
+  std::filesystem::path fSavedFolder;
+};
