@@ -108,7 +108,7 @@ TEST(TagFile, ListingsSkipCoverArtAndSavesKeepIt) {
   }
 }
 
-// Every field of `path` removed, stopped after the journal and 2000 bytes of the new block.
+// Every field of `path` removed, stopped after the journal and half of the new block.
 void stop_save(const std::string& path) {
   TFileDescriptor file;
   EXPECT_EQ(file.OpenRegular(path.c_str(), O_RDWR), 0);
@@ -117,7 +117,7 @@ void stop_save(const std::string& path) {
   TSavePlan plan;
   EXPECT_EQ(plan_tag_save(view.region, view.file_size, {}, true, &plan), kApeSuccess);
   EXPECT_EQ(begin_journal(path, file, plan), kApeSuccess);
-  EXPECT_EQ(file.WriteAt(plan.start, TByteSpan(plan.block).first(2000)), 0);
+  EXPECT_EQ(file.WriteAt(plan.start, TByteSpan(plan.block).first(plan.block.size() / 2)), 0);
 }
 
 // A record whose bytes do not all hold (a payload byte flipped, the record cut short, its header
