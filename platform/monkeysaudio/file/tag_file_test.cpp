@@ -1,5 +1,6 @@
 #include "platform/monkeysaudio/file/tag_file.h"
 
+#include <dlfcn.h>
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
@@ -8,6 +9,7 @@
 #include <algorithm>
 #include <chrono>
 #include <future>
+#include <memory>
 
 #include "platform/monkeysaudio/core/save_journal.h"
 #include "platform/monkeysaudio/file/file_io.h"
@@ -28,6 +30,7 @@ class TFileTest : public ::testing::Test {
 };
 using TagFile = TFileTest;
 using SaveJournal = TFileTest;
+using MonkeysAudioLibrary = TFileTest;
 
 // A FIFO is decided on without waiting for a writer.
 TEST_F(TagFile, FifosDoNotHang) {
@@ -207,6 +210,38 @@ TEST_F(SaveJournal, FilesEndingInAnyBytesNeverCostAnAudioByte) {
     ASSERT_EQ(save_tag_file(fPath.c_str(), true, {}, true), kApeSuccess) << row;
     EXPECT_EQ(read_all(fPath), image) << row;
   }
+}
+
+// The built libMonkeysAudio.so through dlopen, loaded once and kept for the whole run.
+template <typename T>
+T bind(const char* name) {
+  static void* const library = dlopen(QUILLET_MONKEYS_AUDIO_LIBRARY, RTLD_NOW | RTLD_LOCAL);
+  return library ? reinterpret_cast<T>(dlsym(library, name)) : nullptr;
+}
+
+// A file that is no Monkey's Audio file opens no object; a read-only view is never saved over,
+// the file keeping every byte.
+TEST_F(MonkeysAudioLibrary, RefusesWhatItCannotDoSafely) {
+  ASSERT_NE(bind<void*>("CreateIAPEDecompress"), nullptr) << dlerror();
+  write_all(fPath, TBytes(sample_audio().begin(), sample_audio().begin() + 60));
+  int error = -1;
+  const std::unique_ptr<IAPEDecompress> opened(
+      bind<create_iapedecompress_t>("CreateIAPEDecompress")(fPath.c_str(), &error));
+  EXPECT_EQ(opened, nullptr);
+  EXPECT_EQ(error, kApeErrorInvalidFormat);
+
+  const TBytes before = sample_audio() + render_ape_tag({{"Title", 0, "Intro"}});
+  write_all(fPath, before);
+  CAPETag* viewer = bind<create_capetag_2_t>("create_capetag_2")(fPath.c_str(), 1);
+  ASSERT_TRUE(viewer);
+  char title[8];
+  int size = sizeof title;
+  EXPECT_EQ(viewer->FetchField("Title", title, &size), kApeSuccess);
+  EXPECT_STREQ(title, "Intro");
+  EXPECT_EQ(viewer->PutField("Year", "2002", -1, 0), kApeSuccess);
+  EXPECT_EQ(viewer->SaveTag(0), kApeErrorReadOnly);
+  bind<destroy_capetag_t>("destroy_capetag")(viewer);
+  EXPECT_EQ(read_all(fPath), before);
 }
 
 }  // namespace
