@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 #include "platform/monkeysaudio/core/tag_fields.h"
 #include "tests/monkeysaudio/test_support.h"
 
@@ -40,12 +42,7 @@ TEST(ApeTag, RendersGoldenBytesAndParsesThemBack) {
 // not be stored makes it a kept item instead.
 TEST(ApeTag, ItemsParseAsFarAsTheirLengthsAreSound) {
   const TBytes good = item_bytes(2, 0, "Title", "ok");
-  struct TCase {
-    const char* name;
-    TBytes area;
-    size_t items;
-    bool sound;
-  } cases[] = {
+  const std::tuple<const char*, TBytes, size_t, bool> cases[] = {
       {"value runs past the area", good + item_bytes(100, 0, "Year", "1"), 1, false},
       {"value one byte past the area", good + item_bytes(2, 0, "Year", "1"), 1, false},
       {"key without terminator", good + TBytes{1, 0, 0, 0, 0, 0, 0, 0, 'Y', 'e', 'a'}, 1, false},
@@ -53,9 +50,9 @@ TEST(ApeTag, ItemsParseAsFarAsTheirLengthsAreSound) {
       {"key of 255 bytes", good + item_bytes(1, 0, std::string(255, 'k'), "1"), 2, true},
       {"reserved type kept", good + item_bytes(1, 6, "Odd", "1"), 2, true},
   };
-  for (const TCase& c : cases) {
-    const auto parse = parse_ape_items(c.area, kApeTagVersion2);
-    EXPECT_EQ(std::pair(parse.items.size(), parse.sound), std::pair(c.items, c.sound)) << c.name;
+  for (const auto& [name, area, items, sound] : cases) {
+    const auto parse = parse_ape_items(area, kApeTagVersion2);
+    EXPECT_EQ(std::pair(parse.items.size(), parse.sound), std::pair(items, sound)) << name;
   }
   for (const std::string& key :
        {std::string("Y"), std::string(256, 'k'), std::string("Ye\tar"), std::string("oggs"),

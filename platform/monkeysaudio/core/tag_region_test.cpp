@@ -57,12 +57,7 @@ TEST(TagRegion, HostileTagsAreNeverTrustedBeyondWhatIsSound) {
   const auto footer = [](uint32_t version, uint32_t size, uint32_t count, uint32_t flags = 0) {
     return tag_block(version, size, count, 0x80000000 | flags);
   };
-  struct TCase {
-    const char* name;
-    TBytes tag;
-    TTagTrust trust;
-    size_t items;
-  } cases[] = {
+  const std::tuple<const char*, TBytes, TTagTrust, size_t> cases[] = {
       {"size below 32", kItem + footer(2000, 31, 1), TTagTrust::kExtentDamaged, 0},
       {"size past the file", kItem + footer(2000, 0xFFFFFF00, 1), TTagTrust::kExtentDamaged, 0},
       {"size reaching into the audio", kItem + footer(2000, 52, 1), TTagTrust::kExtentDamaged, 0},
@@ -82,17 +77,17 @@ TEST(TagRegion, HostileTagsAreNeverTrustedBeyondWhatIsSound) {
       {"second value past the tag", kItem + item_bytes(5, 0, "Year", "1") + footer(2000, 65, 2),
        TTagTrust::kItemsDamaged, 1},
   };
-  for (const TCase& c : cases) {
-    const TBytes image = kAudio + c.tag;
+  for (const auto& [name, tag, trust, items] : cases) {
+    const TBytes image = kAudio + tag;
     // The audio end is declared: a tag after it is certain of its extent.
     const TTagRegion region = read_tag_region(image, {kAudio.size(), true});
-    EXPECT_EQ(std::pair(region.trust, region.items.size()), std::pair(c.trust, c.items)) << c.name;
+    EXPECT_EQ(std::pair(region.trust, region.items.size()), std::pair(trust, items)) << name;
     TSavePlan plan;
     const int status = plan_tag_save(region, image.size(), {{"Title", 0, "x"}}, false, &plan);
-    EXPECT_EQ(status, c.trust == TTagTrust::kTrusted ? kApeSuccess : kApeErrorBadTag) << c.name;
+    EXPECT_EQ(status, trust == TTagTrust::kTrusted ? kApeSuccess : kApeErrorBadTag) << name;
     // Once the caller has dropped every field, a tag whose extent is known may be replaced.
     const int after_erase = plan_tag_save(region, image.size(), {}, true, &plan);
-    EXPECT_EQ(after_erase == kApeSuccess, c.trust != TTagTrust::kExtentDamaged) << c.name;
+    EXPECT_EQ(after_erase == kApeSuccess, trust != TTagTrust::kExtentDamaged) << name;
   }
 }
 
