@@ -219,10 +219,12 @@ T bind(const char* name) {
   return library ? reinterpret_cast<T>(dlsym(library, name)) : nullptr;
 }
 
-// A file that is no Monkey's Audio file opens no object; a read-only view is never saved over,
-// the file keeping every byte.
-TEST_F(MonkeysAudioLibrary, RefusesWhatItCannotDoSafely) {
+// Only the entry points are exported (here parse_ape_items(TByteSpan, uint32_t), as mangled, is
+// not); a file that is no Monkey's Audio file opens no object; a read-only view is never saved
+// over, the file keeping every byte.
+TEST_F(MonkeysAudioLibrary, HidesItsInternalsAndRefusesWhatItCannotDoSafely) {
   ASSERT_NE(bind<void*>("CreateIAPEDecompress"), nullptr) << dlerror();
+  EXPECT_EQ(bind<void*>("_Z15parse_ape_itemsSt4spanIKhLm18446744073709551615EEj"), nullptr);
   write_all(fPath, TBytes(sample_audio().begin(), sample_audio().begin() + 60));
   int error = -1;
   const std::unique_ptr<IAPEDecompress> opened(
