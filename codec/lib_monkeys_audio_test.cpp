@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <fstream>
 #include <string>
+#include <tuple>
 
 #include "identity/identity.h"
 #include "option/console_test_support.h"
@@ -34,33 +35,21 @@ TEST(LibMonkeysAudioSearch, UsersCopyWinsThenTheOneBesideTheProgram) {
   const fs::path current = fs::current_path();
   fs::current_path(elsewhere.Path());
 
-  enum Copy { kNone, kLibrary, kDanglingLink };
-  const struct {
-    Copy user, beside_program;
-    const char* start_path;
-    fs::path expected;
-  } cases[] = {
-      // The order itself (the user's copy, then the one beside the program, then the user's
-      // path) is the end-to-end test's; here what it does not reach.
-      {kDanglingLink, kLibrary, "../quillet", package},
-      // No program folder: only the user's folder, although the current one holds a lib/.
-      {kNone, kLibrary, "gone/quillet", users},
-      {kNone, kLibrary, nullptr, users},
-  };
-  for (const auto& c : cases) {
-    SCOPED_TRACE(std::to_string(c.user) + std::to_string(c.beside_program) +
-                 (c.start_path ? c.start_path : "(null)"));
-    for (const auto& [copy, path] : {std::pair{c.user, users}, {c.beside_program, package}}) {
-      fs::remove(path);
-      if (copy == kLibrary)
-        fs::copy_file(FAKE_LMA_140, path);
-      else if (copy == kDanglingLink)
-        fs::create_symlink(path.string() + ".gone", path);
-    }
+  fs::copy_file(FAKE_LMA_140, package);
+  // The order itself (the user's copy, then the one beside the program, then the user's path) is
+  // the end-to-end test's; here what it does not reach: a dangling link as the user's copy, and
+  // no program folder, where only the user's folder counts although the current one holds a lib/.
+  const std::tuple<bool, const char*, fs::path> cases[] = {
+      {true, "../quillet", package}, {false, "gone/quillet", users}, {false, nullptr, users}};
+  for (const auto& [dangling_users_link, start_path, expected] : cases) {
+    SCOPED_TRACE(start_path ? start_path : "(null)");
+    fs::remove(users);
+    if (dangling_users_link)
+      fs::create_symlink(users.string() + ".gone", users);
     const std::string start =
-        c.start_path ? (fs::path(install.Path()) / "bin-real" / c.start_path).string() : "";
-    gAppPrivacy.AnalyzeExePath(c.start_path ? start.c_str() : nullptr);
-    EXPECT_EQ(path_name_lib_monkeys_audio(), c.expected.string());
+        start_path ? (fs::path(install.Path()) / "bin-real" / start_path).string() : "";
+    gAppPrivacy.AnalyzeExePath(start_path ? start.c_str() : nullptr);
+    EXPECT_EQ(path_name_lib_monkeys_audio(), expected.string());
   }
 
   gAppPrivacy.AnalyzeExePath(nullptr);

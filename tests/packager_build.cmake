@@ -34,6 +34,6 @@ endif()
 
 cmake_host_system_information(RESULT cores QUERY NUMBER_OF_LOGICAL_CORES)
 run_step(build ${CMAKE_COMMAND} --build "${BINARY}" -j ${cores}
-         --target end_to_end_test quillet_monkeysaudio_library_test)
+         --target end_to_end_test quillet_ape_file_test)
 run_step(tests ${CMAKE_CTEST_COMMAND} --test-dir "${BINARY}" --output-on-failure --no-tests=error
          -j ${cores} -R "^(EndToEnd|MonkeysAudioLibrary)[.]")

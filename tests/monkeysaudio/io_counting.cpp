@@ -20,7 +20,6 @@ void log_call(char kind) {
   }
 }
 
-// `done` bytes moved by one call, counted into `calls` and `bytes` unless the call failed.
 ssize_t counted(ssize_t done, uint64_t& calls, uint64_t& bytes) {
   if (done >= 0) {
     ++calls;

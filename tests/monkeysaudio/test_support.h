@@ -13,7 +13,6 @@
 #include "platform/monkeysaudio/core/ape_tag.h"
 #include "tests/fixtures.h"
 
-// A fresh folder under the temporary folder, removed with everything in it.
 class TTempDir {
  public:
   TTempDir() : fPath((std::filesystem::temp_directory_path() / "quillet-ape-XXXXXX").string()) {
@@ -68,12 +67,10 @@ inline TBytes item_bytes(uint32_t value_size, uint32_t flags, std::string_view k
   return u32le({value_size, flags}) + text_bytes(key) + TBytes{0} + text_bytes(value);
 }
 
-// A header or footer block with the given fields.
 inline TBytes tag_block(uint32_t version, uint32_t tag_size, uint32_t count, uint32_t flags) {
   return text_bytes("APETAGEX") + u32le({version, tag_size, count, flags, 0, 0});
 }
 
-// An ID3v1 tag with the given title and genre.
 inline TBytes id3v1_bytes(std::string_view title, uint8_t genre = 255) {
   TBytes out = text_bytes("TAG") + text_bytes(title);
   out.resize(128, 0);

@@ -37,10 +37,7 @@ TEST(SaveJournal, HeaderRoundTripsAndNothingElseParses) {
   no_anchor.anchor = kJournalNoAnchor;
   EXPECT_EQ(parse_journal_header(render_journal_header(no_anchor)), no_anchor);
 
-  struct TCase {
-    const char* name;
-    void (*damage)(TJournalRecord&);
-  } cases[] = {
+  const std::pair<const char*, void (*)(TJournalRecord&)> cases[] = {
       {"target past the old end",
        [](TJournalRecord& r) {
          r.target = r.old_size + 1;
@@ -62,10 +59,10 @@ TEST(SaveJournal, HeaderRoundTripsAndNothingElseParses) {
        }},
       {"anchor beyond any file", [](TJournalRecord& r) { r.anchor = uint64_t{1} << 63; }},
   };
-  for (const TCase& c : cases) {
+  for (const auto& [name, damage] : cases) {
     TJournalRecord damaged = record;
-    c.damage(damaged);
-    EXPECT_FALSE(parse_journal_header(render_journal_header(damaged))) << c.name;
+    damage(damaged);
+    EXPECT_FALSE(parse_journal_header(render_journal_header(damaged))) << name;
   }
 }
 

@@ -14,12 +14,6 @@ const TBytes kItem = item_bytes(5, 0, "Title", "Intro");                // 19 by
 const TBytes kFooterOnly = kItem + tag_block(2000, 51, 1, 0x80000000);  // no header
 const TBytes kWithHeader = tag_block(2000, 51, 1, 0xA0000000) + kFooterOnly;
 
-TBytes lyrics3(std::string_view body) {
-  TBytes block = text_bytes("LYRICSBEGIN") + text_bytes(body);
-  std::string size = std::to_string(block.size());
-  return block + text_bytes(std::string(6 - size.size(), '0') + size) + text_bytes("LYRICS200");
-}
-
 TEST(TagRegion, LocatesTheTagBeforeItsTail) {
   // A 131-byte tag whose header preamble lands at L-131 and its "TAG" bytes at L-128.
   const TBytes tricky = tag_block(2000, 99, 1, 0xA0000000) +
@@ -37,7 +31,9 @@ TEST(TagRegion, LocatesTheTagBeforeItsTail) {
       {"header and footer", kWithHeader, 0, 0, true},
       {"ID3v1 only", id3v1_bytes("x"), 0, 128, false},
       {"131-byte tag", tricky, 0, 0, true},
-      {"Lyrics3v2 and ID3v1", kWithHeader + lyrics3("la la") + id3v1_bytes("x"), 0, 31 + 128, true},
+      {"Lyrics3v2 and ID3v1",
+       kWithHeader + text_bytes("LYRICSBEGINla la000016LYRICS200") + id3v1_bytes("x"), 0, 31 + 128,
+       true},
       {"header flag without header", kAudio + kFooterOnly, 1000, 0, true},
       {"footer flagged as header", kItem + tag_block(2000, 51, 1, 0xA0000000), 0, 0, true},
       {"both flagged as header",
@@ -61,12 +57,7 @@ TEST(TagRegion, HostileTagsAreNeverTrustedBeyondWhatIsSound) {
   const auto footer = [](uint32_t version, uint32_t size, uint32_t count, uint32_t flags = 0) {
     return tag_block(version, size, count, 0x80000000 | flags);
   };
-  struct TCase {
-    const char* name;
-    TBytes tag;
-    TTagTrust trust;
-    size_t items;
-  } cases[] = {
+  const std::tuple<const char*, TBytes, TTagTrust, size_t> cases[] = {
       {"size below 32", kItem + footer(2000, 31, 1), TTagTrust::kExtentDamaged, 0},
       {"size past the file", kItem + footer(2000, 0xFFFFFF00, 1), TTagTrust::kExtentDamaged, 0},
       {"size reaching into the audio", kItem + footer(2000, 52, 1), TTagTrust::kExtentDamaged, 0},
@@ -86,17 +77,17 @@ TEST(TagRegion, HostileTagsAreNeverTrustedBeyondWhatIsSound) {
       {"second value past the tag", kItem + item_bytes(5, 0, "Year", "1") + footer(2000, 65, 2),
        TTagTrust::kItemsDamaged, 1},
   };
-  for (const TCase& c : cases) {
-    const TBytes image = kAudio + c.tag;
+  for (const auto& [name, tag, trust, items] : cases) {
+    const TBytes image = kAudio + tag;
     // The audio end is declared: a tag after it is certain of its extent.
     const TTagRegion region = read_tag_region(image, {kAudio.size(), true});
-    EXPECT_EQ(std::pair(region.trust, region.items.size()), std::pair(c.trust, c.items)) << c.name;
+    EXPECT_EQ(std::pair(region.trust, region.items.size()), std::pair(trust, items)) << name;
     TSavePlan plan;
     const int status = plan_tag_save(region, image.size(), {{"Title", 0, "x"}}, false, &plan);
-    EXPECT_EQ(status, c.trust == TTagTrust::kTrusted ? kApeSuccess : kApeErrorBadTag) << c.name;
+    EXPECT_EQ(status, trust == TTagTrust::kTrusted ? kApeSuccess : kApeErrorBadTag) << name;
     // Once the caller has dropped every field, a tag whose extent is known may be replaced.
     const int after_erase = plan_tag_save(region, image.size(), {}, true, &plan);
-    EXPECT_EQ(after_erase == kApeSuccess, c.trust != TTagTrust::kExtentDamaged) << c.name;
+    EXPECT_EQ(after_erase == kApeSuccess, trust != TTagTrust::kExtentDamaged) << name;
   }
 }
 
