@@ -73,7 +73,7 @@ TEST_F(CopyFileTest, DecidesTheTargetOrFailsWithNothingWritten) {
     write_test_file(source, number);
     set_attributes(source, {{"user.row", number}});
     EXPECT_EQ(copy_file(source.c_str(), destination.c_str()), 0) << destination;
-    EXPECT_EQ(read_test_file(target), number) << destination;
+    EXPECT_EQ(read_file(target), number) << destination;
     EXPECT_EQ(attributes_of(target), (Attributes{{"user.row", number}})) << destination;
   }
 
@@ -99,7 +99,7 @@ TEST_F(CopyFileTest, DecidesTheTargetOrFailsWithNothingWritten) {
   EXPECT_EQ(fs::file_size(too_long), 0u);
   EXPECT_TRUE(attributes_of(too_long).empty());
   EXPECT_EQ(copy_file("from/missing.ape", "to/renamed"), 0);
-  EXPECT_EQ(read_test_file("to/renamed"), "3");
+  EXPECT_EQ(read_file("to/renamed"), "3");
   EXPECT_EQ(attributes_of("to/renamed"), (Attributes{{"user.row", "3"}}));
 }
 
@@ -121,7 +121,7 @@ TEST_F(CopyFileTest, CopiesUserAttributesOnlyAndNeverWidensPermissions) {
   ASSERT_EQ(chmod("to/older.ape", 0600), 0);
   set_attributes("to/older.ape", {{"user.empty", "from the old target"}, {"user.own", "kept"}});
   ASSERT_EQ(copy_file(kSource, "to/older.ape"), 0);
-  EXPECT_EQ(read_test_file("to/older.ape"), "audio data");
+  EXPECT_EQ(read_file("to/older.ape"), "audio data");
   EXPECT_EQ(fs::status("to/older.ape").permissions(), fs::perms(0600));
   Attributes merged = attributes;
   merged["user.own"] = "kept";

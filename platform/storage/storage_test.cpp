@@ -98,7 +98,7 @@ TEST_F(Storage, FileOpensReadsAndWritesCheckingTheirArguments) {
   EXPECT_LT(readOnly.WriteAt(0, "x", 1), 0);
   EXPECT_LT(copy_file_data(source, readOnly), 0);
   EXPECT_LT(copy_file_data(source, readOnly, nullptr, DataCopyMethod::kReadWrite), 0);
-  EXPECT_EQ(read_test_file(kSource), "audio data");
+  EXPECT_EQ(read_file(kSource), "audio data");
 
   // Reads stop only at the end of the file; a refused transfer changes nothing.
   BFile file("data", B_READ_WRITE | B_CREATE_FILE);
@@ -113,7 +113,7 @@ TEST_F(Storage, FileOpensReadsAndWritesCheckingTheirArguments) {
   EXPECT_EQ(file.ReadAt(0, buffer, SIZE_MAX), B_BAD_VALUE);
   EXPECT_EQ(file.WriteAt(0, nullptr, 1), B_BAD_VALUE);
   EXPECT_EQ(BFile().ReadAt(0, buffer, 1), B_NO_INIT);
-  EXPECT_EQ(read_test_file("data"), std::string("he\0\0tail", 8));
+  EXPECT_EQ(read_file("data"), std::string("he\0\0tail", 8));
 }
 
 // Both ways of copying, around the read/write buffer, over a longer target: it ends as the source.
@@ -135,7 +135,7 @@ TEST_F(Storage, FileCopiesDataExactlyAndCutsTheTarget) {
       off_t copied = -1;
       EXPECT_EQ(copy_file_data(source, target, &copied, method), B_OK) << size;
       EXPECT_EQ(copied, static_cast<off_t>(size));
-      EXPECT_TRUE(read_test_file("target") == data)
+      EXPECT_TRUE(read_file("target") == data)
           << "size " << size << " method " << static_cast<int>(method);
     }
   }
@@ -143,7 +143,7 @@ TEST_F(Storage, FileCopiesDataExactlyAndCutsTheTarget) {
   BFile source("/proc/version", B_READ_ONLY);
   BFile target("version", B_WRITE_ONLY | B_CREATE_FILE);
   EXPECT_EQ(copy_file_data(source, target), B_OK);
-  EXPECT_EQ(read_test_file("version"), read_test_file("/proc/version"));
+  EXPECT_EQ(read_file("version"), read_file("/proc/version"));
 }
 
 // The user library folder under HOME (null: unset), or B_BAD_VALUE with the path unchanged.

@@ -1,6 +1,7 @@
 // For tests: a fresh folder, removed with everything in it, on a file system that keeps user
-// extended attributes. tmpfs does not on every kernel, so the folder is made under the build
-// folder first and under the system's temporary folder only when that fails.
+// extended attributes, and a fixture that works in one. tmpfs does not on every kernel, so the
+// folder is made under the build folder first and under the system's temporary folder only when
+// that fails.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -11,6 +12,8 @@
 #include <fstream>
 #include <string>
 #include <vector>
+
+#include "tests/fixtures.h"
 
 class AttributeTestFolder {
  public:
@@ -36,7 +39,6 @@ class AttributeTestFolder {
 
   // Empty when no candidate folder keeps user extended attributes.
   const std::string& Path() const { return fPath; }
-  std::string operator/(const std::string& name) const { return fPath + "/" + name; }
 
   static constexpr const char* kSkipMessage =
       "no folder here (build folder or temporary folder) keeps user extended attributes";
@@ -48,11 +50,6 @@ class AttributeTestFolder {
 
 inline void write_test_file(const std::string& path, const std::string& contents) {
   std::ofstream(path, std::ios::binary | std::ios::trunc) << contents;
-}
-
-inline std::string read_test_file(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
 // The size of the largest value that `file`, with the attributes it has now, accepts for the
