@@ -49,23 +49,16 @@ static int same_node(const struct stat* a, const struct stat* b) {
   return a->st_dev == b->st_dev && a->st_ino == b->st_ino;
 }
 
-// What `fd` is: 'a' the file, 'j' the journal, 'd' the folder, 0 anything else.
-static char kind_of(int fd) {
+// What `fd` is, when it is one of `kinds`: 'a' the file, 'j' the journal, 'd' the folder; else 0.
+static char kind_of(int fd, const char* kinds) {
   struct stat status;
   if (!target_known || fstat(fd, &status) != 0) {
     return 0;
   }
-  if (same_node(&status, &target)) {
-    return 'a';
-  }
-  if (journal_known && same_node(&status, &journal)) {
-    return 'j';
-  }
-  return folder_known && S_ISDIR(status.st_mode) && same_node(&status, &folder) ? 'd' : 0;
-}
-
-static char kind_among(int fd, const char* kinds) {
-  const char kind = kind_of(fd);
+  const char kind = same_node(&status, &target)                                              ? 'a'
+                    : journal_known && same_node(&status, &journal)                          ? 'j'
+                    : folder_known && S_ISDIR(status.st_mode) && same_node(&status, &folder) ? 'd'
+                                                                                             : 0;
   return kind != 0 && strchr(kinds, kind) != NULL ? kind : 0;
 }
 
@@ -121,14 +114,14 @@ __attribute__((format(printf, 3, 4))) static void note(const void* data, size_t 
     return result;                                                                         \
   }
 COUNTED_CALL(ssize_t, pwrite, (int fd, const void* buffer, size_t count, off_t offset),
-             (fd, buffer, count, offset), kind_among(fd, "aj"), result > 0, buffer, (size_t)result,
+             (fd, buffer, count, offset), kind_of(fd, "aj"), result > 0, buffer, (size_t)result,
              "write %c %lld %zd\n", kind, (long long)offset, result)
-COUNTED_CALL(int, ftruncate, (int fd, off_t length), (fd, length), kind_among(fd, "aj"),
-             result == 0, NULL, 0, "truncate %c %lld\n", kind, (long long)length)
-COUNTED_CALL(int, fsync, (int fd), (fd), kind_among(fd, "ajd"), result == 0, NULL, 0, "sync %c\n",
+COUNTED_CALL(int, ftruncate, (int fd, off_t length), (fd, length), kind_of(fd, "aj"), result == 0,
+             NULL, 0, "truncate %c %lld\n", kind, (long long)length)
+COUNTED_CALL(int, fsync, (int fd), (fd), kind_of(fd, "ajd"), result == 0, NULL, 0, "sync %c\n",
              kind)
-COUNTED_CALL(int, fdatasync, (int fd), (fd), kind_among(fd, "ajd"), result == 0, NULL, 0,
-             "sync %c\n", kind)
+COUNTED_CALL(int, fdatasync, (int fd), (fd), kind_of(fd, "ajd"), result == 0, NULL, 0, "sync %c\n",
+             kind)
 COUNTED_CALL(int, unlink, (const char* path), (path), names_journal(path) ? 'j' : 0, result == 0,
              NULL, 0, "unlink j\n")
 
