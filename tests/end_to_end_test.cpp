@@ -234,7 +234,6 @@ TEST_F(AsAUser, StartedByNameSpeaksFromItsOwnDictionaries) {
       EXPECT_FALSE(std::regex_search(by_name.out, std::regex("HIJACKED|@"))) << by_name.out;
     }
   }
-  UseLanguage("C.UTF-8");
 
   // By a path, the program's folder is the one the path names (~/.local/bin/quillet: a link).
   const std::string help = Start(installed, {"-?"}, elsewhere).out;
