@@ -80,7 +80,7 @@ inline TRun run(Arguments command, TOutputTo to = TOutputTo::kFiles) {
   return done;
 }
 
-// Installs the build into a fresh HOME open to other users, with a work folder, in C.UTF-8.
+// Installs the build in a fresh HOME open to other users, with song.ape in a work folder, C.UTF-8.
 class TInstalledProgram : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -94,6 +94,7 @@ class TInstalledProgram : public ::testing::Test {
     const TRun install =
         run({QUILLET_CMAKE_COMMAND, "--install", QUILLET_BINARY_DIR, "--prefix", Prefix()});
     ASSERT_EQ(install.exit_code, 0) << install.out << install.err;
+    MakeSample("song.ape");
     UseLanguage("C.UTF-8");
   }
   void TearDown() override { fs::remove_all(fHome); }

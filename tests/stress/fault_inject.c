@@ -49,19 +49,17 @@ static int same_node(const struct stat* a, const struct stat* b) {
   return a->st_dev == b->st_dev && a->st_ino == b->st_ino;
 }
 
-// What `fd` is: 'a' the file, 'j' the journal, 'd' the folder, 0 anything else.
-static char kind_of(int fd) {
+// What `fd` is, when it is one of `kinds`: 'a' the file, 'j' the journal, 'd' the folder; else 0.
+static char kind_of(int fd, const char* kinds) {
   struct stat status;
   if (!target_known || fstat(fd, &status) != 0) {
     return 0;
   }
-  if (same_node(&status, &target)) {
-    return 'a';
-  }
-  if (journal_known && same_node(&status, &journal)) {
-    return 'j';
-  }
-  return folder_known && S_ISDIR(status.st_mode) && same_node(&status, &folder) ? 'd' : 0;
+  const char kind = same_node(&status, &target)                                              ? 'a'
+                    : journal_known && same_node(&status, &journal)                          ? 'j'
+                    : folder_known && S_ISDIR(status.st_mode) && same_node(&status, &folder) ? 'd'
+                                                                                             : 0;
+  return kind != 0 && strchr(kinds, kind) != NULL ? kind : 0;
 }
 
 // True when `path` names the journal: its last part is the journal's name and the folder holding
@@ -100,41 +98,32 @@ __attribute__((format(printf, 3, 4))) static void note(const void* data, size_t 
   if (real == NULL && (real = (result_type(*) params)dlsym(RTLD_NEXT, #name)) == NULL) \
     abort();
 
-ssize_t pwrite(int fd, const void* buffer, size_t count, off_t offset) {
-  REAL(ssize_t, pwrite, (int, const void*, size_t, off_t))
-  const char kind = kind_of(fd);
-  if (kind != 'a' && kind != 'j') {
-    return real(fd, buffer, count, offset);
+// A call on one of `kinds` (or, for `unlink`, on the journal's name), counted, and recorded when
+// it succeeds: the line's format and values, then `length` bytes of `data`.
+#define COUNTED_CALL(type, name, params, args, kind_of_call, succeeded, data, length, ...) \
+  type name params {                                                                       \
+    REAL(type, name, params)                                                               \
+    const char kind = kind_of_call;                                                        \
+    if (kind == 0)                                                                         \
+      return real args;                                                                    \
+    if (!proceed())                                                                        \
+      return -1;                                                                           \
+    const type result = real args;                                                         \
+    if (succeeded)                                                                         \
+      note(data, length, __VA_ARGS__);                                                     \
+    return result;                                                                         \
   }
-  if (!proceed()) {
-    return -1;
-  }
-  const ssize_t written = real(fd, buffer, count, offset);
-  if (written > 0) {
-    note(buffer, (size_t)written, "write %c %lld %zd\n", kind, (long long)offset, written);
-  }
-  return written;
-}
-
-// A truncate or a sync of one of `kinds`, recorded (the line's format and values follow) when it
-// succeeds.
-#define COUNTED_CALL(name, params, args, kinds, ...) \
-  int name params {                                  \
-    REAL(int, name, params)                          \
-    const char kind = kind_of(fd);                   \
-    if (kind == 0 || strchr(kinds, kind) == NULL)    \
-      return real args;                              \
-    if (!proceed())                                  \
-      return -1;                                     \
-    const int result = real args;                    \
-    if (result == 0)                                 \
-      note(NULL, 0, __VA_ARGS__);                    \
-    return result;                                   \
-  }
-COUNTED_CALL(ftruncate, (int fd, off_t length), (fd, length), "aj", "truncate %c %lld\n", kind,
-             (long long)length)
-COUNTED_CALL(fsync, (int fd), (fd), "ajd", "sync %c\n", kind)
-COUNTED_CALL(fdatasync, (int fd), (fd), "ajd", "sync %c\n", kind)
+COUNTED_CALL(ssize_t, pwrite, (int fd, const void* buffer, size_t count, off_t offset),
+             (fd, buffer, count, offset), kind_of(fd, "aj"), result > 0, buffer, (size_t)result,
+             "write %c %lld %zd\n", kind, (long long)offset, result)
+COUNTED_CALL(int, ftruncate, (int fd, off_t length), (fd, length), kind_of(fd, "aj"), result == 0,
+             NULL, 0, "truncate %c %lld\n", kind, (long long)length)
+COUNTED_CALL(int, fsync, (int fd), (fd), kind_of(fd, "ajd"), result == 0, NULL, 0, "sync %c\n",
+             kind)
+COUNTED_CALL(int, fdatasync, (int fd), (fd), kind_of(fd, "ajd"), result == 0, NULL, 0, "sync %c\n",
+             kind)
+COUNTED_CALL(int, unlink, (const char* path), (path), names_journal(path) ? 'j' : 0, result == 0,
+             NULL, 0, "unlink j\n")
 
 // Opens of the journal's name: a creation is counted; any open learns the journal's inode.
 int open(const char* path, int flags, ...) {
@@ -160,19 +149,4 @@ int open(const char* path, int flags, ...) {
     note(NULL, 0, "create j\n");
   }
   return fd;
-}
-
-int unlink(const char* path) {
-  REAL(int, unlink, (const char*))
-  if (!names_journal(path)) {
-    return real(path);
-  }
-  if (!proceed()) {
-    return -1;
-  }
-  const int result = real(path);
-  if (result == 0) {
-    note(NULL, 0, "unlink j\n");
-  }
-  return result;
 }
