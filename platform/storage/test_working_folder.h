@@ -1,7 +1,6 @@
-// For tests: a fresh folder, removed with everything in it, on a file system that keeps user
-// extended attributes, and a fixture that works in one. tmpfs does not on every kernel, so the
-// folder is made under the build folder first and under the system's temporary folder only when
-// that fails.
+// For tests: a fixture that works in a fresh folder, removed with everything in it, on a file
+// system that keeps user extended attributes. tmpfs does not on every kernel, so the folder is
+// made under the build folder first and under the system's temporary folder only when that fails.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -14,39 +13,6 @@
 #include <vector>
 
 #include "tests/fixtures.h"
-
-class AttributeTestFolder {
- public:
-  AttributeTestFolder() {
-    for (const std::string& parent :
-         {std::string(QUILLET_BINARY_DIR) + "/test-scratch", testing::TempDir()}) {
-      std::filesystem::create_directories(parent, fIgnored);
-      std::string pattern = parent + "/attributes_XXXXXX";
-      if (mkdtemp(pattern.data()) != nullptr &&
-          setxattr(pattern.c_str(), "user.quillet.probe", "1", 1, 0) == 0) {
-        removexattr(pattern.c_str(), "user.quillet.probe");
-        fPath = pattern;
-        return;
-      }
-      std::filesystem::remove_all(pattern, fIgnored);
-    }
-  }
-  ~AttributeTestFolder() {
-    if (!fPath.empty()) {
-      std::filesystem::remove_all(fPath, fIgnored);
-    }
-  }
-
-  // Empty when no candidate folder keeps user extended attributes.
-  const std::string& Path() const { return fPath; }
-
-  static constexpr const char* kSkipMessage =
-      "no folder here (build folder or temporary folder) keeps user extended attributes";
-
- private:
-  std::string fPath;
-  std::error_code fIgnored;
-};
 
 inline void write_test_file(const std::string& path, const std::string& contents) {
   std::ofstream(path, std::ios::binary | std::ios::trunc) << contents;
@@ -78,10 +44,22 @@ inline constexpr const char* kSource = "from/song.ape";
 class TWorkingFolderTest : public testing::Test {
  protected:
   void SetUp() override {
-    if (fFolder.Path().empty())
-      GTEST_SKIP() << AttributeTestFolder::kSkipMessage;
+    for (const std::string& parent :
+         {std::string(QUILLET_BINARY_DIR) + "/test-scratch", testing::TempDir()}) {
+      std::filesystem::create_directories(parent, fIgnored);
+      std::string pattern = parent + "/attributes_XXXXXX";
+      if (mkdtemp(pattern.data()) != nullptr &&
+          setxattr(pattern.c_str(), "user.quillet.probe", "1", 1, 0) == 0) {
+        removexattr(pattern.c_str(), "user.quillet.probe");
+        fFolder = pattern;
+        break;
+      }
+      std::filesystem::remove_all(pattern, fIgnored);
+    }
+    if (fFolder.empty())
+      GTEST_SKIP() << "no folder here (build folder or temporary folder) keeps user attributes";
     fSavedFolder = std::filesystem::current_path();
-    std::filesystem::current_path(fFolder.Path());
+    std::filesystem::current_path(fFolder);
     std::filesystem::create_directories("from");
     std::filesystem::create_directories("to");
     write_test_file(kSource, "audio data");
@@ -89,8 +67,11 @@ class TWorkingFolderTest : public testing::Test {
   void TearDown() override {
     if (!fSavedFolder.empty())
       std::filesystem::current_path(fSavedFolder);
+    if (!fFolder.empty())
+      std::filesystem::remove_all(fFolder, fIgnored);
   }
 
-  AttributeTestFolder fFolder;
+  std::string fFolder;
   std::filesystem::path fSavedFolder;
+  std::error_code fIgnored;
 };
