@@ -5,7 +5,7 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <cstdint>
+#include <cstring>
 #include <filesystem>
 #include <map>
 #include <string>
