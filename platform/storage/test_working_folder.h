@@ -1,6 +1,7 @@
-// For tests: a fixture that works in a fresh folder, removed with everything in it, on a file
-// system that keeps user extended attributes. tmpfs does not on every kernel, so the folder is
-// made under the build folder first and under the system's temporary folder only when that fails.
+// For tests: a fixture whose tests work with relative names, so that a name's first byte is the
+// argument's, in a fresh current folder, removed with everything in it, that keeps user extended
+// attributes: tmpfs does not on every kernel, so the folder is made under the build folder first
+// and under the system's temporary folder only when that fails.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -18,9 +19,8 @@ inline void write_test_file(const std::string& path, const std::string& contents
   std::ofstream(path, std::ios::binary | std::ios::trunc) << contents;
 }
 
-// The size of the largest value that `file`, with the attributes it has now, accepts for the
-// attribute `name` (at most the kernel's 64 KiB; ext4 keeps all of a file's attributes in about
-// one block). Leaves no attribute `name` behind.
+// The largest value `file`, with its attributes now, accepts for `name` (at most the kernel's
+// 64 KiB; ext4 keeps all of a file's attributes in about one block), leaving no `name` behind.
 inline size_t largest_attribute_value(const std::string& file, const char* name) {
   size_t low = 0;
   size_t high = 65536;
@@ -39,8 +39,6 @@ inline size_t largest_attribute_value(const std::string& file, const char* name)
 
 inline constexpr const char* kSource = "from/song.ape";
 
-// Each test works with relative names, so that a name's first byte is the argument's, in a fresh
-// folder that keeps user extended attributes, its current folder while the test runs.
 class TWorkingFolderTest : public testing::Test {
  protected:
   void SetUp() override {
