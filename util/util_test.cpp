@@ -46,7 +46,7 @@ Attributes attributes_of(const std::string& path) {
 TEST_F(CopyFileTest, DecidesTheTargetOrFailsWithNothingWritten) {
   fs::create_directory_symlink("to", "to_link");
   fs::create_hard_link(kSource, "to/hard_link.ape");
-  write_test_file("from/pointed_at.ape", "old");
+  std::ofstream("from/pointed_at.ape") << "old";
   fs::create_symlink("../from/pointed_at.ape", "to/link.ape");
   std::string deep = "deep";
   while (deep.size() + 251 <= static_cast<size_t>(kCopyTargetPathMax))
@@ -70,14 +70,14 @@ TEST_F(CopyFileTest, DecidesTheTargetOrFailsWithNothingWritten) {
   int row = 0;
   for (const auto& [source, destination, target] : cases) {
     const std::string number = std::to_string(++row);
-    write_test_file(source, number);
+    std::ofstream(source) << number;
     set_attributes(source, {{"user.row", number}});
     EXPECT_EQ(copy_file(source.c_str(), destination.c_str()), 0) << destination;
     EXPECT_EQ(read_file(target), number) << destination;
     EXPECT_EQ(attributes_of(target), (Attributes{{"user.row", number}})) << destination;
   }
 
-  write_test_file(too_long, "");
+  std::ofstream(too_long) << "";
   fs::create_symlink("../from/gone.ape", "to/dangling.ape");
   fs::create_directories("links");
   fs::create_symlink("../from/gone.ape", "links/song.ape");
@@ -117,7 +117,7 @@ TEST_F(CopyFileTest, CopiesUserAttributesOnlyAndNeverWidensPermissions) {
   SCOPED_TRACE(std::string(acl ? "with" : "without") + " an ACL, " +
                (capability ? "with" : "without") + " a capability");
 
-  write_test_file("to/older.ape", "an older and much longer target file");
+  std::ofstream("to/older.ape") << "an older and much longer target file";
   ASSERT_EQ(chmod("to/older.ape", 0600), 0);
   set_attributes("to/older.ape", {{"user.empty", "from the old target"}, {"user.own", "kept"}});
   ASSERT_EQ(copy_file(kSource, "to/older.ape"), 0);

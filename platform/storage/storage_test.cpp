@@ -24,23 +24,22 @@ using Storage = TWorkingFolderTest;
 // absolute path, whether it exists and its own permission bits (-1: none to read).
 TEST_F(Storage, EntryResolvesPathsOrRefusesThem) {
   const std::string root = fs::current_path().string(), song = root + "/" + kSource;
-  fs::create_directories("other");
   fs::permissions("from", fs::perms(0755));
   ASSERT_EQ(chmod(song.c_str(), 02750), 0);
-  fs::create_symlink(song, "other/link.ape");
+  fs::create_symlink(song, "to/link.ape");
   fs::create_directory_symlink(root + "/from", "folder_link");
-  fs::create_symlink(root + "/from/missing", "other/dangling");
+  fs::create_symlink(root + "/from/missing", "to/dangling");
   const std::tuple<std::string, bool, status_t, std::string, int> cases[] = {
-      {"other/link.ape", true, B_OK, song, 02750},
-      {root + "/other/link.ape", false, B_OK, root + "/other/link.ape", 0777},
-      {"./other/../other/link.ape", false, B_OK, root + "/other/link.ape", 0777},
+      {"to/link.ape", true, B_OK, song, 02750},
+      {root + "/to/link.ape", false, B_OK, root + "/to/link.ape", 0777},
+      {"./to/../to/link.ape", false, B_OK, root + "/to/link.ape", 0777},
       {"folder_link/song.ape", false, B_OK, song, 02750},
       {"folder_link", true, B_OK, root + "/from", 0755},
       {"from/..", false, B_OK, root, 0700},  // resolved whole: ".." is never a link
       // A dangling link exists as a link; a missing leaf is a valid entry that does not exist.
       {"from/missing.ape", false, B_OK, root + "/from/missing.ape", -1},
-      {"other/dangling", false, B_OK, root + "/other/dangling", 0777},
-      {"other/dangling", true, B_ENTRY_NOT_FOUND, "", -1},
+      {"to/dangling", false, B_OK, root + "/to/dangling", 0777},
+      {"to/dangling", true, B_ENTRY_NOT_FOUND, "", -1},
       {"nowhere/file", false, B_ENTRY_NOT_FOUND, "", -1},
       {"from/song.ape/file", false, B_ENTRY_NOT_FOUND, "", -1},
       {"from/" + std::string(NAME_MAX + 1, 'n'), false, B_NAME_TOO_LONG, "", -1},
@@ -125,8 +124,8 @@ TEST_F(Storage, FileCopiesDataExactlyAndCutsTheTarget) {
   for (DataCopyMethod method : {DataCopyMethod::kKernelFirst, DataCopyMethod::kReadWrite}) {
     for (size_t size : {size_t{0}, kBuffer, 3 * kBuffer + 7}) {
       const std::string data = patterned(size);
-      write_test_file("source", data);
-      write_test_file("target", patterned(4 * kBuffer));
+      std::ofstream("source") << data;
+      std::ofstream("target") << patterned(4 * kBuffer);
       BFile source("source", B_READ_ONLY);
       BFile target("target", B_WRITE_ONLY);
       off_t copied = -1;

@@ -15,10 +15,6 @@
 
 #include "tests/fixtures.h"
 
-inline void write_test_file(const std::string& path, const std::string& contents) {
-  std::ofstream(path, std::ios::binary | std::ios::trunc) << contents;
-}
-
 // The largest value `file`, with its attributes now, accepts for `name` (at most the kernel's
 // 64 KiB; ext4 keeps all of a file's attributes in about one block), leaving no `name` behind.
 inline size_t largest_attribute_value(const std::string& file, const char* name) {
@@ -60,7 +56,7 @@ class TWorkingFolderTest : public testing::Test {
     std::filesystem::current_path(fFolder);
     std::filesystem::create_directories("from");
     std::filesystem::create_directories("to");
-    write_test_file(kSource, "audio data");
+    std::ofstream(kSource) << "audio data";
   }
   void TearDown() override {
     if (!fSavedFolder.empty())
