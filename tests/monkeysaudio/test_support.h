@@ -6,7 +6,6 @@
 #include <cerrno>
 #include <filesystem>
 #include <fstream>
-#include <iterator>
 #include <string>
 #include <system_error>
 
@@ -26,9 +25,12 @@ class TTempDir {
   std::string fPath;
 };
 
+inline TBytes text_bytes(std::string_view text) {
+  return TBytes(text.begin(), text.end());
+}
+
 inline TBytes read_all(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return TBytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+  return text_bytes(read_file(path));
 }
 
 // The smallest sane 3.99 stream, no tag: descriptor, header, seek table, WAV header and frames,
@@ -47,10 +49,6 @@ inline void write_all(const std::string& path, const TBytes& bytes) {
 inline TBytes operator+(TBytes a, const TBytes& b) {
   a.insert(a.end(), b.begin(), b.end());
   return a;
-}
-
-inline TBytes text_bytes(std::string_view text) {
-  return TBytes(text.begin(), text.end());
 }
 
 inline TBytes u32le(std::initializer_list<uint32_t> values) {

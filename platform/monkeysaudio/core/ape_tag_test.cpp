@@ -27,7 +27,6 @@ TEST(ApeTag, RendersGoldenBytesAndParsesThemBack) {
                                                     body +
                                                     tag_block(2000, 68, 2, 0x80000000 | read_only));
   }
-  EXPECT_EQ(round_trip(items), items);
 
   const TBytes kept = item_bytes(1, 0, "MP+", "x");
   const std::vector<TApeItem> odd = {
