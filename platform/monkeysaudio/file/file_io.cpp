@@ -21,6 +21,23 @@ int retry_on_interrupt(TCall call) {
   return 0;
 }
 
+// Moves `size` bytes through `call(done)`, which transfers from `done` on and returns what it
+// moved or -1; repeats short and interrupted transfers. 0, the errno, or EIO at the file's end.
+template <typename TCall>
+int transfer_all(uint64_t size, TCall call) {
+  for (uint64_t done = 0; done < size;) {
+    const ssize_t moved = call(done);
+    if (moved < 0 && errno != EINTR) {
+      return errno;
+    }
+    if (moved == 0) {
+      return EIO;
+    }
+    done += moved > 0 ? static_cast<uint64_t>(moved) : 0;
+  }
+  return 0;
+}
+
 }  // namespace
 
 TFileDescriptor& TFileDescriptor::operator=(TFileDescriptor&& other) noexcept {
@@ -91,22 +108,9 @@ int TFileDescriptor::ReadAt(uint64_t offset, uint64_t size, TBytes* out) const {
 }
 
 int TFileDescriptor::ReadInto(uint64_t offset, std::span<uint8_t> out) const {
-  const uint64_t size = out.size();
-  uint64_t done = 0;
-  while (done < size) {
-    ssize_t got = pread(fFd, out.data() + done, size - done, static_cast<off_t>(offset + done));
-    if (got < 0 && errno == EINTR) {
-      continue;
-    }
-    if (got < 0) {
-      return errno;
-    }
-    if (got == 0) {
-      return EIO;
-    }
-    done += static_cast<uint64_t>(got);
-  }
-  return 0;
+  return transfer_all(out.size(), [&](uint64_t done) {
+    return pread(fFd, out.data() + done, out.size() - done, static_cast<off_t>(offset + done));
+  });
 }
 
 TFileReader TFileDescriptor::Reader() const {
@@ -116,22 +120,9 @@ TFileReader TFileDescriptor::Reader() const {
 }
 
 int TFileDescriptor::WriteAt(uint64_t offset, TByteSpan bytes) const {
-  uint64_t done = 0;
-  while (done < bytes.size()) {
-    ssize_t put =
-        pwrite(fFd, bytes.data() + done, bytes.size() - done, static_cast<off_t>(offset + done));
-    if (put < 0 && errno == EINTR) {
-      continue;
-    }
-    if (put < 0) {
-      return errno;
-    }
-    if (put == 0) {
-      return EIO;
-    }
-    done += static_cast<uint64_t>(put);
-  }
-  return 0;
+  return transfer_all(bytes.size(), [&](uint64_t done) {
+    return pwrite(fFd, bytes.data() + done, bytes.size() - done, static_cast<off_t>(offset + done));
+  });
 }
 
 int TFileDescriptor::Truncate(uint64_t size) const {
